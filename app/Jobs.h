@@ -1,0 +1,81 @@
+// The import and export jobs, free of any window: they take paths and options, report their
+// progress through callbacks, and return a status that the window and the command-line tool
+// turn into the system's messages.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CReSampler;
+
+namespace brelka {
+
+constexpr int kJobBlock = 4096; // frames per block
+
+enum class JobStatus {
+    Done,         // finished
+    Aborted,      // stopped by the user; the output holds the blocks done so far
+    SourceError,  // "Source File error."
+    CreateError,  // "File create error."
+    SampleError,  // "Sample File error."
+    WriteError,   // "File write error."
+    ConvertError, // "Rate conversion error."
+};
+
+// The message box text of a failure; empty for Done and Aborted.
+const char* JobMessage(JobStatus status);
+inline bool JobFailed(JobStatus s) { return s != JobStatus::Done && s != JobStatus::Aborted; }
+
+enum ImportChannel : int { kChannelL = 0, kChannelR = 1, kChannelMix = 2 };
+
+// Callbacks of a running job; any may be empty.
+struct JobProgress {
+    std::function<void()> preparing;          // the files are open: "Preparing..."
+    std::function<void(int blocks)> started;  // the block loop begins
+    std::function<bool(int k, int n)> block;  // block k of n is written; true asks for an abort
+    std::function<void()> closing;            // "Closing the file..."
+};
+
+struct ImportRequest {
+    std::string sourcePath;
+    std::string folder;          // the sample folder, with or without its trailing separator
+    std::string slotText;        // as typed in the slot combo
+    int channel = kChannelMix;   // for sources with two or more channels
+    int quality = 0;             // 0 none, 1 Simple ... 5 Ultra Heavy
+};
+
+struct ImportOutcome {
+    JobStatus status = JobStatus::Done;
+    int slot = 1;                // the slot number written
+    std::string slotPath;        // the slot's file
+    int64_t samplesWritten = 0;  // after the header area, padding included
+    int64_t framesRead = 0;      // source frames taken
+    int32_t sourceRate = 0;      // truncated source rate
+};
+
+ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
+                        const JobProgress& progress = {});
+
+struct ExportRequest {
+    std::string folder;
+    std::string slotText;
+    std::string destPath;        // ".aif" in any letter case is AIFF, anything else WAV
+    int quality = 0;             // 0: 31250 Hz as stored; 1 ... 5: converted to 44100 Hz
+};
+
+struct ExportOutcome {
+    JobStatus status = JobStatus::Done;
+    int slot = 1;
+    std::string slotPath;
+    int64_t framesWritten = 0;
+    int32_t outputRate = 0;
+};
+
+ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
+                        const JobProgress& progress = {});
+
+// True when the file name's extension (from its last dot) is ".aif" in any letter case.
+bool IsAiffName(const std::string& path);
+
+} // namespace brelka

@@ -1,0 +1,86 @@
+#include "DynamicLibrary.h"
+
+#include "Path.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+namespace {
+bool HasSeparator(const std::string& s) {
+    return s.find('/') != std::string::npos || s.find(kPathSeparator) != std::string::npos;
+}
+} // namespace
+
+#if defined(_WIN32)
+
+const char* EngineLibraryFileName() { return "qmx.dll"; }
+
+std::string ExecutableFolder() {
+    char buf[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    std::string p(buf, n);
+    auto cut = p.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
+}
+
+bool DynamicLibrary::Load(const std::string& nameOrPath) {
+    Unload();
+    // LoadLibraryA searches the executable's folder first on its own.
+    handle_ = reinterpret_cast<void*>(LoadLibraryA(nameOrPath.c_str()));
+    return handle_ != nullptr;
+}
+
+void* DynamicLibrary::Symbol(const char* name) const {
+    if (!handle_) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+}
+
+void DynamicLibrary::Unload() {
+    if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
+    handle_ = nullptr;
+}
+
+#else
+
+const char* EngineLibraryFileName() { return "libqmx.so"; }
+
+std::string ExecutableFolder() {
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return {};
+    std::string p(buf, static_cast<size_t>(n));
+    auto cut = p.rfind('/');
+    return cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
+}
+
+bool DynamicLibrary::Load(const std::string& nameOrPath) {
+    Unload();
+    if (nameOrPath.empty()) return false;
+    if (!HasSeparator(nameOrPath)) {
+        std::string beside = ExecutableFolder();
+        if (!beside.empty()) handle_ = dlopen((beside + nameOrPath).c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    if (!handle_) handle_ = dlopen(nameOrPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return handle_ != nullptr;
+}
+
+void* DynamicLibrary::Symbol(const char* name) const {
+    if (!handle_) return nullptr;
+    return dlsym(handle_, name);
+}
+
+void DynamicLibrary::Unload() {
+    if (handle_) dlclose(handle_);
+    handle_ = nullptr;
+}
+
+#endif
+
+} // namespace platform

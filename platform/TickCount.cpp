@@ -1,0 +1,13 @@
+#include "TickCount.h"
+
+#include <chrono>
+
+namespace platform {
+
+uint32_t TickCount() {
+    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+    return static_cast<uint32_t>(static_cast<uint64_t>(ms));
+}
+
+} // namespace platform
