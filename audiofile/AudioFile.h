@@ -4,6 +4,7 @@
 // channel. Writers take the same layout and produce a complete header on close.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -81,5 +82,9 @@ class AudioFile {
     bool parseAiff();
     bool parseWav();
     void resetFields();
+    bool putBytes(const uint8_t* bytes, std::size_t count);
+    bool putAt(int64_t offset, const uint8_t* bytes, std::size_t count);
+    void finishWriter();
     bool writeFailed_ = false;
+    int64_t dataEnd_ = 0; // reader: offset just behind the last whole frame of sample data
 };

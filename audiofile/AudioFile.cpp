@@ -1,0 +1,536 @@
+#include "AudioFile.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int64_t kMaxUInt32 = 0xFFFFFFFF;
+constexpr int kMinBits = 1;
+constexpr int kMaxBits = 32;
+
+// Size of the local blocks used to convert samples on their way to or from the stream; a
+// multiple of 1, 2, 3 and 4 so that whole samples always fit.
+constexpr std::size_t kBlockBytes = 12288;
+
+constexpr std::size_t kWavHeaderBytes = 46;
+constexpr std::size_t kAiffHeaderBytes = 124;
+
+uint16_t Be16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+uint32_t Be32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+void PutBe16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
+}
+void PutBe32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+void PutLe16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutLe32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+bool SameId(const uint8_t* p, const char* id) {
+    return std::memcmp(p, id, 4) == 0;
+}
+
+bool ReadExact(std::FILE* f, uint8_t* bytes, std::size_t count) {
+    return std::fread(bytes, 1, count, f) == count;
+}
+
+bool SeekTo(std::FILE* f, int64_t offset) {
+    if (offset < 0 || offset > LONG_MAX) return false;
+    return std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0;
+}
+
+int64_t Tell(std::FILE* f) {
+    return static_cast<int64_t>(std::ftell(f));
+}
+
+// Length of the file in bytes, or -1; the position is left at the start.
+int64_t FileLength(std::FILE* f) {
+    if (std::fseek(f, 0, SEEK_END) != 0) return -1;
+    const int64_t length = Tell(f);
+    if (std::fseek(f, 0, SEEK_SET) != 0) return -1;
+    return length;
+}
+
+int32_t BytesPerSample(int32_t bits) {
+    return (bits + 7) / 8;
+}
+
+struct Marker {
+    uint16_t id;
+    uint32_t position;
+};
+
+// Reads the markers of a "MARK" chunk whose body runs from `body` to `limit`. With
+// `paddedNames` false, n + 1 bytes follow a name's length byte n (the layout this program
+// writes); with it true, the name is padded to an even total length (n bytes when n is odd,
+// n + 1 when even). A marker is taken when its identifier and position lie inside the chunk.
+// Returns the offset where the last marker's name ends.
+int64_t ReadMarkers(std::FILE* f, int64_t body, int64_t limit, bool paddedNames,
+                    std::vector<Marker>& markers) {
+    markers.clear();
+    uint8_t countBytes[2];
+    if (limit - body < 2 || !SeekTo(f, body) || !ReadExact(f, countBytes, 2)) return body;
+    const int count = static_cast<int16_t>(Be16(countBytes));
+    int64_t p = body + 2;
+    for (int i = 0; i < count; ++i) {
+        uint8_t m[7];
+        if (limit - p < 7 || !SeekTo(f, p) || !ReadExact(f, m, 7)) break;
+        markers.push_back(Marker{Be16(m), Be32(m + 2)});
+        const int n = m[6];
+        p += 7 + n + ((paddedNames && (n & 1) != 0) ? 0 : 1);
+    }
+    return p;
+}
+
+} // namespace
+
+AudioFile::~AudioFile() {
+    if (stream != nullptr) std::fclose(stream);
+}
+
+int32_t AudioFile::bytesPerSample() const {
+    return BytesPerSample(bitsPerSample);
+}
+
+void AudioFile::resetFields() {
+    stream = nullptr;
+    chunkSizePos = 0;
+    bytesWritten = 0;
+    scratchPos = 0;
+    framesFieldPos = 0;
+    writing = 0;
+    fileType = kAudioFileNone;
+    dataStart = 0;
+    channels = 0;
+    frames = 0;
+    bitsPerSample = 0;
+    dataBytes = 0;
+    baseNote = 60;
+    detune = 0;
+    lowNote = 60;
+    highNote = 60;
+    loopStart = 0;
+    loopEnd = 0;
+    sampleRate = Extended80::FromUInt32(44100);
+    writeFailed_ = false;
+    dataEnd_ = 0;
+}
+
+void AudioFile::open(const std::string& path, bool forWriting) {
+    if (stream != nullptr) std::fclose(stream);
+    resetFields();
+
+    if (forWriting) {
+        stream = std::fopen(path.c_str(), "wb");
+        if (stream != nullptr) writing = 1;
+        return;
+    }
+
+    stream = std::fopen(path.c_str(), "rb");
+    if (stream == nullptr) return;
+    if (parseAiff()) {
+        fileType = kAudioFileAiff;
+    } else if (parseWav()) {
+        fileType = kAudioFileWav;
+    } else {
+        std::fclose(stream);
+        stream = nullptr;
+    }
+}
+
+// Fields are taken from the file only when the whole parse accepts it, so that a refused
+// file leaves every field as open set it.
+bool AudioFile::parseAiff() {
+    const int64_t fileLength = FileLength(stream);
+    uint8_t head[12];
+    if (fileLength < 0 || !ReadExact(stream, head, 12)) return false;
+    if (!SameId(head, "FORM") || !SameId(head + 8, "AIFF")) return false;
+
+    bool haveComm = false;
+    int32_t ch = 0;
+    int32_t bits = 0;
+    uint32_t commFrames = 0;
+    Extended80 rate = sampleRate;
+    bool haveSsnd = false;
+    int64_t ssndStart = 0;
+    int64_t ssndEnd = 0;
+    bool haveInst = false;
+    uint8_t inst[14] = {};
+    std::vector<Marker> markers;
+
+    int64_t pos = 12;
+    while (SeekTo(stream, pos)) {
+        uint8_t header[8];
+        if (!ReadExact(stream, header, 8)) break;
+        const int64_t body = pos + 8;
+        const int64_t end = body + Be32(header + 4);
+        const int64_t limit = std::min(end, fileLength);
+
+        if (SameId(header, "COMM")) {
+            uint8_t c[18];
+            if (limit - body < 18 || !ReadExact(stream, c, 18)) return false;
+            haveComm = true;
+            ch = Be16(c);
+            commFrames = Be32(c + 2);
+            bits = Be16(c + 6);
+            rate = Extended80::FromBytes(c + 8);
+        } else if (SameId(header, "SSND")) {
+            uint8_t s[8];
+            if (limit - body >= 8 && ReadExact(stream, s, 8)) {
+                // Samples start `offset` bytes behind the block size field.
+                haveSsnd = true;
+                ssndStart = body + 8 + Be32(s);
+                ssndEnd = std::max(ssndStart, limit);
+            }
+        } else if (SameId(header, "MARK")) {
+            // Files of this program carry one byte more behind each name than the padded
+            // layout of other writers; take whichever layout fills the chunk exactly.
+            if (ReadMarkers(stream, body, limit, false, markers) != end) {
+                std::vector<Marker> padded;
+                if (ReadMarkers(stream, body, limit, true, padded) == end) markers.swap(padded);
+            }
+        } else if (SameId(header, "INST")) {
+            if (limit - body >= 14 && ReadExact(stream, inst, 14)) haveInst = true;
+        }
+
+        int64_t next = end;
+        if ((next & 1) != 0) ++next;
+        if (next >= fileLength)
+            break; // nothing more fits; also ends the walk at a size that points past the end
+        pos = next;
+    }
+
+    if (!haveComm || ch == 0 || bits < kMinBits || bits > kMaxBits) return false;
+
+    channels = ch;
+    bitsPerSample = bits;
+    sampleRate = rate;
+    const int64_t frameBytes = int64_t{BytesPerSample(bits)} * ch;
+    int64_t available = 0;
+    if (haveSsnd && ssndStart <= kMaxUInt32) {
+        dataStart = static_cast<uint32_t>(ssndStart);
+        available = std::min(ssndEnd - ssndStart, kMaxUInt32);
+    }
+    const int64_t wholeFrames = std::min<int64_t>(commFrames, available / frameBytes);
+    frames = static_cast<uint32_t>(wholeFrames);
+    dataBytes = static_cast<uint32_t>(wholeFrames * frameBytes);
+    dataEnd_ = dataStart == 0 ? 0 : int64_t{dataStart} + dataBytes;
+
+    uint16_t loopBeginId = 0;
+    uint16_t loopEndId = 0;
+    if (haveInst) {
+        baseNote = inst[0];
+        detune = inst[1];
+        lowNote = inst[2];
+        highNote = inst[3];
+        loopBeginId = Be16(inst + 10);
+        loopEndId = Be16(inst + 12);
+    }
+    for (const Marker& m : markers) {
+        if (m.id == loopBeginId) loopStart = m.position;
+        if (m.id == loopEndId) loopEnd = m.position;
+    }
+    return true;
+}
+
+bool AudioFile::parseWav() {
+    const int64_t fileLength = FileLength(stream);
+    uint8_t head[12];
+    if (fileLength < 0 || !ReadExact(stream, head, 12)) return false;
+    if (!SameId(head, "RIFF") || !SameId(head + 8, "WAVE")) return false;
+
+    bool haveFmt = false;
+    int32_t ch = 0;
+    int32_t bits = 0;
+    uint32_t rate = 0;
+    bool haveData = false;
+
+    int64_t pos = 12;
+    while (SeekTo(stream, pos)) {
+        uint8_t header[8];
+        if (!ReadExact(stream, header, 8)) break;
+        const int64_t body = pos + 8;
+        const uint32_t size = Le32(header + 4);
+        const int64_t end = body + size;
+
+        if (SameId(header, "fmt ")) {
+            uint8_t f[16];
+            if (size < 16 || !ReadExact(stream, f, 16)) return false;
+            if (Le16(f) != 1) return false; // not integer PCM
+            ch = Le16(f + 2);
+            rate = Le32(f + 4);
+            const int32_t blockAlign = Le16(f + 12);
+            bits = Le16(f + 14);
+            if (ch == 0 || bits < kMinBits || bits > kMaxBits) return false;
+            // Samples padded into wider containers than their size are not read.
+            if (blockAlign % ch == 0 && blockAlign / ch > BytesPerSample(bits)) return false;
+            haveFmt = true;
+        } else if (SameId(header, "data")) {
+            if (!haveFmt || body > kMaxUInt32) return false;
+            const int64_t frameBytes = int64_t{BytesPerSample(bits)} * ch;
+            const int64_t held = std::max<int64_t>(0, std::min(end, fileLength) - body);
+            channels = ch;
+            bitsPerSample = bits;
+            sampleRate = Extended80::FromUInt32(rate);
+            dataStart = static_cast<uint32_t>(body);
+            dataBytes = static_cast<uint32_t>(held);
+            frames = static_cast<uint32_t>(held / frameBytes);
+            loopEnd = frames;
+            dataEnd_ = body + int64_t{frames} * frameBytes;
+            haveData = true;
+        }
+
+        int64_t next = end;
+        if ((next & 1) != 0) ++next;
+        if (next >= fileLength) break;
+        pos = next;
+    }
+    return haveData;
+}
+
+int32_t AudioFile::seekFrame(uint32_t frame) {
+    if (stream == nullptr || (fileType != kAudioFileAiff && fileType != kAudioFileWav))
+        return kAudioFileNotReady;
+    const int64_t offset = int64_t{dataStart} + int64_t{frame} * channels * bytesPerSample();
+    if (!SeekTo(stream, offset)) return kAudioFileSeekFailed;
+    return 0;
+}
+
+int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
+    if (stream == nullptr || (fileType != kAudioFileAiff && fileType != kAudioFileWav))
+        return kAudioFileNotReady;
+    if (frameCount <= 0) return 0;
+    const int64_t wanted = int64_t{frameCount} * channels;
+    if (buffer == nullptr || wanted > INT32_MAX) return kAudioFileNotReady;
+
+    const int32_t size = bytesPerSample();
+    const int64_t pos = Tell(stream);
+    int64_t left = 0;
+    if (pos >= int64_t{dataStart} && pos < dataEnd_)
+        left = std::min(wanted, (dataEnd_ - pos) / size);
+
+    const bool wav = fileType == kAudioFileWav;
+    uint8_t block[kBlockBytes];
+    const int64_t perBlock = static_cast<int64_t>(kBlockBytes) / size;
+    int64_t got = 0;
+    while (left > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min(left, perBlock));
+        const std::size_t n = std::fread(block, static_cast<std::size_t>(size), want, stream);
+        const uint8_t* b = block;
+        int16_t* out = buffer + got;
+        for (std::size_t i = 0; i < n; ++i, b += size) {
+            uint32_t v = 0;
+            if (size == 1)
+                v = wav ? uint32_t{static_cast<uint8_t>(b[0] ^ 0x80)} << 8 : uint32_t{b[0]} << 8;
+            else if (wav)
+                v = (uint32_t{b[size - 1]} << 8) | b[size - 2];
+            else
+                v = (uint32_t{b[0]} << 8) | b[1];
+            out[i] = static_cast<int16_t>(static_cast<uint16_t>(v));
+        }
+        got += static_cast<int64_t>(n);
+        left -= static_cast<int64_t>(n);
+        if (n < want) break;
+    }
+    std::fill(buffer + got, buffer + wanted, int16_t{0});
+    return static_cast<int32_t>(got);
+}
+
+bool AudioFile::putBytes(const uint8_t* bytes, std::size_t count) {
+    if (writeFailed_) return false;
+    if (count != 0 && std::fwrite(bytes, 1, count, stream) != count) writeFailed_ = true;
+    return !writeFailed_;
+}
+
+bool AudioFile::putAt(int64_t offset, const uint8_t* bytes, std::size_t count) {
+    if (!writeFailed_ && !SeekTo(stream, offset)) writeFailed_ = true;
+    return putBytes(bytes, count);
+}
+
+int32_t AudioFile::beginWrite(int32_t type) {
+    if (writing != 1 || stream == nullptr || fileType != kAudioFileNone) return kAudioFileNotReady;
+    if (type != kAudioFileAiff && type != kAudioFileWav) return kAudioFileNotReady;
+    // Sizes the headers cannot describe (and that would divide by zero on close).
+    if (channels < 1 || channels > 0xFFFF || bitsPerSample < kMinBits || bitsPerSample > kMaxBits)
+        return kAudioFileNotReady;
+    const int64_t blockAlign = int64_t{bytesPerSample()} * channels;
+    if (type == kAudioFileWav && blockAlign > 0xFFFF) return kAudioFileNotReady;
+    if (writeFailed_) return kAudioFileWriteFailed;
+
+    fileType = type;
+    bytesWritten = 0;
+    const auto ch = static_cast<uint32_t>(channels);
+    const auto bits = static_cast<uint32_t>(bitsPerSample);
+
+    if (type == kAudioFileWav) {
+        uint8_t h[kWavHeaderBytes] = {};
+        const uint32_t rate = sampleRate.TruncToUInt32();
+        const int64_t perSecond = std::min(blockAlign * rate, kMaxUInt32);
+        std::memcpy(h, "RIFF", 4);
+        std::memcpy(h + 8, "WAVE", 4);
+        std::memcpy(h + 12, "fmt ", 4);
+        PutLe32(h + 16, 18);
+        PutLe16(h + 20, 1);
+        PutLe16(h + 22, ch);
+        PutLe32(h + 24, rate);
+        PutLe32(h + 28, static_cast<uint32_t>(perSecond));
+        PutLe16(h + 32, static_cast<uint32_t>(blockAlign));
+        PutLe16(h + 34, bits);
+        std::memcpy(h + 38, "data", 4);
+        chunkSizePos = 42;
+        return putBytes(h, sizeof h) ? 0 : kAudioFileWriteFailed;
+    }
+
+    uint8_t h[kAiffHeaderBytes] = {};
+    std::memcpy(h, "FORM", 4);
+    std::memcpy(h + 8, "AIFF", 4);
+    std::memcpy(h + 12, "COMM", 4);
+    PutBe32(h + 16, 18);
+    PutBe16(h + 20, ch);
+    framesFieldPos = 22;
+    PutBe32(h + 22, frames);
+    PutBe16(h + 26, bits);
+    sampleRate.ToBytes(h + 28);
+    std::memcpy(h + 38, "INST", 4);
+    PutBe32(h + 42, 20);
+    h[46] = static_cast<uint8_t>(baseNote);
+    h[47] = static_cast<uint8_t>(detune);
+    h[48] = static_cast<uint8_t>(lowNote);
+    h[49] = static_cast<uint8_t>(highNote);
+    h[50] = 1;
+    h[51] = 127;
+    PutBe16(h + 54, 1); // sustain loop: forward, markers 1 and 2
+    PutBe16(h + 56, 1);
+    PutBe16(h + 58, 2);
+    std::memcpy(h + 66, "MARK", 4);
+    PutBe32(h + 70, 34);
+    PutBe16(h + 74, 2);
+    PutBe16(h + 76, 1);
+    PutBe32(h + 78, loopStart);
+    h[82] = 9;
+    std::memcpy(h + 83, "beginLoop", 9);
+    PutBe16(h + 93, 2);
+    PutBe32(h + 95, loopEnd);
+    h[99] = 7;
+    std::memcpy(h + 100, "endLoop", 7);
+    std::memcpy(h + 108, "SSND", 4);
+    chunkSizePos = 112;
+    return putBytes(h, sizeof h) ? 0 : kAudioFileWriteFailed;
+}
+
+int32_t AudioFile::writeFrames(const int16_t* buffer, int32_t frameCount) {
+    if (writing != 1 || stream == nullptr ||
+        (fileType != kAudioFileAiff && fileType != kAudioFileWav))
+        return kAudioFileNotReady;
+    if (writeFailed_) return kAudioFileWriteFailed;
+    if (frameCount <= 0) return 0;
+    if (buffer == nullptr) return kAudioFileNotReady;
+
+    const int32_t size = bytesPerSample();
+    const int64_t samples = int64_t{frameCount} * channels;
+    const int64_t bytes = samples * size;
+    const int64_t header = fileType == kAudioFileWav ? kWavHeaderBytes : kAiffHeaderBytes;
+    // The size fields are 32 bits wide; a file they cannot describe is a failed write.
+    if (header + int64_t{bytesWritten} + bytes + 1 > kMaxUInt32) {
+        writeFailed_ = true;
+        return kAudioFileWriteFailed;
+    }
+
+    if (size == 1) {
+        // 8-bit samples are bytes the caller has laid out already, written as they are.
+        if (!putBytes(reinterpret_cast<const uint8_t*>(buffer), static_cast<std::size_t>(bytes)))
+            return kAudioFileWriteFailed;
+    } else {
+        // 16-bit samples in the byte order of the file; wider sizes carry them in their top
+        // 16 bits with the low bytes zero.
+        const bool wav = fileType == kAudioFileWav;
+        uint8_t block[kBlockBytes];
+        const int64_t perBlock = static_cast<int64_t>(kBlockBytes) / size;
+        for (int64_t done = 0; done < samples;) {
+            const int64_t n = std::min(samples - done, perBlock);
+            std::memset(block, 0, static_cast<std::size_t>(n * size));
+            uint8_t* b = block;
+            for (int64_t i = 0; i < n; ++i, b += size) {
+                const auto v = static_cast<uint16_t>(buffer[done + i]);
+                if (wav)
+                    PutLe16(b + size - 2, v);
+                else
+                    PutBe16(b, v);
+            }
+            if (!putBytes(block, static_cast<std::size_t>(n * size))) return kAudioFileWriteFailed;
+            done += n;
+        }
+    }
+    bytesWritten += static_cast<uint32_t>(bytes);
+    return 0;
+}
+
+void AudioFile::finishWriter() {
+    // An odd number of sample bytes gets the pad byte that ends every odd-sized chunk.
+    if ((bytesWritten & 1) != 0) {
+        const uint8_t pad = 0;
+        putBytes(&pad, 1);
+    }
+    const int64_t length = Tell(stream);
+    if (length < 8 || length > kMaxUInt32) {
+        writeFailed_ = true;
+        return;
+    }
+    scratchPos = static_cast<uint32_t>(length);
+    uint8_t v[4];
+    if (fileType == kAudioFileWav) {
+        PutLe32(v, bytesWritten);
+        putAt(chunkSizePos, v, 4);
+        PutLe32(v, static_cast<uint32_t>(length - 8));
+        putAt(4, v, 4);
+    } else {
+        PutBe32(v, bytesWritten + 8);
+        putAt(chunkSizePos, v, 4);
+        frames = bytesWritten / static_cast<uint32_t>(bytesPerSample() * channels);
+        PutBe32(v, frames);
+        putAt(framesFieldPos, v, 4);
+        PutBe32(v, static_cast<uint32_t>(length - 8));
+        putAt(4, v, 4);
+    }
+    if (!writeFailed_ && std::fflush(stream) != 0) writeFailed_ = true;
+}
+
+int32_t AudioFile::close(int32_t freeFlag) {
+    int32_t result = 0;
+    if (stream != nullptr) {
+        if (writing == 1 && (fileType == kAudioFileAiff || fileType == kAudioFileWav))
+            finishWriter();
+        if (std::fclose(stream) != 0) writeFailed_ = true;
+        stream = nullptr;
+    }
+    if (writing == 1 && writeFailed_) result = kAudioFileWriteFailed;
+    writeFailed_ = false;
+    if ((freeFlag & 1) != 0) delete this;
+    return result;
+}
