@@ -1,0 +1,270 @@
+#include "QmxJob.h"
+
+#include "SampleLimit.h"
+
+#include <cstddef>
+#include <limits>
+#include <new>
+#include <numeric>
+#include <set>
+
+namespace qmx {
+
+namespace {
+
+constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
+
+// Table lengths a transform of length n reads (the transform engine builds each once).
+struct TableSet {
+    std::set<int64_t> cosLengths;
+    std::set<int64_t> sinLengths;
+    std::set<int64_t> visited; // transform kind * 2^40 + n, so each is followed once
+};
+
+void CollectTables(int kind, int64_t n, TableSet& t) {
+    if (n <= 2) return; // closed forms
+    if (!t.visited.insert(int64_t{kind} << 40 | n).second) return;
+    const int64_t h = n / 2;
+    if (kind == 4) {
+        if (n % 2 != 0) {
+            t.cosLengths.insert(2 * n);
+            return;
+        }
+        CollectTables(3, h, t);
+        t.cosLengths.insert(2 * n);
+        t.sinLengths.insert(2 * n);
+        return;
+    }
+    if (n % 2 != 0) {
+        t.cosLengths.insert(n);
+        return;
+    }
+    CollectTables(kind, h, t);
+    CollectTables(4, h, t);
+}
+
+uint64_t TableBytes(const std::set<int64_t>& lengths) {
+    constexpr int64_t kLastPrebuilt = 49;
+    uint64_t bytes = 0;
+    for (int64_t n : lengths)
+        if (n > kLastPrebuilt) bytes += 4 * static_cast<uint64_t>(n) * sizeof(double);
+    return bytes;
+}
+
+} // namespace
+
+uint64_t JobBytes(int32_t inRate, int32_t outRate, bool stereo, bool blockMode,
+                  int32_t filterLength) {
+    const uint64_t channels = stereo ? 2 : 1;
+    if (!blockMode) {
+        const uint64_t taps = static_cast<uint64_t>(filterLength | 1);
+        return channels * (taps + 2 * 100 * taps) * sizeof(double);
+    }
+    const int64_t g = std::gcd(int64_t{inRate}, int64_t{outRate});
+    if (g <= 0) return std::numeric_limits<uint64_t>::max();
+    const int64_t inLen = inRate / g * 2;
+    const int64_t outLen = outRate / g * 2;
+    if (inLen > kInt32Max || outLen > kInt32Max) return std::numeric_limits<uint64_t>::max();
+    const uint64_t bufLen = static_cast<uint64_t>(inLen > outLen ? inLen : outLen);
+    TableSet t;
+    CollectTables(2, inLen, t);
+    CollectTables(3, outLen, t);
+    constexpr uint64_t kPrebuiltBytes = 9792 * sizeof(double);
+    const uint64_t perChannel = kPrebuiltBytes + TableBytes(t.cosLengths) +
+                                TableBytes(t.sinLengths) + 2 * bufLen * sizeof(double) +
+                                static_cast<uint64_t>(inLen) * sizeof(int16_t);
+    const uint64_t stereoTemps = stereo ? static_cast<uint64_t>(outLen) * sizeof(int16_t) : 0;
+    return channels * perChannel + stereoTemps;
+}
+
+void QmxJob::FreeConverters() {
+    for (int ch = 0; ch < 2; ++ch) {
+        fir[ch].reset();
+        block[ch].reset();
+        std::vector<int16_t>().swap(staging[ch]);
+        fill[ch] = 0;
+    }
+}
+
+int32_t QmxJob::Setting(int32_t newInRate, int32_t newOutRate, uint8_t newStereo,
+                        uint8_t quality) {
+    // A refused setting changes nothing: a running job keeps its rates and converters.
+    if (newInRate <= 0 || newOutRate <= 0) return kBadSetting;
+    int32_t length = 0;
+    bool newBlockMode = false;
+    switch (quality) {
+    case kLight:
+    case kMedium:
+    case kHeavy: {
+        const int32_t divisor = quality == kLight ? 4 : quality == kMedium ? 2 : 1;
+        length = SincLengthEstimate(newInRate, newOutRate, kAttenuation) / divisor;
+        break;
+    }
+    case kUltraHeavy:
+        newBlockMode = true;
+        break;
+    default:
+        return kBadSetting;
+    }
+    inRate = newInRate;
+    outRate = newOutRate;
+    stereo = newStereo != 0;
+    blockMode = newBlockMode;
+    if (!newBlockMode) {
+        attenuation = kAttenuation;
+        filterLength = length;
+    }
+    FreeConverters();
+    configured = true;
+    return kOk;
+}
+
+int32_t QmxJob::Begin() {
+    if (!configured) return kNotConfigured;
+    if (running) return kAlreadyRunning;
+    const auto in = static_cast<int32_t>(inRate);
+    const auto out = static_cast<int32_t>(outRate);
+    if (JobBytes(in, out, stereo, blockMode, filterLength) > kMaxJobBytes) return kTooLarge;
+    int32_t headroom = 0;
+    try {
+        if (blockMode) {
+            FreeConverters();
+            for (int ch = 0; ch < Channels(); ++ch) {
+                block[ch] = std::make_unique<RsDCT>();
+                block[ch]->Setup(in, out);
+                staging[ch].assign(static_cast<size_t>(block[ch]->inLen), 0);
+                fill[ch] = block[ch]->inLen / 2;
+            }
+            headroom = block[0]->outLen / 2;
+        } else {
+            for (int ch = 0; ch < Channels(); ++ch) {
+                fir[ch] = std::make_unique<RsSinc>();
+                fir[ch]->Setup(inRate, outRate, filterLength, attenuation);
+            }
+            headroom = filterLength / 2;
+        }
+    } catch (const std::bad_alloc&) {
+        FreeConverters();
+        return kNoMemory;
+    }
+    running = true;
+    return headroom;
+}
+
+int32_t QmxJob::End() {
+    if (!configured) return kNotConfigured;
+    if (!running) return kNotRunning;
+    running = false;
+    FreeConverters();
+    return kOk;
+}
+
+int32_t QmxJob::Exec(const int16_t* src, int16_t* dst, int32_t frames) {
+    if (!configured) return kNotConfigured;
+    if (!running) return kNotRunning;
+    if (blockMode ? !block[0] : !fir[0]) return kDiscarded;
+    if (frames < 0 || (frames > 0 && src == nullptr) || dst == nullptr) return kBadArgument;
+    try {
+        if (!blockMode) return ExecFir(src, dst, frames);
+        return stereo ? ExecBlockStereo(src, dst, frames) : ExecBlockMono(src, dst, frames);
+    } catch (const std::bad_alloc&) {
+        return kNoMemory;
+    }
+}
+
+int32_t QmxJob::ExecFir(const int16_t* src, int16_t* dst, int32_t frames) {
+    const double boundValue = frames * (outRate / inRate) + 2.0;
+    if (!(boundValue < static_cast<double>(kInt32Max))) return kBadArgument;
+    const auto bound = static_cast<int32_t>(boundValue);
+    const size_t n = static_cast<size_t>(frames);
+    std::vector<double> in(n);
+    std::vector<double> out(static_cast<size_t>(bound));
+    const int channels = Channels();
+    int32_t produced = 0;
+    for (int ch = 0; ch < channels; ++ch) {
+        for (size_t i = 0; i < n; ++i)
+            in[i] = src[i * static_cast<size_t>(channels) + static_cast<size_t>(ch)];
+        fir[ch]->Process(in.data(), frames, out.data(), &produced);
+        for (size_t i = 0; i < static_cast<size_t>(produced); ++i)
+            dst[i * static_cast<size_t>(channels) + static_cast<size_t>(ch)] = LimitSample(out[i]);
+    }
+    return produced;
+}
+
+namespace {
+
+// Output frames a call of `count` frames will produce from fill `f` (blocks * output hop).
+int64_t BlockOutput(int64_t f, int64_t count, int64_t inLen, int64_t outLen) {
+    const int64_t h = inLen / 2;
+    if (f + count < inLen) return 0;
+    return (f + count - h) / h * (outLen / 2);
+}
+
+} // namespace
+
+int32_t QmxJob::ExecBlockMono(const int16_t* src, int16_t* dst, int32_t count) {
+    RsDCT& conv = *block[0];
+    std::vector<int16_t>& s = staging[0];
+    const int32_t inLen = conv.inLen;
+    const int32_t h = inLen / 2;
+    const int32_t hop = conv.outLen / 2;
+    if (BlockOutput(fill[0], count, inLen, conv.outLen) > kInt32Max) return kBadArgument;
+    int32_t total = 0;
+    while (count >= inLen - fill[0]) {
+        while (fill[0] < inLen) {
+            s[static_cast<size_t>(fill[0]++)] = *src++;
+            --count;
+        }
+        conv.ExecBlock(s.data(), dst);
+        dst += hop;
+        total += hop;
+        for (int32_t k = 0; k < h; ++k) s[static_cast<size_t>(k)] = s[static_cast<size_t>(h + k)];
+        fill[0] = h;
+    }
+    while (count > 0) {
+        s[static_cast<size_t>(fill[0]++)] = *src++;
+        --count;
+    }
+    return total;
+}
+
+int32_t QmxJob::ExecBlockStereo(const int16_t* src, int16_t* dst, int32_t frames) {
+    const int32_t inLen = block[0]->inLen;
+    const int32_t h = inLen / 2;
+    const int32_t hop = block[0]->outLen / 2;
+    if (BlockOutput(fill[0], frames, inLen, block[0]->outLen) > kInt32Max) return kBadArgument;
+    std::vector<int16_t> temp[2] = {std::vector<int16_t>(static_cast<size_t>(hop)),
+                                    std::vector<int16_t>(static_cast<size_t>(hop))};
+    int32_t total = 0;
+    while (frames >= inLen - fill[0]) {
+        while (fill[0] < inLen) {
+            const size_t at = static_cast<size_t>(fill[0]);
+            staging[0][at] = src[0];
+            staging[1][at] = src[1];
+            src += 2;
+            ++fill[0];
+            --frames;
+        }
+        fill[1] = fill[0];
+        for (int ch = 0; ch < 2; ++ch) block[ch]->ExecBlock(staging[ch].data(), temp[ch].data());
+        for (size_t i = 0; i < static_cast<size_t>(hop); ++i) {
+            *dst++ = temp[0][i];
+            *dst++ = temp[1][i];
+        }
+        total += hop;
+        for (int ch = 0; ch < 2; ++ch) {
+            for (int32_t k = 0; k < h; ++k)
+                staging[ch][static_cast<size_t>(k)] = staging[ch][static_cast<size_t>(h + k)];
+            fill[ch] = h;
+        }
+    }
+    while (frames > 0) {
+        staging[0][static_cast<size_t>(fill[0]++)] = src[0];
+        staging[1][static_cast<size_t>(fill[1]++)] = src[1];
+        src += 2;
+        --frames;
+    }
+    return total;
+}
+
+} // namespace qmx

@@ -1,0 +1,41 @@
+// One channel of rate conversion by a band-limiting FIR kernel evaluated at fractional positions:
+// a Kaiser-windowed sinc when the rate goes down or stays, a plain sinc when it goes up. The kernel
+// is tabulated at set-up with 100 entries per input sample and read by linear interpolation.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Filter length (always even) for a transition band from 0.48 to 0.5 of the lower rate at the given
+// stop-band attenuation in dB (Kaiser's order formula). Saturates at the largest even int32.
+int32_t SincLengthEstimate(double inRate, double outRate, double attenuation);
+
+// Kaiser window parameter for an attenuation in dB.
+double KaiserBeta(double attenuation);
+
+// Modified Bessel function of the first kind, order zero: 1 + the first 100 terms of its series.
+double BesselI0(double x);
+
+class RsSinc {
+  public:
+    RsSinc() = default;
+    virtual ~RsSinc() = default;
+    RsSinc(const RsSinc&) = delete;
+    RsSinc& operator=(const RsSinc&) = delete;
+
+    // Designs the kernel for `length` (made odd) and clears history and phase.
+    void Setup(double inRate, double outRate, int32_t length, double attenuation);
+
+    // Converts `count` input values into `out`, which holds at least
+    // trunc(count * outRate / inRate + 2) values; `produced` receives the number written.
+    void Process(const double* in, int32_t count, double* out, int32_t* produced);
+
+    double attenuation = 0.0;
+    int32_t taps = 0;
+    std::vector<double> history; // the last `taps` inputs, oldest first
+    std::vector<double> kernel;  // 100 * taps entries; 0 ... 100 * (taps - 1) designed
+    std::vector<double> slope;   // slope[i] = kernel[i + 1] - kernel[i]
+    double step = 0.0;           // input samples per output sample
+    double phase = 0.0;          // input position of the next output, relative to the next call's
+                                 // first input sample
+};
