@@ -25,33 +25,35 @@ enum class JobStatus {
 
 // The message box text of a failure; empty for Done and Aborted.
 const char* JobMessage(JobStatus status);
-inline bool JobFailed(JobStatus s) { return s != JobStatus::Done && s != JobStatus::Aborted; }
+inline bool JobFailed(JobStatus s) {
+    return s != JobStatus::Done && s != JobStatus::Aborted;
+}
 
 enum ImportChannel : int { kChannelL = 0, kChannelR = 1, kChannelMix = 2 };
 
 // Callbacks of a running job; any may be empty.
 struct JobProgress {
-    std::function<void()> preparing;          // the files are open: "Preparing..."
-    std::function<void(int blocks)> started;  // the block loop begins
-    std::function<bool(int k, int n)> block;  // block k of n is written; true asks for an abort
-    std::function<void()> closing;            // "Closing the file..."
+    std::function<void()> preparing;         // the files are open: "Preparing..."
+    std::function<void(int blocks)> started; // the block loop begins
+    std::function<bool(int k, int n)> block; // block k of n is written; true asks for an abort
+    std::function<void()> closing;           // "Closing the file..."
 };
 
 struct ImportRequest {
     std::string sourcePath;
-    std::string folder;          // the sample folder, with or without its trailing separator
-    std::string slotText;        // as typed in the slot combo
-    int channel = kChannelMix;   // for sources with two or more channels
-    int quality = 0;             // 0 none, 1 Simple ... 5 Ultra Heavy
+    std::string folder;        // the sample folder, with or without its trailing separator
+    std::string slotText;      // as typed in the slot combo
+    int channel = kChannelMix; // for sources with two or more channels
+    int quality = 0;           // 0 none, 1 Simple ... 5 Ultra Heavy
 };
 
 struct ImportOutcome {
     JobStatus status = JobStatus::Done;
-    int slot = 1;                // the slot number written
-    std::string slotPath;        // the slot's file
-    int64_t samplesWritten = 0;  // after the header area, padding included
-    int64_t framesRead = 0;      // source frames taken
-    int32_t sourceRate = 0;      // truncated source rate
+    int slot = 1;               // the slot number written
+    std::string slotPath;       // the slot's file
+    int64_t samplesWritten = 0; // after the header area, padding included
+    int64_t framesRead = 0;     // source frames taken
+    int32_t sourceRate = 0;     // truncated source rate
 };
 
 ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
@@ -60,8 +62,8 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
 struct ExportRequest {
     std::string folder;
     std::string slotText;
-    std::string destPath;        // ".aif" in any letter case is AIFF, anything else WAV
-    int quality = 0;             // 0: 31250 Hz as stored; 1 ... 5: converted to 44100 Hz
+    std::string destPath; // ".aif" in any letter case is AIFF, anything else WAV
+    int quality = 0;      // 0: 31250 Hz as stored; 1 ... 5: converted to 44100 Hz
 };
 
 struct ExportOutcome {

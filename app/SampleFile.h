@@ -13,10 +13,10 @@ constexpr int kDeviceRate = 31250;
 constexpr int kHeaderArea = 512;
 constexpr int kHeaderBlock = 48;
 constexpr int kSlotCount = 60;
-constexpr int kPaddingUnit = 512;      // samples
-constexpr int kExportBlock = 4096;     // samples
-constexpr int kPlaybackBlock = 512;    // samples
-extern const char kHeaderText[44];     // 43 characters and the terminating 0x00
+constexpr int kPaddingUnit = 512;   // samples
+constexpr int kExportBlock = 4096;  // samples
+constexpr int kPlaybackBlock = 512; // samples
+extern const char kHeaderText[44];  // 43 characters and the terminating 0x00
 
 // The slot number typed or picked in the slot combo: an integer (1 for text that is not a
 // number), limited to 1 ... 60.

@@ -19,7 +19,9 @@ bool HasSeparator(const std::string& s) {
 
 #if defined(_WIN32)
 
-const char* EngineLibraryFileName() { return "qmx.dll"; }
+const char* EngineLibraryFileName() {
+    return "qmx.dll";
+}
 
 std::string ExecutableFolder() {
     char buf[MAX_PATH];
@@ -49,7 +51,9 @@ void DynamicLibrary::Unload() {
 
 #else
 
-const char* EngineLibraryFileName() { return "libqmx.so"; }
+const char* EngineLibraryFileName() {
+    return "libqmx.so";
+}
 
 std::string ExecutableFolder() {
     char buf[4096];

@@ -12,7 +12,9 @@
 namespace platform {
 
 namespace {
-char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char Fold(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 } // namespace
 
 bool WildcardMatch(const std::string& pattern, const std::string& name) {
@@ -31,7 +33,8 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
     return p == pattern.size();
 }
 

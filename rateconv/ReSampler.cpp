@@ -3,9 +3,13 @@
 #include <cmath>
 #include <vector>
 
-CReSampler::CReSampler() { Bind(platform::EngineLibraryFileName()); }
+CReSampler::CReSampler() {
+    Bind(platform::EngineLibraryFileName());
+}
 
-CReSampler::CReSampler(const std::string& library) { Bind(library); }
+CReSampler::CReSampler(const std::string& library) {
+    Bind(library);
+}
 
 CReSampler::~CReSampler() {
     library_.Unload();
@@ -30,7 +34,9 @@ void CReSampler::Bind(const std::string& library) {
     available_ = true;
 }
 
-bool CReSampler::EngineReady() const { return available_; }
+bool CReSampler::EngineReady() const {
+    return available_;
+}
 
 void CReSampler::DestroySimple() {
     for (auto*& c : simple_) {
@@ -46,9 +52,9 @@ int32_t CReSampler::Setting(int32_t inRate, int32_t outRate, bool stereo, int8_t
     quality_ = quality;
     int32_t result = 0;
     if (quality_ != kQualitySimple) {
-        result = EngineReady() ? qmxSetting_(inRate, outRate, stereo ? 1 : 0,
-                                             static_cast<uint8_t>(quality))
-                               : kRsEngineMissing;
+        result = EngineReady()
+                     ? qmxSetting_(inRate, outRate, stereo ? 1 : 0, static_cast<uint8_t>(quality))
+                     : kRsEngineMissing;
     }
     DestroySimple();
     configured_ = true;
@@ -81,9 +87,11 @@ int32_t CReSampler::Exec(const int16_t* src, int16_t* dst, int32_t frames) {
     std::vector<int16_t> in(static_cast<size_t>(frames > 0 ? frames : 0));
     std::vector<int16_t> out(static_cast<size_t>(bound > 0 ? bound : 0) + 1);
     for (int ch = 0; ch < 2; ++ch) {
-        for (size_t i = 0; i < in.size(); ++i) in[i] = src[2 * i + static_cast<size_t>(ch)];
+        for (size_t i = 0; i < in.size(); ++i)
+            in[i] = src[2 * i + static_cast<size_t>(ch)];
         simple_[ch]->Process(in.data(), frames, out.data(), &produced);
-        for (int32_t i = 0; i < produced; ++i) dst[2 * i + ch] = out[static_cast<size_t>(i)];
+        for (int32_t i = 0; i < produced; ++i)
+            dst[2 * i + ch] = out[static_cast<size_t>(i)];
     }
     return produced;
 }
@@ -109,8 +117,8 @@ double ConversionDelay(int32_t quality, double inRate, double outRate, int32_t h
         // headroom is half the output block; the delay is a quarter block of output frames.
         const int32_t outLen = 2 * headroom;
         const double ratio = outRate / inRate;
-        const double d = (outLen % 4 == 0) ? outLen / 4.0 - (1.0 - ratio) / 2.0
-                                           : outLen / 4.0 + ratio / 2.0;
+        const double d =
+            (outLen % 4 == 0) ? outLen / 4.0 - (1.0 - ratio) / 2.0 : outLen / 4.0 + ratio / 2.0;
         return d * inRate / outRate;
     }
     default:

@@ -4,22 +4,28 @@
 
 void RsLagrange::Setup(double inRate, double outRate) {
     step_ = inRate / outRate;
-    for (auto& h : history_) h = 0;
-    phase_ = 0.0;
+    for (auto& h : history_)
+        h = 0;
+    position_ = 0.0;
+    consumed_ = 0;
 }
 
 void RsLagrange::Process(const int16_t* src, int32_t count, int16_t* dst, int32_t* produced) {
     if (count < 0) count = 0;
     const size_t n = static_cast<size_t>(count);
     work_.resize(n + 4);
-    for (size_t i = 0; i < 4; ++i) work_[i] = history_[i];
-    for (size_t i = 0; i < n; ++i) work_[i + 4] = src[i];
+    for (size_t i = 0; i < 4; ++i)
+        work_[i] = history_[i];
+    for (size_t i = 0; i < n; ++i)
+        work_[i + 4] = src[i];
 
-    // The kept phase may lie whole samples beyond the start of this call when the rate goes
-    // down; start at that sample so that block boundaries leave no trace in the output.
-    double position = phase_;
+    // When the rate goes down the next output may lie whole samples beyond the start of this
+    // call; it starts at that sample, so block boundaries leave no trace in the output.
+    const auto base = static_cast<double>(consumed_);
+    const double end = base + static_cast<double>(count);
+    double position = position_;
     double whole = std::floor(position);
-    int32_t index = static_cast<int32_t>(whole);
+    auto index = static_cast<int32_t>(whole - base);
     double fraction = position - whole;
     int32_t j = 0;
 
@@ -42,12 +48,14 @@ void RsLagrange::Process(const int16_t* src, int32_t count, int16_t* dst, int32_
             dst[j++] = static_cast<int16_t>(sum);
             position += step_;
             whole = std::floor(position);
-            index = static_cast<int32_t>(whole);
+            index = static_cast<int32_t>(whole - base);
             fraction = position - whole;
-        } while (static_cast<double>(count) > position);
+        } while (end > position);
     }
 
-    for (size_t i = 0; i < 4; ++i) history_[i] = work_[n + i];
-    phase_ = position - static_cast<double>(count);
+    for (size_t i = 0; i < 4; ++i)
+        history_[i] = work_[n + i];
+    position_ = position;
+    consumed_ += count;
     *produced = j;
 }

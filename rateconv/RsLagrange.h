@@ -22,6 +22,9 @@ class RsLagrange {
   private:
     int16_t history_[4] = {0, 0, 0, 0};
     double step_ = 1.0;
-    double phase_ = 0.0; // input position of the next output relative to this call's start
+    // Input position of the next output, counted from the first sample of the stream, and
+    // the samples consumed by earlier calls: positions advance exactly as in one long call.
+    double position_ = 0.0;
+    int64_t consumed_ = 0;
     std::vector<int16_t> work_;
 };

@@ -39,7 +39,9 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+std::string TempDir::file(const std::string& name) const {
+    return path_ + "/" + name;
+}
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -48,11 +50,14 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-bool FileExists(const std::string& path) { return fs::exists(path); }
+bool FileExists(const std::string& path) {
+    return fs::exists(path);
+}
 
 int64_t FileSize(const std::string& path) {
     std::error_code ec;
@@ -66,7 +71,8 @@ CommandResult Run(const std::string& command) {
     if (!p) return r;
     std::array<char, 4096> buf{};
     size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        r.out.append(buf.data(), n);
     int st = pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
@@ -83,9 +89,15 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-std::string CorpusDir() { return BRELKA_CORPUS_DIR; }
-std::string CorpusFile(const std::string& relative) { return CorpusDir() + "/" + relative; }
-std::string BinDir() { return BRELKA_BIN_DIR; }
+std::string CorpusDir() {
+    return BRELKA_CORPUS_DIR;
+}
+std::string CorpusFile(const std::string& relative) {
+    return CorpusDir() + "/" + relative;
+}
+std::string BinDir() {
+    return BRELKA_BIN_DIR;
+}
 
 std::vector<std::string> CorpusAudioFiles() {
     std::vector<std::string> files;

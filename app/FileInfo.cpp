@@ -1,0 +1,62 @@
+#include "FileInfo.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "AudioFile.h"
+
+namespace brelka {
+
+FileInfoLines BareFileInfo() {
+    FileInfoLines lines;
+    lines.rate = "Sampling Rate : ";
+    lines.frames = "Sampling Frames : ";
+    lines.bits = "Bits / Word : ";
+    return lines;
+}
+
+std::string DurationText(uint32_t frames, double rate) {
+    const auto r = static_cast<int64_t>(std::trunc(rate));
+    if (r < 1) return {};
+    const auto f = static_cast<int64_t>(frames);
+    const auto hours =
+        static_cast<int64_t>(std::trunc(static_cast<double>(frames) / (rate * 3600.0)));
+    int64_t rest = f % (r * 3600);
+    const int64_t minutes = rest / (r * 60);
+    rest %= r * 60;
+    const int64_t seconds = rest / r;
+    const int64_t millis = (rest % r) * 1000 / r;
+    char text[64];
+    std::snprintf(text, sizeof text, "%1u:%02u:%02u:%03u", static_cast<unsigned>(hours),
+                  static_cast<unsigned>(minutes), static_cast<unsigned>(seconds),
+                  static_cast<unsigned>(millis));
+    return text;
+}
+
+FileInfoLines DescribeAudioFile(const AudioFile& file) {
+    const double rate = file.sampleRate.ToDouble();
+    if (file.dataStart == 0 || file.fileType == kAudioFileNone || !(rate >= 1.0))
+        return BareFileInfo();
+    FileInfoLines lines;
+    char text[128];
+    std::snprintf(text, sizeof text, "Sampling Rate : %.2fHz", rate);
+    lines.rate = text;
+    std::snprintf(text, sizeof text, "Sampling Frames : %u ", static_cast<unsigned>(file.frames));
+    lines.frames = text;
+    lines.frames += file.channels == 2 ? "(stereo)" : "(mono)";
+    lines.frames += "  " + DurationText(file.frames, rate);
+    std::snprintf(text, sizeof text, "Bits / Word : %u", static_cast<unsigned>(file.bitsPerSample));
+    lines.bits = text;
+    lines.known = true;
+    return lines;
+}
+
+FileInfoLines DescribeAudioPath(const std::string& path) {
+    auto* file = new AudioFile();
+    file->open(path, false);
+    FileInfoLines lines = DescribeAudioFile(*file);
+    file->close(1);
+    return lines;
+}
+
+} // namespace brelka

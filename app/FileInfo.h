@@ -1,0 +1,32 @@
+// The three lines that describe an audio file: rate, frames with channel mode and duration,
+// and sample size, as the open dialog's preview panel shows them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class AudioFile;
+
+namespace brelka {
+
+struct FileInfoLines {
+    std::string rate;   // "Sampling Rate : %.2fHz"
+    std::string frames; // "Sampling Frames : %u (mono)  h:mm:ss:mmm"
+    std::string bits;   // "Bits / Word : %u"
+    bool known = false; // false: the bare captions of an unreadable file
+};
+
+// The bare captions shown for a file that cannot be read.
+FileInfoLines BareFileInfo();
+
+// The lines for an opened reader; the bare captions when it has no type, no sample data or
+// a rate below 1 Hz.
+FileInfoLines DescribeAudioFile(const AudioFile& file);
+
+// Opens the path, describes it and closes it again.
+FileInfoLines DescribeAudioPath(const std::string& path);
+
+// "h:mm:ss:mmm" of frames at the rate (truncated milliseconds), in 64-bit arithmetic.
+std::string DurationText(uint32_t frames, double rate);
+
+} // namespace brelka

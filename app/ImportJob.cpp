@@ -1,0 +1,178 @@
+// The import job: a WAV or AIFF file into the device sample file of a slot.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "AudioFile.h"
+#include "JobCommon.h"
+#include "Jobs.h"
+#include "ReSampler.h"
+#include "SampleFile.h"
+
+namespace brelka {
+
+namespace {
+
+// One channel from a block of interleaved frames.
+void ReduceToMono(const int16_t* in, int32_t frames, int channels, int choice, int16_t* mono) {
+    if (channels < 2) {
+        std::copy(in, in + frames, mono);
+        return;
+    }
+    const size_t stride = static_cast<size_t>(channels);
+    for (int32_t i = 0; i < frames; ++i) {
+        const int16_t* frame = in + static_cast<size_t>(i) * stride;
+        switch (choice) {
+        case kChannelL:
+            mono[i] = frame[0];
+            break;
+        case kChannelR:
+            mono[i] = frame[1];
+            break;
+        default: {
+            // The sum of both channels times 0.75, truncated toward zero, then clipped.
+            double v = std::trunc((static_cast<double>(frame[0]) + frame[1]) * 0.75);
+            v = std::clamp(v, -32768.0, 32767.0);
+            mono[i] = static_cast<int16_t>(v);
+            break;
+        }
+        }
+    }
+}
+
+// Appends samples to the slot file as big-endian words.
+class SlotWriter {
+  public:
+    explicit SlotWriter(std::FILE* f) : file_(f) {}
+    bool Write(const int16_t* samples, int32_t count) {
+        bytes_.resize(static_cast<size_t>(count) * 2);
+        for (int32_t i = 0; i < count; ++i) {
+            const auto v = static_cast<uint16_t>(samples[i]);
+            bytes_[2 * static_cast<size_t>(i)] = static_cast<unsigned char>(v >> 8);
+            bytes_[2 * static_cast<size_t>(i) + 1] = static_cast<unsigned char>(v & 0xFF);
+        }
+        if (std::fwrite(bytes_.data(), 1, bytes_.size(), file_) != bytes_.size()) failed_ = true;
+        return !failed_;
+    }
+    bool failed() const { return failed_; }
+    void Fail() { failed_ = true; }
+
+  private:
+    std::FILE* file_;
+    std::vector<unsigned char> bytes_;
+    bool failed_ = false;
+};
+
+} // namespace
+
+ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
+                        const JobProgress& progress) {
+    ImportOutcome outcome;
+    outcome.slot = ParseSlotNumber(request.slotText);
+    outcome.slotPath = SlotFileName(request.folder, outcome.slot);
+
+    auto* source = new AudioFile();
+    source->open(request.sourcePath, false);
+    const double rate = source->sampleRate.ToDouble();
+    // A rate below 1 Hz (or not a number) has no meaning for the device; nor has a file
+    // without channels.
+    if (source->fileType == kAudioFileNone || !(rate >= 1.0) || source->channels < 1) {
+        source->close(1);
+        outcome.status = JobStatus::SourceError;
+        return outcome;
+    }
+
+    // The new slot is written beside the old one and replaces it only when complete.
+    const std::string temporary = TemporaryNameFor(outcome.slotPath);
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (!out) {
+        source->close(1);
+        outcome.status = JobStatus::CreateError;
+        return outcome;
+    }
+    if (progress.preparing) progress.preparing();
+    SlotWriter writer(out);
+    if (!WriteSampleHeader(out)) writer.Fail();
+
+    const int channels = source->channels;
+    const int quality = request.quality;
+    const uint32_t truncatedRate = source->sampleRate.TruncToUInt32();
+    outcome.sourceRate = static_cast<int32_t>(std::min<uint32_t>(truncatedRate, INT32_MAX));
+    int32_t headroom = 0;
+    JobStatus status = JobStatus::Done;
+    if (quality != 0) {
+        resampler.Setting(outcome.sourceRate, kDeviceRate, false, static_cast<int8_t>(quality));
+        headroom = resampler.Begin();
+        if (headroom < 0) status = JobStatus::ConvertError;
+    }
+    source->seekFrame(0);
+
+    const double estimate =
+        (kJobBlock * static_cast<double>(kDeviceRate) / rate + std::max(headroom, 0)) * 2 + 2;
+    const size_t outSize = std::max<size_t>(static_cast<size_t>(estimate), kJobBlock);
+    std::vector<int16_t> input(static_cast<size_t>(kJobBlock) * static_cast<size_t>(channels));
+    std::vector<int16_t> mono(kJobBlock);
+    std::vector<int16_t> output(outSize);
+
+    // A file without sample data has no frames to take.
+    const int64_t frames = source->dataStart == 0 ? 0 : source->frames;
+    const int blocks = static_cast<int>((frames + kJobBlock - 1) / kJobBlock);
+    int64_t written = 0;
+    bool aborted = false;
+    if (status == JobStatus::Done && progress.started) progress.started(blocks);
+    for (int k = 0; k < blocks && status == JobStatus::Done && !writer.failed(); ++k) {
+        const auto count =
+            static_cast<int32_t>(std::min<int64_t>(kJobBlock, frames - int64_t{k} * kJobBlock));
+        source->readFrames(count, input.data());
+        ReduceToMono(input.data(), count, channels, request.channel, mono.data());
+        int32_t m = count;
+        const int16_t* result = mono.data();
+        if (quality != 0) {
+            m = resampler.Exec(mono.data(), output.data(), count);
+            result = output.data();
+            if (m < 0) {
+                status = JobStatus::ConvertError;
+                break;
+            }
+        }
+        writer.Write(result, m);
+        written += m;
+        outcome.framesRead += count;
+        if (progress.block && progress.block(k, blocks)) {
+            aborted = true;
+            break;
+        }
+    }
+    if (quality != 0 && status == JobStatus::Done && !aborted && !writer.failed()) {
+        status = FlushConverter(resampler, quality, rate, kDeviceRate, headroom, outcome.framesRead,
+                                written, output,
+                                [&](const int16_t* s, int32_t n) { return writer.Write(s, n); });
+    }
+
+    if (progress.closing) progress.closing();
+    if (written % kPaddingUnit != 0 && status == JobStatus::Done) {
+        const std::vector<int16_t> zeros(
+            static_cast<size_t>(kPaddingUnit - written % kPaddingUnit));
+        writer.Write(zeros.data(), static_cast<int32_t>(zeros.size()));
+        written += static_cast<int64_t>(zeros.size());
+    }
+    if (quality != 0) resampler.End();
+    source->close(1);
+    if (std::fclose(out) != 0) writer.Fail();
+
+    if (status == JobStatus::Done && writer.failed()) status = JobStatus::WriteError;
+    if (status == JobStatus::Done && !ReplaceWith(temporary, outcome.slotPath))
+        status = JobStatus::WriteError;
+    if (status != JobStatus::Done) {
+        RemoveQuietly(temporary);
+        outcome.status = status;
+        return outcome;
+    }
+    outcome.samplesWritten = written;
+    outcome.status = aborted ? JobStatus::Aborted : JobStatus::Done;
+    return outcome;
+}
+
+} // namespace brelka

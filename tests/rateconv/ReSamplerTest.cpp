@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <random>
+#include <vector>
+
+#include "ReSampler.h"
+#include "RsLagrange.h"
+#include "TestSupport.h"
+
+namespace {
+
+std::vector<int16_t> Noise(size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_int_distribution<int> d(-32768, 32767);
+    std::vector<int16_t> v(n);
+    for (auto& s : v)
+        s = static_cast<int16_t>(d(gen));
+    return v;
+}
+
+} // namespace
+
+TEST(ReSampler, WithoutTheEngineSimpleStillWorks) {
+    CReSampler rs("");
+    EXPECT_FALSE(rs.available());
+    EXPECT_EQ(rs.Begin(), kRsNotConfigured);
+    EXPECT_EQ(rs.End(), kRsNotConfigured);
+    EXPECT_EQ(rs.Setting(44100, 31250, false, kQualitySimple), 0);
+    EXPECT_EQ(rs.End(), kRsNotRunning);
+    EXPECT_EQ(rs.Begin(), 4);
+    EXPECT_EQ(rs.Begin(), kRsRunning);
+    std::vector<int16_t> in = Noise(4096, 1), out(4096);
+    EXPECT_EQ(rs.Exec(in.data(), out.data(), 4096), 2903);
+    EXPECT_EQ(rs.End(), 4);
+    EXPECT_EQ(rs.End(), kRsNotRunning);
+    // Engine qualities are refused, not crashed, while the engine is absent.
+    EXPECT_LT(rs.Setting(44100, 31250, false, kQualityHeavy), 0);
+}
+
+TEST(ReSampler, SimpleStereoConvertsEachChannelAlone) {
+    CReSampler rs("");
+    std::vector<int16_t> left = Noise(4096, 2), right = Noise(4096, 3), in(8192), out(2 * 2905);
+    for (size_t i = 0; i < 4096; ++i) {
+        in[2 * i] = left[i];
+        in[2 * i + 1] = right[i];
+    }
+    rs.Setting(44100, 31250, true, kQualitySimple);
+    ASSERT_EQ(rs.Begin(), 4);
+    ASSERT_EQ(rs.Exec(in.data(), out.data(), 4096), 2903);
+
+    for (int ch = 0; ch < 2; ++ch) {
+        RsLagrange mono;
+        mono.Setup(44100, 31250);
+        std::vector<int16_t> expect(2905);
+        int32_t n = 0;
+        mono.Process(ch == 0 ? left.data() : right.data(), 4096, expect.data(), &n);
+        ASSERT_EQ(n, 2903);
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(out[2 * i + ch], expect[i]) << ch << " " << i;
+    }
+    rs.End();
+}
+
+TEST(ReSampler, NewSettingTakesEffectAtTheNextBegin) {
+    CReSampler rs("");
+    std::vector<int16_t> in = Noise(4096, 4), out(8192);
+    rs.Setting(44100, 31250, false, kQualitySimple);
+    rs.Begin();
+    rs.Exec(in.data(), out.data(), 4096);
+    rs.End();
+    rs.Setting(31250, 44100, false, kQualitySimple);
+    ASSERT_EQ(rs.Begin(), 4);
+    EXPECT_EQ(rs.Exec(in.data(), out.data(), 4096), 5781); // a fresh converter
+    rs.End();
+}
+
+TEST(ReSampler, PassesEngineCallsThroughToTheLibrary) {
+    CReSampler rs(STANDIN_ENGINE);
+    ASSERT_TRUE(rs.available());
+    void* lib = dlopen(STANDIN_ENGINE, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(lib, nullptr);
+    auto last = reinterpret_cast<void (*)(int32_t*)>(dlsym(lib, "Standin_Last"));
+    ASSERT_NE(last, nullptr);
+
+    EXPECT_EQ(rs.Setting(48000, 31250, true, kQualityMedium), 0);
+    int32_t v[5];
+    last(v);
+    EXPECT_EQ(v[0], 48000);
+    EXPECT_EQ(v[1], 31250);
+    EXPECT_EQ(v[2], 1);
+    EXPECT_EQ(v[3], 3);
+    EXPECT_EQ(rs.Begin(), 77);
+    std::vector<int16_t> in = Noise(200, 5), out(200);
+    EXPECT_EQ(rs.Exec(in.data(), out.data(), 100), 100);
+    EXPECT_EQ(out, in);
+    EXPECT_EQ(rs.End(), 5);
+    // The client answers from its own state before it asks the engine.
+    last(v);
+    const int32_t calls = v[4];
+    EXPECT_EQ(rs.End(), kRsNotRunning);
+    last(v);
+    EXPECT_EQ(v[4], calls);
+    // The engine's refusal passes through unchanged.
+    EXPECT_EQ(rs.Setting(44100, 31250, false, 9), -1);
+    dlclose(lib);
+}
+
+TEST(ReSampler, FindsTheEngineBesideTheExecutable) {
+    const bool beside = testsupport::FileExists(testsupport::BinDir() + "/libqmx.so");
+    CReSampler rs;
+    EXPECT_EQ(rs.available(), beside);
+}
+
+TEST(ReSampler, ConversionDelayOfEachQuality) {
+    EXPECT_DOUBLE_EQ(ConversionDelay(kQualitySimple, 44100, 31250, 4), 3.0);
+    EXPECT_DOUBLE_EQ(ConversionDelay(kQualityHeavy, 44100, 31250, 128), 130.0);
+    // Quarter of an output block, in input frames.
+    EXPECT_NEAR(ConversionDelay(kQualityUltraHeavy, 44100, 31250, 625) * 31250 / 44100, 312.85,
+                0.01);
+    EXPECT_NEAR(ConversionDelay(kQualityUltraHeavy, 31250, 44100, 882) * 44100 / 31250, 441.21,
+                0.01);
+}
