@@ -1,0 +1,87 @@
+#include "JobTestUtil.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#include "TestSupport.h"
+
+namespace jobtest {
+
+using testsupport::Quote;
+
+void SoxWrite(const std::string& path, const std::vector<int16_t>& samples, int rate,
+              int channels) {
+    const std::string raw = path + ".raw";
+    std::vector<uint8_t> bytes(samples.size() * 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const auto v = static_cast<uint16_t>(samples[i]);
+        bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
+        bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+    }
+    testsupport::WriteBytes(raw, bytes);
+    const auto r =
+        testsupport::Run("sox -D -t raw -r " + std::to_string(rate) + " -e signed -b 16 -L -c " +
+                         std::to_string(channels) + " " + Quote(raw) + " " + Quote(path) + " 2>&1");
+    std::filesystem::remove(raw);
+    if (r.status != 0) throw std::runtime_error("sox failed: " + r.out);
+}
+
+std::vector<int16_t> SoxRead(const std::string& path) {
+    const std::string raw = path + ".read.raw";
+    const auto r = testsupport::Run("sox -D " + Quote(path) + " -t raw -e signed -b 16 -L " +
+                                    Quote(raw) + " 2>&1");
+    if (r.status != 0) throw std::runtime_error("sox failed: " + r.out);
+    auto s = testsupport::ReadRawS16LE(raw);
+    std::filesystem::remove(raw);
+    return s;
+}
+
+std::string SoxInfo(const std::string& path, const std::string& field) {
+    auto r = testsupport::Run("sox --i " + field + " " + Quote(path) + " 2>/dev/null");
+    while (!r.out.empty() && (r.out.back() == '\n' || r.out.back() == ' '))
+        r.out.pop_back();
+    return r.out;
+}
+
+std::vector<int16_t> SlotSamples(const std::string& path) {
+    const auto bytes = testsupport::ReadBytes(path);
+    std::vector<int16_t> s;
+    for (size_t i = 512; i + 1 < bytes.size(); i += 2)
+        s.push_back(static_cast<int16_t>((bytes[i] << 8) | bytes[i + 1]));
+    return s;
+}
+
+void WriteSlot(const std::string& path, const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> b(512, 0);
+    std::memcpy(b.data(), "TARQ PL-17 SAMPLE DATA VER0001             ", 43);
+    b[44] = 0x1D;
+    b[45] = 0x2E;
+    b[46] = 0xF6;
+    for (int16_t v : samples) {
+        b.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8));
+        b.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) & 0xFF));
+    }
+    testsupport::WriteBytes(path, b);
+}
+
+std::vector<int16_t> Noise(size_t n, unsigned seed, int amplitude) {
+    std::mt19937 gen(seed);
+    std::uniform_int_distribution<int> d(-amplitude, amplitude);
+    std::vector<int16_t> v(n);
+    for (auto& s : v)
+        s = static_cast<int16_t>(d(gen));
+    return v;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace jobtest

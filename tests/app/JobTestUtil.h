@@ -1,0 +1,29 @@
+// Source files for the job tests, made by sox from known samples, and slot files read back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace jobtest {
+
+// Writes interleaved samples as a 16-bit file of the given rate and channels through sox; the
+// file type follows the extension (.wav, .aif).
+void SoxWrite(const std::string& path, const std::vector<int16_t>& samples, int rate, int channels);
+
+// Samples of a file as sox decodes them to 16-bit (interleaved).
+std::vector<int16_t> SoxRead(const std::string& path);
+// sox --i of one field ("-r", "-c", "-s", "-b").
+std::string SoxInfo(const std::string& path, const std::string& field);
+
+// The samples of a device sample file after its 512-byte header area.
+std::vector<int16_t> SlotSamples(const std::string& path);
+// A device sample file with the given samples.
+void WriteSlot(const std::string& path, const std::vector<int16_t>& samples);
+
+std::vector<int16_t> Noise(size_t n, unsigned seed, int amplitude = 20000);
+
+// Folder listing, for checks that nothing was left behind.
+std::vector<std::string> FolderNames(const std::string& folder);
+
+} // namespace jobtest
