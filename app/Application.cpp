@@ -1,0 +1,30 @@
+#include "Application.h"
+
+#include <QMessageBox>
+
+#include <exception>
+
+#include "Version.h"
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QString::fromStdString(platform::VersionString("ProductName")));
+    setApplicationDisplayName(applicationName());
+    setApplicationVersion(QString::fromStdString(platform::VersionString("FileVersion")));
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* e) {
+    try {
+        return QApplication::notify(receiver, e);
+    } catch (const std::exception& ex) {
+        ShowException(QString::fromLocal8Bit(ex.what()));
+    } catch (...) {
+        ShowException(QString());
+    }
+    return false;
+}
+
+void TApplication::ShowException(const QString& message) {
+    QMessageBox box(QMessageBox::Critical, applicationDisplayName(), message, QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("ExceptionMessage"));
+    box.exec();
+}
