@@ -50,13 +50,13 @@ WaveOut::WaveOut(const WaveFormat& format, QObject* receiver)
     : format_(format), receiver_(receiver), timer_(std::make_unique<QTimer>()) {
     timer_->setTimerType(Qt::PreciseTimer);
     timer_->setInterval(kPumpIntervalMs);
-    QObject::connect(timer_.get(), &QTimer::timeout, [this] { pump(); });
+    QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(), [this] { pump(); });
 }
 
 WaveOut::~WaveOut() {
     reset();
     timer_->stop();
-    stopSink();
+    if (io_ != nullptr) sink_->stop();
 }
 
 bool WaveOut::startSink() {
@@ -69,9 +69,14 @@ bool WaveOut::startSink() {
     return true;
 }
 
-void WaveOut::stopSink() {
-    if (sink_ && io_ != nullptr) sink_->stop();
-    io_ = nullptr;
+void WaveOut::restartSink() {
+    // Stopping the sink drops whatever it still holds at once; a fresh start makes it ready
+    // for the next write, its clock at zero again.
+    if (io_ != nullptr) {
+        sink_->stop();
+        startSink();
+    }
+    pushedBytes_ = 0;
 }
 
 int WaveOut::prepare(WaveHeader* header) {
@@ -89,10 +94,12 @@ int WaveOut::write(WaveHeader* header) {
     if (header->flags & kWaveHeaderInQueue) return kWaveStillPlaying;
     if (io_ == nullptr) return kWaveNoDevice;
     header->flags = (header->flags & ~kWaveHeaderDone) | kWaveHeaderInQueue;
-    queuedBytes_ += header->length;
-    queue_.push_back({header, queuedBytes_});
-    if (!timer_->isActive()) timer_->start();
-    pump();
+    queue_.push_back({header, -1});
+    if (!timer_->isActive()) {
+        // The first pump runs once the caller's handler has written all it wants to write.
+        timer_->start();
+        QTimer::singleShot(0, timer_.get(), [this] { pump(); });
+    }
     return kWaveOk;
 }
 
@@ -103,20 +110,16 @@ int WaveOut::unprepare(WaveHeader* header) {
     return kWaveOk;
 }
 
+void WaveOut::handBack(WaveHeader* header) {
+    header->flags = (header->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
+    QCoreApplication::postEvent(receiver_, new WaveDoneEvent(header));
+}
+
 int WaveOut::reset() {
-    if (!queue_.empty() || pushedBytes_ > 0) {
-        // Stopping the sink drops what it still holds; a fresh start makes it ready for the
-        // next write, with its clock at zero again.
-        stopSink();
-        startSink();
-    }
-    for (const Entry& e : queue_) {
-        e.header->flags = (e.header->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-        QCoreApplication::postEvent(receiver_, new WaveDoneEvent(e.header));
-    }
+    if (!queue_.empty() || pushedBytes_ > 0) restartSink();
+    for (const Entry& e : queue_)
+        handBack(e.header);
     queue_.clear();
-    queuedBytes_ = 0;
-    pushedBytes_ = 0;
     pushIndex_ = 0;
     timer_->stop();
     return kWaveOk;
@@ -134,13 +137,14 @@ void WaveOut::pump() {
     if (io_ == nullptr || sink_->error() != QAudio::NoError) {
         // The sink has gone (the sound server quit): nothing more can play, so every queued
         // buffer comes back now, and later writes are refused.
+        if (io_ != nullptr) sink_->stop();
         io_ = nullptr;
         reset();
         return;
     }
 
-    // Hand back the buffers whose last byte the sink has played. When the sink ran dry it
-    // has played everything it was given, whatever its clock says.
+    // Hand back the buffers whose last byte the sink has played. A sink that ran dry has
+    // played everything it was given.
     const qint64 playedUs = sink_->processedUSecs();
     const bool ranDry = sink_->state() == QAudio::IdleState;
     while (pushIndex_ > 0) {
@@ -148,25 +152,44 @@ void WaveOut::pump() {
         if (!ranDry && playedUs < durationUs(e.end)) break;
         queue_.pop_front();
         --pushIndex_;
-        e.header->flags = (e.header->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-        QCoreApplication::postEvent(receiver_, new WaveDoneEvent(e.header));
+        handBack(e.header);
+    }
+    if (queue_.empty()) {
+        // Nothing left to play: the next buffer starts a fresh stream.
+        timer_->stop();
+        if (pushedBytes_ > 0) restartSink();
+        return;
     }
 
     // Give the sink as many whole frames as it takes.
     const int64_t align = format_.blockAlign();
-    while (pushIndex_ < queue_.size()) {
-        const Entry& e = queue_[pushIndex_];
+    int64_t room = sink_->bytesFree();
+    room -= room % align;
+    while (room > 0 && pushIndex_ < queue_.size()) {
+        Entry& e = queue_[pushIndex_];
+        if (e.end < 0) e.end = pushedBytes_ + e.header->length;
         const int64_t begin = e.end - e.header->length;
-        int64_t n = std::min<int64_t>(e.end - pushedBytes_, sink_->bytesFree());
-        n -= n % align;
-        if (n <= 0) break;
+        const int64_t n = std::min(e.end - pushedBytes_, room);
         const qint64 w = io_->write(e.header->data + (pushedBytes_ - begin), n);
-        if (w <= 0) break;
+        if (w <= 0) return;
         pushedBytes_ += w;
+        room -= w;
         if (pushedBytes_ >= e.end) ++pushIndex_;
     }
 
-    if (queue_.empty()) timer_->stop();
+    // Behind the last buffer the sink gets silence, so that it starts playing however little
+    // it was given and never runs dry while a buffer is still sounding. The next buffer
+    // written follows that silence.
+    if (room > 0 && pushIndex_ == queue_.size()) {
+        static const char kSilence[4096] = {};
+        while (room > 0) {
+            const int64_t n = std::min<int64_t>(room, sizeof kSilence - sizeof kSilence % align);
+            const qint64 w = io_->write(kSilence, n);
+            if (w <= 0) return;
+            pushedBytes_ += w;
+            room -= w;
+        }
+    }
 }
 
 } // namespace brelka

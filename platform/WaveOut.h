@@ -99,13 +99,14 @@ class WaveOut {
   private:
     WaveOut(const WaveFormat& format, QObject* receiver);
     bool startSink();
-    void stopSink();
+    void restartSink();
+    void handBack(WaveHeader* header);
     void pump();
     int64_t durationUs(int64_t bytes) const; // playing time of the stream's first bytes
 
     struct Entry {
         WaveHeader* header;
-        int64_t end; // byte offset in the stream just behind the buffer's last byte
+        int64_t end; // stream offset behind the buffer's last byte, once it is being handed over
     };
 
     WaveFormat format_;
@@ -114,8 +115,7 @@ class WaveOut {
     QIODevice* io_ = nullptr;
     std::unique_ptr<QTimer> timer_;
     std::deque<Entry> queue_;
-    int64_t queuedBytes_ = 0; // stream offset behind the last queued byte
-    int64_t pushedBytes_ = 0; // bytes handed to the sink so far
+    int64_t pushedBytes_ = 0; // bytes handed to the sink since it started, silence included
     size_t pushIndex_ = 0;    // queue entry that holds the next byte to hand over
 };
 

@@ -1,0 +1,103 @@
+#include "FileAudition.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+
+#include <climits>
+
+#include "AudioFile.h"
+
+namespace brelka {
+
+FileAudition::FileAudition(QObject* panel) : panel_(panel) {}
+
+FileAudition::~FileAudition() {
+    if (waveOut_) {
+        waveOut_->reset();
+        waveOut_.reset();
+    }
+    QCoreApplication::removePostedEvents(panel_, kWaveDoneEvent);
+    buffers_.clear();
+    closeFile();
+}
+
+void FileAudition::closeFile() {
+    if (playFile_ != nullptr) playFile_->close(1);
+    playFile_ = nullptr;
+}
+
+void FileAudition::AudBtnMouseDown(const QString& selectedPath) {
+    if (waveOut_) return; // a second button pressed while the first is held
+
+    playFile_ = new AudioFile();
+    playFile_->open(selectedPath.toStdString(), false);
+    if (playFile_->dataStart == 0 || playFile_->fileType == kAudioFileNone) {
+        closeFile();
+        return;
+    }
+
+    const uint32_t rate = playFile_->sampleRate.TruncToUInt32();
+    format_.channels = playFile_->channels;
+    format_.sampleRate = rate > INT_MAX ? 0 : static_cast<int>(rate);
+    format_.bitsPerSample = 16;
+    if (WaveOut::Open(waveOut_, format_, panel_) != kWaveOk) {
+        // No device (or a format it cannot play): nothing plays.
+        closeFile();
+        return;
+    }
+
+    playFile_->seekFrame(0);
+    for (int i = 0; i < kMaxBuffers; ++i) {
+        PlaybackBuffer* b =
+            buffers_.create(static_cast<size_t>(format_.blockAlign()) * kBufferFrames);
+        if (fillAndQueue(*b)) break;
+    }
+}
+
+bool FileAudition::fillAndQueue(PlaybackBuffer& buffer) {
+    WaveHeader& h = buffer.header;
+    // The reader stops at the end of the sample data and fills the rest with silence.
+    const int32_t read = playFile_->readFrames(kBufferFrames, buffer.samples());
+    const bool queued = waveOut_->prepare(&h) == kWaveOk && waveOut_->write(&h) == kWaveOk;
+    // A device that refuses buffers ends the sound as the end of the file does.
+    return read <= 0 || !queued;
+}
+
+void FileAudition::bufferDone(WaveHeader* header) {
+    PlaybackBuffer* buffer = buffers_.find(header);
+    if (buffer == nullptr) return; // not one of ours (already freed)
+    if (waveOut_) {
+        waveOut_->unprepare(header);
+        header->flags = 0;
+        header->loops = 0;
+        if (fillAndQueue(*buffer)) PostWaveStop(panel_);
+    } else {
+        buffers_.release(buffer);
+    }
+}
+
+void FileAudition::stop() {
+    if (!waveOut_) return;
+    waveOut_->reset();
+    waveOut_.reset();
+    closeFile();
+    // The buffers the reset handed back arrive now and find the audition stopped, so none is
+    // left to meet a later audition.
+    QCoreApplication::sendPostedEvents(panel_, kWaveDoneEvent);
+    buffers_.clear(); // any a refused write never queued
+}
+
+bool FileAudition::handleEvent(QEvent* event) {
+    if (event->type() == kWaveDoneEvent) {
+        bufferDone(static_cast<WaveDoneEvent*>(event)->header());
+        return true;
+    }
+    if (event->type() == kWaveStopEvent) {
+        stop();
+        return true;
+    }
+    return false;
+}
+
+} // namespace brelka
