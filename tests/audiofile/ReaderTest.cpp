@@ -263,7 +263,10 @@ TEST_F(ReaderTest, OddChunksArePadded) {
     const Bytes wav = Wav({{"fmt ", WavFmt(1, 1, 8000, 16)}, odd, {"data", Le16Samples(samples)}});
     const Bytes aif = Aiff(
         {odd, {"COMM", AiffComm(1, 4, 16, 8000)}, odd, {"SSND", AiffSsnd(Be16Samples(samples))}});
-    for (const auto& path : {Put(wav, "a.wav"), Put(aif, "a.aif")}) {
+    // Sound data ahead of the format chunk is fine in an AIFF.
+    const Bytes late =
+        Aiff({{"SSND", AiffSsnd(Be16Samples(samples))}, odd, {"COMM", AiffComm(1, 4, 16, 8000)}});
+    for (const auto& path : {Put(wav, "a.wav"), Put(aif, "a.aif"), Put(late, "b.aif")}) {
         const Decoded d = ReadWhole(path);
         ASSERT_NE(d.fileType, 0) << path;
         EXPECT_EQ(d.samples, samples) << path;

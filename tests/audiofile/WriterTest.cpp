@@ -343,8 +343,7 @@ TEST_F(WriterTest, WriteFailuresAreReported) {
     int16_t s[4] = {1, 2, 3, 4};
     ASSERT_EQ(g->writeFrames(s, 4), 0);
     EXPECT_EQ(g->close(1), kAudioFileWriteFailed);
-    // A writer never begun still reports that its stream could not be closed cleanly only when
-    // bytes were lost; an untouched one closes with 0.
+    // A writer that never handed over a byte has nothing to lose.
     auto* h = new AudioFile;
     h->open("/dev/full", true);
     EXPECT_EQ(h->close(1), 0);
