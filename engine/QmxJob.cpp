@@ -86,8 +86,7 @@ void QmxJob::FreeConverters() {
     }
 }
 
-int32_t QmxJob::Setting(int32_t newInRate, int32_t newOutRate, uint8_t newStereo,
-                        uint8_t quality) {
+int32_t QmxJob::Setting(int32_t newInRate, int32_t newOutRate, uint8_t newStereo, uint8_t quality) {
     // A refused setting changes nothing: a running job keeps its rates and converters.
     if (newInRate <= 0 || newOutRate <= 0) return kBadSetting;
     int32_t length = 0;
@@ -218,7 +217,8 @@ int32_t QmxJob::ExecBlockMono(const int16_t* src, int16_t* dst, int32_t count) {
         conv.ExecBlock(s.data(), dst);
         dst += hop;
         total += hop;
-        for (int32_t k = 0; k < h; ++k) s[static_cast<size_t>(k)] = s[static_cast<size_t>(h + k)];
+        for (int32_t k = 0; k < h; ++k)
+            s[static_cast<size_t>(k)] = s[static_cast<size_t>(h + k)];
         fill[0] = h;
     }
     while (count > 0) {
@@ -246,7 +246,8 @@ int32_t QmxJob::ExecBlockStereo(const int16_t* src, int16_t* dst, int32_t frames
             --frames;
         }
         fill[1] = fill[0];
-        for (int ch = 0; ch < 2; ++ch) block[ch]->ExecBlock(staging[ch].data(), temp[ch].data());
+        for (int ch = 0; ch < 2; ++ch)
+            block[ch]->ExecBlock(staging[ch].data(), temp[ch].data());
         for (size_t i = 0; i < static_cast<size_t>(hop); ++i) {
             *dst++ = temp[0][i];
             *dst++ = temp[1][i];

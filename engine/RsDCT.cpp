@@ -36,5 +36,6 @@ void RsDCT::ExecBlock(const int16_t* in, int16_t* out) {
     const double scale = std::sqrt(static_cast<double>(outLen) / static_cast<double>(inLen));
     const int64_t first = outLen / 4;
     const int64_t end = 3 * int64_t{outLen} / 4;
-    for (int64_t i = first; i < end; ++i) *out++ = LimitSample(work[static_cast<size_t>(i)] * scale);
+    for (int64_t i = first; i < end; ++i)
+        *out++ = LimitSample(work[static_cast<size_t>(i)] * scale);
 }

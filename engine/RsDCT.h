@@ -14,7 +14,8 @@ class RsDCT {
     RsDCT(const RsDCT&) = delete;
     RsDCT& operator=(const RsDCT&) = delete;
 
-    // Both rates positive. inLen = 2 * inRate / g, outLen = 2 * outRate / g, g their common divisor.
+    // Both rates positive. inLen = 2 * inRate / g, outLen = 2 * outRate / g, g their common
+    // divisor.
     void Setup(int32_t inRate, int32_t outRate);
     // Converts one block: inLen samples in, outLen / 2 samples out.
     void ExecBlock(const int16_t* in, int16_t* out);

@@ -96,7 +96,8 @@ void RsSinc::Setup(double inRate, double outRate, int32_t length, double attenua
         }
     }
     const size_t designedEnd = 2 * static_cast<size_t>(m); // last designed entry
-    for (size_t i = 0; i < designedEnd; ++i) slope[i] = kernel[i + 1] - kernel[i];
+    for (size_t i = 0; i < designedEnd; ++i)
+        slope[i] = kernel[i + 1] - kernel[i];
     phase = 0.0;
 }
 
@@ -104,8 +105,10 @@ void RsSinc::Process(const double* in, int32_t count, double* out, int32_t* prod
     const size_t t = static_cast<size_t>(taps);
     const size_t n = static_cast<size_t>(count);
     std::vector<double> work(t + n);
-    for (size_t i = 0; i < t; ++i) work[i] = history[i];
-    for (size_t i = 0; i < n; ++i) work[t + i] = in[i];
+    for (size_t i = 0; i < t; ++i)
+        work[i] = history[i];
+    for (size_t i = 0; i < n; ++i)
+        work[t + i] = in[i];
     const double* x = work.data() + t; // x[-1], x[-2], ... are the history
 
     const double total = static_cast<double>(count);
@@ -136,7 +139,8 @@ void RsSinc::Process(const double* in, int32_t count, double* out, int32_t* prod
         more = total > position;
     }
 
-    for (size_t i = 0; i < t; ++i) history[i] = work[n + i];
+    for (size_t i = 0; i < t; ++i)
+        history[i] = work[n + i];
     // Continuous phase: the next call starts where this one stopped, relative to its first input.
     phase = position - total;
     *produced = j;

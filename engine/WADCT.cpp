@@ -10,14 +10,18 @@ constexpr double kPi = 3.141592653589793;
 constexpr int32_t kFirstPrebuilt = 2;
 constexpr int32_t kLastPrebuilt = 49;
 
-// Exact remainder of a * b modulo m, formed in 64 bits (a * b exceeds 32 bits for long odd lengths).
-inline size_t ProductMod(int64_t a, int64_t b, int64_t m) { return static_cast<size_t>(a * b % m); }
+// Exact remainder of a * b modulo m, formed in 64 bits (a * b exceeds 32 bits for long odd
+// lengths).
+inline size_t ProductMod(int64_t a, int64_t b, int64_t m) {
+    return static_cast<size_t>(a * b % m);
+}
 
 } // namespace
 
 WADCT::WADCT() {
     // 1 / std::sqrt(2.0) is one unit in the last place low, which would make an equal-rate block
-    // conversion return every sample one step toward zero; the literal is the correctly rounded value.
+    // conversion return every sample one step toward zero; the literal is the correctly rounded
+    // value.
     r2 = 0.7071067811865476;
     c8 = std::cos(0.39269908169872414);
     s8 = std::sin(0.39269908169872414);
@@ -126,7 +130,8 @@ void WADCT::DCT4(double* x, double* X, int32_t n) {
     }
     DCT3(X, x, h);
     DCT3(X + h, x + h, h);
-    for (int32_t j = 1; j < h; j += 2) x[h + j] = -x[h + j];
+    for (int32_t j = 1; j < h; j += 2)
+        x[h + j] = -x[h + j];
     const std::vector<double>& tc = CosTable(2 * n);
     const std::vector<double>& ts = SinTable(2 * n);
     for (int32_t i = 0; i < h; ++i) {
@@ -143,7 +148,8 @@ void WADCT::DCT2Direct(const double* x, double* X, int32_t n) {
     const double a = std::sqrt(2.0 / n);
     for (int32_t i = 0; i < n; ++i) {
         double sum = 0.0;
-        for (int32_t j = 0; j < n; ++j) sum += x[j] * tc[ProductMod(i, 2 * int64_t{j} + 1, period)];
+        for (int32_t j = 0; j < n; ++j)
+            sum += x[j] * tc[ProductMod(i, 2 * int64_t{j} + 1, period)];
         if (i == 0) sum = sum * r2;
         X[i] = a * sum;
     }

@@ -1,0 +1,279 @@
+// The engine library through its four exports, loaded at run time: codes and states, the refusals
+// that protect callers, identity with the reference converters, and what the library exports.
+#include "QmxLibrary.h"
+#include "Reference.h"
+#include "Signals.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+namespace {
+
+TEST(EngineExports, FreshLoadIsUnconfigured) {
+    {
+        QmxLibrary lib;
+        EXPECT_EQ(lib.Begin(), -2);
+        EXPECT_EQ(lib.End(), -2);
+        int16_t in[4] = {1, 2, 3, 4}, out[8] = {};
+        EXPECT_EQ(lib.Exec(in, out, 4), -2);
+        ASSERT_EQ(lib.Setting(44100, 31250, 0, 4), 0);
+        ASSERT_EQ(lib.Begin(), 128);
+    }
+    // Unloading forgets the job: the next load starts unconfigured again.
+    QmxLibrary lib;
+    EXPECT_EQ(lib.Begin(), -2);
+}
+
+TEST(EngineExports, QualityCodesAndHeadroom) {
+    QmxLibrary lib;
+    for (uint8_t q : std::initializer_list<uint8_t>{0, 1, 6, 255})
+        EXPECT_EQ(lib.Setting(44100, 31250, 0, q), -1) << int(q);
+    EXPECT_EQ(lib.Begin(), -2); // a refused setting does not configure
+    const std::pair<uint8_t, int32_t> expected[] = {{2, 32}, {3, 64}, {4, 128}, {5, 625}};
+    for (const auto& [q, headroom] : expected) {
+        ASSERT_EQ(lib.Setting(44100, 31250, 0, q), 0);
+        EXPECT_EQ(lib.Begin(), headroom) << int(q);
+        EXPECT_EQ(lib.Begin(), -3);
+        EXPECT_EQ(lib.End(), 0);
+        EXPECT_EQ(lib.End(), -4);
+    }
+    ASSERT_EQ(lib.Setting(31250, 44100, 1, 5), 0);
+    EXPECT_EQ(lib.Begin(), 882);
+    EXPECT_EQ(lib.End(), 0);
+}
+
+TEST(EngineExports, BeginAfterEndStartsAfresh) {
+    QmxLibrary lib;
+    const std::vector<int16_t> in = Noise(6000, 4);
+    for (uint8_t q : std::initializer_list<uint8_t>{3, 5}) {
+        const std::vector<int16_t> first = lib.Convert(48000, 31250, false, q, in, {4096});
+        // Same settings again, without a new setting call.
+        ASSERT_GE(lib.Begin(), 0);
+        std::vector<int16_t> out(8000);
+        const int32_t n1 = lib.Exec(in.data(), out.data(), 4096);
+        const int32_t n2 = lib.Exec(in.data() + 4096, out.data() + n1, 6000 - 4096);
+        ASSERT_EQ(lib.End(), 0);
+        out.resize(static_cast<size_t>(n1 + n2));
+        EXPECT_EQ(out, first) << int(q);
+    }
+}
+
+TEST(EngineExports, ExecOutsideARunningJobWritesNothing) {
+    QmxLibrary lib;
+    const std::vector<int16_t> in = Noise(4096, 5);
+    std::vector<int16_t> out(8192, 77);
+    ASSERT_EQ(lib.Setting(44100, 31250, 0, 4), 0);
+    EXPECT_EQ(lib.Exec(in.data(), out.data(), 4096), -4);
+    ASSERT_EQ(lib.Begin(), 128);
+    ASSERT_GT(lib.Exec(in.data(), out.data(), 4096), 0);
+    ASSERT_EQ(lib.End(), 0);
+    std::fill(out.begin(), out.end(), int16_t{77});
+    EXPECT_EQ(lib.Exec(in.data(), out.data(), 4096), -4);
+    EXPECT_EQ(out, std::vector<int16_t>(8192, 77));
+}
+
+TEST(EngineExports, SettingDuringAJobDiscardsItsConverters) {
+    QmxLibrary lib;
+    const std::vector<int16_t> in = Noise(4096, 6);
+    for (uint8_t q : std::initializer_list<uint8_t>{2, 5}) {
+        std::vector<int16_t> out(8192, 77);
+        ASSERT_EQ(lib.Setting(44100, 31250, 1, q), 0);
+        ASSERT_GE(lib.Begin(), 0);
+        ASSERT_EQ(lib.Setting(22050, 31250, 0, 5), 0); // accepted, but the job is now empty
+        EXPECT_EQ(lib.Exec(in.data(), out.data(), 2048), -6);
+        EXPECT_EQ(out, std::vector<int16_t>(8192, 77));
+        EXPECT_EQ(lib.Begin(), -3); // still running until ended
+        EXPECT_EQ(lib.End(), 0);
+        EXPECT_EQ(lib.Begin(), 625); // the new settings
+        EXPECT_EQ(lib.End(), 0);
+    }
+}
+
+TEST(EngineExports, RefusedSettingChangesNothing) {
+    QmxLibrary lib;
+    const std::vector<int16_t> in = Noise(8192, 7);
+    for (uint8_t q : std::initializer_list<uint8_t>{4, 5}) {
+        const std::vector<int16_t> expected = lib.Convert(44100, 31250, false, q, in, {4096});
+        ASSERT_EQ(lib.Setting(44100, 31250, 0, q), 0);
+        ASSERT_GE(lib.Begin(), 0);
+        std::vector<int16_t> out(8192);
+        const int32_t n1 = lib.Exec(in.data(), out.data(), 4096);
+        // Refused in the middle of the job: bad rates, unknown quality.
+        EXPECT_EQ(lib.Setting(0, 31250, 1, 4), -1);
+        EXPECT_EQ(lib.Setting(44100, -31250, 1, 2), -1);
+        EXPECT_EQ(lib.Setting(96000, 8000, 1, 9), -1);
+        const int32_t n2 = lib.Exec(in.data() + 4096, out.data() + n1, 4096);
+        ASSERT_EQ(lib.End(), 0);
+        out.resize(static_cast<size_t>(n1 + n2));
+        EXPECT_EQ(out, expected) << int(q);
+        EXPECT_EQ(lib.Begin(), q == 4 ? 128 : 625); // settings kept as well
+        EXPECT_EQ(lib.End(), 0);
+    }
+}
+
+TEST(EngineExports, BadRatesBeforeAnySettingLeaveItUnconfigured) {
+    QmxLibrary lib;
+    EXPECT_EQ(lib.Setting(0, 0, 0, 5), -1);
+    EXPECT_EQ(lib.Setting(-44100, 31250, 0, 2), -1);
+    EXPECT_EQ(lib.Begin(), -2);
+}
+
+TEST(EngineExports, OversizedRatePairsAreRefusedAtBegin) {
+    QmxLibrary lib;
+    struct Case {
+        int32_t in, out;
+        bool stereo;
+        uint8_t q;
+    };
+    // Coprime rates make block lengths of twice the rates; extreme ratios make huge FIR kernels.
+    const Case big[] = {{2147483647, 31250, false, 5}, {2147483647, 2147483646, true, 5},
+                        {1999999, 31250, true, 5},     {44100, 1, false, 4},
+                        {2147483647, 1, false, 2},     {1000000, 1000, true, 4}};
+    for (const Case& c : big) {
+        ASSERT_EQ(lib.Setting(c.in, c.out, c.stereo, c.q), 0);
+        EXPECT_EQ(lib.Begin(), -5) << c.in << "->" << c.out;
+        EXPECT_EQ(lib.End(), -4); // nothing started
+    }
+    // Coprime but moderate rates, and steep but moderate ratios, still start.
+    ASSERT_EQ(lib.Setting(44101, 31250, true, 5), 0);
+    EXPECT_EQ(lib.Begin(), 31250);
+    EXPECT_EQ(lib.End(), 0);
+    ASSERT_EQ(lib.Setting(192000, 8000, false, 2), 0);
+    EXPECT_GT(lib.Begin(), 500);
+    EXPECT_EQ(lib.End(), 0);
+}
+
+TEST(EngineExports, BadExecArgumentsAreRefused) {
+    QmxLibrary lib;
+    ASSERT_EQ(lib.Setting(44100, 31250, 0, 2), 0);
+    ASSERT_EQ(lib.Begin(), 32);
+    int16_t in[8] = {}, out[16] = {};
+    EXPECT_EQ(lib.Exec(in, out, -1), -7);
+    EXPECT_EQ(lib.Exec(nullptr, out, 8), -7);
+    EXPECT_EQ(lib.Exec(in, nullptr, 8), -7);
+    EXPECT_EQ(lib.End(), 0);
+    // An output count beyond 32 bits cannot be returned.
+    ASSERT_EQ(lib.Setting(1, 2000000000, 0, 2), 0);
+    ASSERT_GE(lib.Begin(), 0);
+    EXPECT_EQ(lib.Exec(in, out, 8), -7);
+    EXPECT_EQ(lib.End(), 0);
+}
+
+TEST(EngineExports, FirOutputIsLimitedAndTruncated) {
+    QmxLibrary lib;
+    // Full-scale constants overshoot the limits slightly through the kernel.
+    for (int16_t v : {int16_t{-32768}, int16_t{32767}}) {
+        const std::vector<int16_t> out =
+            lib.Convert(31250, 31250, false, 4, std::vector<int16_t>(2000, v), {4096});
+        for (int16_t o : out)
+            ASSERT_NE(o, -32768);
+        EXPECT_EQ(out.back(), v < 0 ? -32767 : 32767);
+    }
+}
+
+TEST(EngineExports, StereoIsInterleavedWithEqualChannels) {
+    QmxLibrary lib;
+    const std::vector<int16_t> l = Noise(9000, 10), r = Sine(9000, 440.0, 48000.0, 20000.0);
+    for (uint8_t q : std::initializer_list<uint8_t>{2, 5}) {
+        const std::vector<int16_t> ml = lib.Convert(48000, 31250, false, q, l, {4096});
+        const std::vector<int16_t> mr = lib.Convert(48000, 31250, false, q, r, {4096});
+        const std::vector<int16_t> st =
+            lib.Convert(48000, 31250, true, q, Interleave(l, r), {4096});
+        ASSERT_EQ(ml.size(), mr.size());
+        EXPECT_EQ(st, Interleave(ml, mr)) << int(q);
+    }
+}
+
+// Library output against the plain reference converters, sample for sample.
+struct Pair {
+    int32_t in, out;
+};
+
+void CompareWithReference(const Pair& p, uint8_t q, bool stereo,
+                          const std::vector<int32_t>& sizes) {
+    QmxLibrary lib;
+    const size_t frames = q == 5 ? 7000 : 12000;
+    const std::vector<int16_t> noise = Noise(frames, static_cast<uint32_t>(p.in + q));
+    const std::vector<int16_t> sine = Sine(frames, 997.0, p.in, 30000.0);
+    const std::vector<int16_t> signal = stereo ? Interleave(noise, sine) : noise;
+    const std::vector<int16_t> a = lib.Convert(p.in, p.out, stereo, q, signal, sizes);
+    const std::vector<int16_t> b = ref::Convert(p.in, p.out, stereo, q, signal, sizes);
+    ASSERT_EQ(a.size(), b.size()) << p.in << "->" << p.out << " q" << int(q);
+    for (size_t i = 0; i < a.size(); ++i)
+        ASSERT_EQ(a[i], b[i]) << p.in << "->" << p.out << " q" << int(q) << " at " << i;
+    if (!stereo) {
+        const std::vector<int16_t> c = lib.Convert(p.in, p.out, false, q, sine, sizes);
+        EXPECT_EQ(c, ref::Convert(p.in, p.out, false, q, sine, sizes))
+            << "sine " << p.in << "->" << p.out << " q" << int(q);
+    }
+}
+
+const Pair kPairs[] = {
+    {44100, 31250}, {48000, 31250}, {96000, 31250}, {22050, 31250}, {31250, 44100}};
+const std::vector<int32_t> kUneven = {1, 0, 7, 1000, 4095, 333, 2, 5000, 64};
+
+TEST(EngineVersusReference, FirInBlocksOf4096) {
+    for (const Pair& p : kPairs)
+        for (uint8_t q : std::initializer_list<uint8_t>{2, 3, 4})
+            CompareWithReference(p, q, false, {4096});
+}
+
+TEST(EngineVersusReference, FirInUnevenBlocks) {
+    for (const Pair& p : kPairs)
+        for (uint8_t q : std::initializer_list<uint8_t>{2, 3, 4})
+            CompareWithReference(p, q, false, kUneven);
+}
+
+TEST(EngineVersusReference, BlockConverterInBlocksOf4096) {
+    for (const Pair& p : kPairs)
+        CompareWithReference(p, 5, false, {4096});
+}
+
+TEST(EngineVersusReference, BlockConverterInUnevenBlocks) {
+    for (const Pair& p : kPairs)
+        CompareWithReference(p, 5, false, kUneven);
+}
+
+TEST(EngineVersusReference, Stereo) {
+    CompareWithReference({44100, 31250}, 4, true, kUneven);
+    CompareWithReference({31250, 44100}, 2, true, {4096});
+    CompareWithReference({48000, 31250}, 5, true, kUneven);
+}
+
+TEST(EngineLibrary, ExportsExactlyTheFourFunctions) {
+    const auto r =
+        testsupport::Run("nm -D --defined-only " + testsupport::Quote(QmxLibrary::Path()));
+    ASSERT_EQ(r.status, 0);
+    std::set<std::string> names;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string address, kind, name;
+        fields >> address >> kind >> name;
+        if (!name.empty()) names.insert(name);
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"QMX_Begin", "QMX_End", "QMX_Exec", "QMX_Setting"}));
+}
+
+TEST(EngineLibrary, NeedsNothingButTheRuntime) {
+    const auto r = testsupport::Run("readelf -d " + testsupport::Quote(QmxLibrary::Path()));
+    ASSERT_EQ(r.status, 0);
+    const std::set<std::string> allowed = {"libstdc++.so.6", "libm.so.6", "libgcc_s.so.1",
+                                           "libc.so.6", "ld-linux-x86-64.so.2"};
+    std::istringstream lines(r.out);
+    int needed = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("(NEEDED)") == std::string::npos) continue;
+        const auto open = line.find('['), close = line.find(']');
+        const std::string lib = line.substr(open + 1, close - open - 1);
+        ++needed;
+        if (lib.find("asan") != std::string::npos || lib.find("ubsan") != std::string::npos)
+            continue; // sanitizer builds
+        EXPECT_TRUE(allowed.count(lib)) << lib;
+    }
+    EXPECT_GT(needed, 0);
+}
+
+} // namespace
