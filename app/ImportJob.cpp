@@ -31,13 +31,9 @@ void ReduceToMono(const int16_t* in, int32_t frames, int channels, int choice, i
         case kChannelR:
             mono[i] = frame[1];
             break;
-        default: {
-            // The sum of both channels times 0.75, truncated toward zero, then clipped.
-            double v = std::trunc((static_cast<double>(frame[0]) + frame[1]) * 0.75);
-            v = std::clamp(v, -32768.0, 32767.0);
-            mono[i] = static_cast<int16_t>(v);
+        default:
+            mono[i] = MixSamples(frame[0], frame[1]);
             break;
-        }
         }
     }
 }

@@ -51,7 +51,7 @@ JobStatus FlushConverter(CReSampler& resampler, int quality, double inRate, doub
     const double lastFrame = static_cast<double>(framesFed - 1);
     const int64_t needed =
         static_cast<int64_t>(std::ceil((lastFrame + delay) * outRate / inRate)) + 1;
-    static const std::vector<int16_t> silence(kJobBlock, 0);
+    static const std::vector<int16_t> silence(2 * kJobBlock, 0); // room for stereo
     // Each round feeds the silence the missing output needs, at least one frame, so a block
     // converter that holds its output back for a whole block still gets there.
     while (written < needed) {
@@ -63,6 +63,11 @@ JobStatus FlushConverter(CReSampler& resampler, int quality, double inRate, doub
         written += m;
     }
     return JobStatus::Done;
+}
+
+int16_t MixSamples(int16_t left, int16_t right) {
+    const double v = std::trunc((static_cast<double>(left) + right) * 0.75);
+    return static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
 }
 
 std::string TemporaryNameFor(const std::string& path) {

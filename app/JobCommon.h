@@ -21,6 +21,9 @@ JobStatus FlushConverter(CReSampler& resampler, int quality, double inRate, doub
                          std::vector<int16_t>& outBuffer,
                          const std::function<bool(const int16_t*, int32_t)>& sink);
 
+// The sum of two samples times 0.75, truncated toward zero, then clipped to 16 bits.
+int16_t MixSamples(int16_t left, int16_t right);
+
 // A file name beside the destination for the job to write into before it replaces the
 // destination.
 std::string TemporaryNameFor(const std::string& path);

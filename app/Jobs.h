@@ -30,6 +30,7 @@ inline bool JobFailed(JobStatus s) {
 }
 
 enum ImportChannel : int { kChannelL = 0, kChannelR = 1, kChannelMix = 2 };
+constexpr int kQualityDefault = 4;
 
 // Callbacks of a running job; any may be empty.
 struct JobProgress {
@@ -76,6 +77,29 @@ struct ExportOutcome {
 
 ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
                         const JobProgress& progress = {});
+
+constexpr int kChannelKeep = 3; // convert: keep one or two channels as they are
+
+struct ConvertRequest {
+    std::string sourcePath;
+    std::string destPath;       // ".aif" in any letter case is AIFF, anything else WAV
+    int32_t rate = 44100;       // the output rate
+    int channel = kChannelKeep; // L, R, MIX (one channel out) or keep (up to two)
+    int quality = kQualityDefault;
+};
+
+struct ConvertOutcome {
+    JobStatus status = JobStatus::Done;
+    int64_t framesRead = 0;
+    int64_t framesWritten = 0;
+    int channels = 0; // channels written
+    int32_t sourceRate = 0;
+};
+
+// A WAV or AIFF file into another at any rate, 16-bit, through the same converters. With
+// quality 0 the samples are kept and only labelled with the new rate.
+ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
+                          const JobProgress& progress = {});
 
 // True when the file name's extension (from its last dot) is ".aif" in any letter case.
 bool IsAiffName(const std::string& path);

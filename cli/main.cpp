@@ -1,15 +1,19 @@
-// brelka-cli: the import and export jobs of the window, from a terminal or a script.
+// brelka-cli: the jobs of the window, from a terminal or a script.
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "AudioFile.h"
 #include "DynamicLibrary.h"
 #include "FileInfo.h"
 #include "Jobs.h"
+#include "Progress.h"
 #include "ReSampler.h"
 #include "SampleFile.h"
 #include "Version.h"
@@ -22,17 +26,28 @@ const std::map<std::string, int> kQualities = {
     {"off", kQualityOff},       {"simple", kQualitySimple}, {"light", kQualityLight},
     {"medium", kQualityMedium}, {"heavy", kQualityHeavy},   {"ultra", kQualityUltraHeavy},
 };
-const std::map<std::string, int> kChannels = {
-    {"L", brelka::kChannelL}, {"R", brelka::kChannelR}, {"MIX", brelka::kChannelMix}};
+const std::map<std::string, int> kChannels = {{"L", brelka::kChannelL},
+                                              {"R", brelka::kChannelR},
+                                              {"MIX", brelka::kChannelMix},
+                                              {"KEEP", brelka::kChannelKeep}};
+
+struct Options {
+    bool quiet = false;
+    bool json = false;
+    bool keepGoing = false;
+    std::string folder, slot, file, out, channel = "MIX", quality = "auto";
+    std::vector<std::string> files;
+    int32_t rate = 0;
+};
+
+std::string BaseName(const std::string& path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
 
 int Fail(const std::string& message, const std::string& path) {
     std::cerr << message << " " << path << "\n";
     return kExitFailed;
-}
-
-// Engine qualities cannot run without the engine library.
-bool NeedsEngine(int quality) {
-    return quality >= kQualityLight;
 }
 
 int EngineMissing(const std::string& quality) {
@@ -41,148 +56,261 @@ int EngineMissing(const std::string& quality) {
     return kExitFailed;
 }
 
-int ListCommand(const std::string& folder) {
-    for (const auto& slot : brelka::ScanSampleFolder(folder)) {
-        const int number = brelka::ParseSlotNumber(slot);
-        std::cout << slot << " " << brelka::SlotLengthText(brelka::SlotFileName(folder, number))
-                  << "\n";
+// The quality for a source: named, or "auto": none when the source already has the target
+// rate, else Heavy, or Simple (with a warning) without the engine. -1: the engine is missing.
+int ChooseQuality(const std::string& name, const std::string& source, uint32_t targetRate,
+                  const CReSampler& resampler, bool quiet) {
+    if (name != "auto") {
+        const int q = kQualities.at(name);
+        return (q >= kQualityLight && !resampler.available()) ? -1 : q;
+    }
+    auto* probe = new AudioFile();
+    probe->open(source, false);
+    const uint32_t rate = probe->sampleRate.TruncToUInt32();
+    const bool known = probe->fileType != kAudioFileNone;
+    probe->close(1);
+    if (!known || rate == targetRate) return kQualityOff;
+    if (resampler.available()) return kQualityHeavy;
+    if (!quiet) {
+        std::cerr << "warning: the engine library " << platform::EngineLibraryFileName()
+                  << " was not found; converting at quality \"simple\".\n";
+    }
+    return kQualitySimple;
+}
+
+// A job that ends with a failure: the message and the path it concerns.
+int ReportFailure(brelka::JobStatus status, const std::string& sourceSide,
+                  const std::string& destSide) {
+    const bool source =
+        status == brelka::JobStatus::SourceError || status == brelka::JobStatus::SampleError;
+    return Fail(brelka::JobMessage(status), source ? sourceSide : destSide);
+}
+
+nlohmann::json SlotJson(const std::string& folder, const std::string& text) {
+    const int slot = brelka::ParseSlotNumber(text);
+    const std::string path = brelka::SlotFileName(folder, slot);
+    const int64_t size = brelka::FileSizeOf(path);
+    const int64_t samples = size >= brelka::kHeaderArea ? (size - brelka::kHeaderArea) / 2 : 0;
+    return {{"slot", slot},
+            {"text", text},
+            {"file", BaseName(path)},
+            {"path", path},
+            {"samples", samples},
+            {"rate", brelka::kDeviceRate},
+            {"duration_ms", samples * 1000 / brelka::kDeviceRate},
+            {"length", brelka::SlotLengthText(path)}};
+}
+
+int ListCommand(const Options& o) {
+    const auto slots = brelka::ScanSampleFolder(o.folder);
+    if (o.json) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const auto& s : slots)
+            list.push_back(SlotJson(o.folder, s));
+        std::cout << nlohmann::json{{"folder", o.folder}, {"slots", list}}.dump(2) << "\n";
+        return kExitOk;
+    }
+    for (const auto& s : slots) {
+        const auto path = brelka::SlotFileName(o.folder, brelka::ParseSlotNumber(s));
+        std::cout << s << " " << brelka::SlotLengthText(path) << "\n";
     }
     return kExitOk;
 }
 
-int InfoCommand(const std::string& path) {
-    const brelka::FileInfoLines lines = brelka::DescribeAudioPath(path);
-    if (!lines.known) return Fail(brelka::JobMessage(brelka::JobStatus::SourceError), path);
-    std::cout << lines.rate << "\n" << lines.frames << "\n" << lines.bits << "\n";
+int InfoCommand(const Options& o) {
+    auto* file = new AudioFile();
+    file->open(o.file, false);
+    const brelka::FileInfoLines lines = brelka::DescribeAudioFile(*file);
+    nlohmann::json j;
+    if (lines.known) {
+        const double rate = file->sampleRate.ToDouble();
+        j = {{"file", o.file},
+             {"type", file->fileType == kAudioFileAiff ? "AIFF" : "WAV"},
+             {"rate", rate},
+             {"channels", file->channels},
+             {"frames", file->frames},
+             {"bits", file->bitsPerSample},
+             {"duration_ms",
+              static_cast<int64_t>(static_cast<double>(file->frames) * 1000.0 /
+                                   static_cast<double>(file->sampleRate.TruncToUInt32()))}};
+    }
+    file->close(1);
+    if (!lines.known) return Fail(brelka::JobMessage(brelka::JobStatus::SourceError), o.file);
+    if (o.json)
+        std::cout << j.dump(2) << "\n";
+    else
+        std::cout << lines.rate << "\n" << lines.frames << "\n" << lines.bits << "\n";
     return kExitOk;
 }
 
-int ImportCommand(const std::string& folder, const std::string& slot, const std::string& file,
-                  const std::string& channel, const std::string& qualityName) {
+int ImportCommand(const Options& o) {
+    const int first = brelka::ParseSlotNumber(o.slot);
+    const auto count = static_cast<int>(o.files.size());
+    if (first + count - 1 > brelka::kSlotCount) {
+        std::cerr << count << " files from slot " << first << " would run past slot "
+                  << brelka::kSlotCount << "; nothing was imported.\n";
+        return kExitUsage;
+    }
     CReSampler resampler;
-    int quality = kQualityOff;
-    if (qualityName == "auto") {
-        auto* probe = new AudioFile();
-        probe->open(file, false);
-        const uint32_t rate = probe->sampleRate.TruncToUInt32();
-        const bool known = probe->fileType != kAudioFileNone;
-        probe->close(1);
-        if (known && rate != brelka::kDeviceRate) {
-            if (resampler.available()) {
-                quality = kQualityHeavy;
-            } else {
-                quality = kQualitySimple;
-                std::cerr << "warning: the engine library " << platform::EngineLibraryFileName()
-                          << " was not found; converting at quality \"simple\".\n";
-            }
+    int result = kExitOk;
+    for (int i = 0; i < count; ++i) {
+        const std::string& file = o.files[static_cast<size_t>(i)];
+        const int quality = ChooseQuality(o.quality, file, brelka::kDeviceRate, resampler, o.quiet);
+        if (quality < 0) return EngineMissing(o.quality);
+        brelka::ImportRequest request;
+        request.sourcePath = file;
+        request.folder = o.folder;
+        request.slotText = std::to_string(first + i);
+        request.channel = kChannels.at(o.channel == "KEEP" ? "MIX" : o.channel);
+        request.quality = quality;
+        ProgressBar bar("import " + BaseName(file), o.quiet);
+        const brelka::ImportOutcome r = brelka::RunImport(request, resampler, bar.Callbacks());
+        if (brelka::JobFailed(r.status)) {
+            result = ReportFailure(r.status, file, r.slotPath);
+            if (!o.keepGoing) return result;
+            continue;
         }
-    } else {
-        quality = kQualities.at(qualityName);
-        if (NeedsEngine(quality) && !resampler.available()) return EngineMissing(qualityName);
+        std::printf("%02d %s <- %s: %lld samples (%s)\n", r.slot, BaseName(r.slotPath).c_str(),
+                    file.c_str(), static_cast<long long>(r.samplesWritten),
+                    brelka::SlotLengthText(r.slotPath).c_str());
     }
-
-    brelka::ImportRequest request;
-    request.sourcePath = file;
-    request.folder = folder;
-    request.slotText = slot;
-    request.channel = kChannels.at(channel);
-    request.quality = quality;
-    const brelka::ImportOutcome outcome = brelka::RunImport(request, resampler);
-    switch (outcome.status) {
-    case brelka::JobStatus::SourceError:
-        return Fail(brelka::JobMessage(outcome.status), file);
-    case brelka::JobStatus::Done:
-    case brelka::JobStatus::Aborted:
-        break;
-    default:
-        return Fail(brelka::JobMessage(outcome.status), outcome.slotPath);
-    }
-    std::printf("%02d %s %lld samples\n", outcome.slot, outcome.slotPath.c_str(),
-                static_cast<long long>(outcome.samplesWritten));
-    return kExitOk;
+    return result;
 }
 
-int ExportCommand(const std::string& folder, const std::string& slot, const std::string& file,
-                  const std::string& qualityName) {
+int ExportCommand(const Options& o) {
     CReSampler resampler;
-    const int quality = kQualities.at(qualityName);
-    if (NeedsEngine(quality) && !resampler.available()) return EngineMissing(qualityName);
+    const std::string name = o.quality == "auto" ? "off" : o.quality;
+    const int quality = kQualities.at(name);
+    if (quality >= kQualityLight && !resampler.available()) return EngineMissing(name);
     brelka::ExportRequest request;
-    request.folder = folder;
-    request.slotText = slot;
-    request.destPath = file;
+    request.folder = o.folder;
+    request.slotText = o.slot;
+    request.destPath = o.file;
     request.quality = quality;
-    const brelka::ExportOutcome outcome = brelka::RunExport(request, resampler);
-    switch (outcome.status) {
-    case brelka::JobStatus::SampleError:
-        return Fail(brelka::JobMessage(outcome.status), outcome.slotPath);
-    case brelka::JobStatus::Done:
-    case brelka::JobStatus::Aborted:
-        break;
-    default:
-        return Fail(brelka::JobMessage(outcome.status), file);
-    }
-    std::printf("%s %lld frames at %d Hz\n", file.c_str(),
-                static_cast<long long>(outcome.framesWritten), outcome.outputRate);
+    ProgressBar bar("export " + BaseName(o.file), o.quiet);
+    const brelka::ExportOutcome r = brelka::RunExport(request, resampler, bar.Callbacks());
+    if (brelka::JobFailed(r.status)) return ReportFailure(r.status, r.slotPath, o.file);
+    std::printf("%02d %s -> %s: %lld frames at %d Hz\n", r.slot, BaseName(r.slotPath).c_str(),
+                o.file.c_str(), static_cast<long long>(r.framesWritten), r.outputRate);
     return kExitOk;
 }
+
+int ConvertCommand(const Options& o) {
+    CReSampler resampler;
+    const int quality =
+        ChooseQuality(o.quality, o.file, static_cast<uint32_t>(o.rate), resampler, o.quiet);
+    if (quality < 0) return EngineMissing(o.quality);
+    brelka::ConvertRequest request;
+    request.sourcePath = o.file;
+    request.destPath = o.out;
+    request.rate = o.rate;
+    request.channel = kChannels.at(o.channel);
+    request.quality = quality;
+    ProgressBar bar("convert " + BaseName(o.file), o.quiet);
+    const brelka::ConvertOutcome r = brelka::RunConvert(request, resampler, bar.Callbacks());
+    if (brelka::JobFailed(r.status)) return ReportFailure(r.status, o.file, o.out);
+    std::printf("%s -> %s: %lld frames, %d channel%s at %d Hz\n", o.file.c_str(), o.out.c_str(),
+                static_cast<long long>(r.framesWritten), r.channels, r.channels == 1 ? "" : "s",
+                o.rate);
+    return kExitOk;
+}
+
+std::string Upper(std::string s) {
+    for (auto& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+const char* kQualityHelp = "off, simple, light, medium, heavy, ultra";
 
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"brelka-cli: moves sound between WAV/AIFF files and the drum machine's sample "
-                 "files (SAMPLE00.BIN ... SAMPLE59.BIN, slots 01 ... 60)."};
+    CLI::App app{
+        "brelka-cli: moves sound between WAV/AIFF files and the drum machine's sample "
+        "files (SAMPLE00.BIN ... SAMPLE59.BIN for slots 01 ... 60; mono 16-bit, 31250 Hz)."};
     app.set_version_flag("--version", platform::VersionString("ProductName") + " " +
                                           platform::VersionString("FileVersion"));
     app.require_subcommand(1);
-    app.footer("Exit codes: 0 success, 1 a file refused or failed, 2 usage.");
-
-    std::string folder, slot, file, channel = "MIX", quality;
+    app.fallthrough(); // -q also after the command
+    app.footer("Exit codes: 0 success, 1 a file refused or failed, 2 usage.\n"
+               "Run 'brelka-cli <command> --help' for the options of a command.");
+    Options o;
+    app.add_flag("-q,--quiet", o.quiet, "No progress bar and no warnings");
 
     auto* list = app.add_subcommand("list", "List the slots of a sample folder with their lengths");
-    list->add_option("folder", folder, "The sample folder")->required();
+    list->add_option("folder", o.folder, "The sample folder")->required();
+    list->add_flag("--json", o.json, "Machine-readable output");
 
     auto* info = app.add_subcommand("info", "Show a WAV/AIFF file's rate, frames and sample size");
-    info->add_option("file", file, "The WAV or AIFF file")->required();
+    info->add_option("file", o.file, "The WAV or AIFF file")->required();
+    info->add_flag("--json", o.json, "Machine-readable output");
 
-    auto* import = app.add_subcommand("import", "Import a WAV/AIFF file into a slot");
-    import->add_option("folder", folder, "The sample folder")->required();
-    import->add_option("slot", slot, "The slot number, 01 ... 60")->required();
-    import->add_option("file", file, "The WAV or AIFF file")->required();
-    import->add_option("--channel", channel, "Channel of a stereo source: L, R or MIX")
-        ->check(CLI::IsMember({"L", "R", "MIX"}, CLI::ignore_case))
-        ->transform([](std::string s) {
-            for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-});
-std::string importQuality = "auto";
-import
-    ->add_option("--quality", importQuality,
-                 "Rate conversion to 31250 Hz: off, simple, light, medium, heavy, ultra; "
-                 "default: off for a 31250 Hz source, else heavy (simple without the engine)")
-    ->check(CLI::IsMember({"auto", "off", "simple", "light", "medium", "heavy", "ultra"}));
+    const auto channelCheck = CLI::IsMember({"L", "R", "MIX"});
+    auto* import = app.add_subcommand(
+        "import", "Import WAV/AIFF files into consecutive slots, starting at the slot given");
+    import->add_option("folder", o.folder, "The sample folder")->required();
+    import->add_option("slot", o.slot, "The first slot, 01 ... 60")->required();
+    import->add_option("files", o.files, "The WAV or AIFF files, in slot order")->required();
+    import->add_option("--channel", o.channel, "Channel of a stereo source: L, R or MIX (default)")
+        ->transform(Upper)
+        ->check(channelCheck);
+    import
+        ->add_option("--quality", o.quality,
+                     std::string("Conversion to 31250 Hz: ") + kQualityHelp +
+                         "; default: off for a 31250 Hz source, else heavy (simple without the "
+                         "engine library)")
+        ->check(CLI::IsMember({"auto", "off", "simple", "light", "medium", "heavy", "ultra"}));
+    import->add_flag("--keep-going", o.keepGoing, "Go on with the next file after a failure");
 
-auto* exportCmd = app.add_subcommand("export", "Export a slot to a WAV/AIFF file");
-exportCmd->add_option("folder", folder, "The sample folder")->required();
-exportCmd->add_option("slot", slot, "The slot number, 01 ... 60")->required();
-exportCmd->add_option("file", file, "The WAV or AIFF file to write (.aif: AIFF, else WAV)")
-    ->required();
-std::string exportQuality = "off";
-exportCmd
-    ->add_option("--quality", exportQuality,
-                 "off: 31250 Hz as stored; simple ... ultra: converted to 44100 Hz")
-    ->check(CLI::IsMember({"off", "simple", "light", "medium", "heavy", "ultra"}));
+    auto* exportCmd = app.add_subcommand("export", "Export a slot to a WAV/AIFF file");
+    exportCmd->add_option("folder", o.folder, "The sample folder")->required();
+    exportCmd->add_option("slot", o.slot, "The slot, 01 ... 60")->required();
+    exportCmd->add_option("file", o.file, "The file to write (.aif: AIFF, anything else: WAV)")
+        ->required();
+    exportCmd
+        ->add_option("--quality", o.quality,
+                     std::string(kQualityHelp) +
+                         "; off (default): 31250 Hz as stored, else converted to 44100 Hz")
+        ->check(CLI::IsMember({"auto", "off", "simple", "light", "medium", "heavy", "ultra"}));
 
-try {
-    app.parse(argc, argv);
-} catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? kExitOk : kExitUsage;
-}
+    auto* convert =
+        app.add_subcommand("convert", "Convert a WAV/AIFF file to another rate (16-bit output)");
+    convert->add_option("in", o.file, "The WAV or AIFF file to read")->required();
+    convert->add_option("out", o.out, "The file to write (.aif: AIFF, anything else: WAV)")
+        ->required();
+    convert->add_option("--rate", o.rate, "The output rate in Hz")
+        ->required()
+        ->check(CLI::Range(1, 2147483647));
+    convert
+        ->add_option("--quality", o.quality,
+                     std::string(kQualityHelp) +
+                         "; default: off when the rate is already right, else heavy (simple "
+                         "without the engine library); off keeps the samples and relabels them")
+        ->check(CLI::IsMember({"auto", "off", "simple", "light", "medium", "heavy", "ultra"}));
+    o.channel = "MIX";
+    std::string convertChannel = "KEEP";
+    convert
+        ->add_option(
+            "--channel", convertChannel,
+            "L, R, MIX (one channel out) or keep (default: one or two channels as they are)")
+        ->transform(Upper)
+        ->check(CLI::IsMember({"L", "R", "MIX", "KEEP"}));
 
-if (list->parsed()) return ListCommand(folder);
-if (info->parsed()) return InfoCommand(file);
-if (import->parsed()) return ImportCommand(folder, slot, file, channel, importQuality);
-if (exportCmd->parsed()) return ExportCommand(folder, slot, file, exportQuality);
-return kExitUsage;
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+
+    if (list->parsed()) return ListCommand(o);
+    if (info->parsed()) return InfoCommand(o);
+    if (import->parsed()) return ImportCommand(o);
+    if (exportCmd->parsed()) return ExportCommand(o);
+    if (convert->parsed()) {
+        o.channel = convertChannel;
+        return ConvertCommand(o);
+    }
+    return kExitUsage;
 }

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "Progress.h"
 
 #include "TestSupport.h"
 
@@ -106,4 +109,152 @@ TEST(Cli, WithoutTheEngineLibrary) {
                          kick + " --quality heavy 2>&1");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("libqmx.so"), std::string::npos) << r.out;
+}
+
+namespace {
+
+const char* const kKit[] = {"go-audio-wav/kick.wav",
+                            "go-audio-wav/kick-16b441k.wav",
+                            "go-audio-wav/dirty-kick-24b441k.wav",
+                            "go-audio-wav/bass.wav",
+                            "go-audio-wav/padded24b.wav",
+                            "go-audio-wav/bwf.wav",
+                            "go-audio-aiff/kick8b.aiff",
+                            "go-audio-aiff/kick32b.aiff"};
+
+int64_t SoxFrames(const std::string& path) {
+    return std::stoll(testsupport::Run("sox --i -s " + Quote(path)).out);
+}
+
+std::string LengthOf(int64_t samples) {
+    const int64_t ms = samples * 1000 / 31250;
+    char text[32];
+    std::snprintf(text, sizeof text, "%3d:%02d:%03d", static_cast<int>(ms / 60000),
+                  static_cast<int>(ms % 60000 / 1000), static_cast<int>(ms % 1000));
+    return text;
+}
+
+} // namespace
+
+// A whole kit of corpus drums into slots 05 ... 12, listed back with their lengths.
+TEST(Cli, KitImportIntoConsecutiveSlots) {
+    TempDir dir;
+    std::string args = "import -q " + Quote(dir.path()) + " 05";
+    for (const char* f : kKit)
+        args += " " + Quote(testsupport::CorpusFile(f));
+    auto r = Tool(args + " --quality off");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 8);
+
+    r = Tool("list --json " + Quote(dir.path()), false);
+    ASSERT_EQ(r.status, 0);
+    const auto j = nlohmann::json::parse(r.out);
+    std::map<int, nlohmann::json> bySlot;
+    for (const auto& s : j["slots"])
+        bySlot[s["slot"].get<int>()] = s;
+    ASSERT_EQ(bySlot.size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+        const int64_t frames = SoxFrames(testsupport::CorpusFile(kKit[i]));
+        const int64_t padded = (frames + 511) / 512 * 512;
+        const auto& s = bySlot.at(5 + i);
+        EXPECT_EQ(s["samples"].get<int64_t>(), padded) << kKit[i];
+        EXPECT_EQ(s["duration_ms"].get<int64_t>(), padded * 1000 / 31250) << kKit[i];
+        EXPECT_EQ(s["length"].get<std::string>(), LengthOf(padded)) << kKit[i];
+        char name[16];
+        std::snprintf(name, sizeof name, "SAMPLE%02d.BIN", 4 + i);
+        EXPECT_EQ(s["file"].get<std::string>(), name);
+    }
+}
+
+TEST(Cli, KitImportRefusesToRunPastTheLastSlot) {
+    TempDir dir;
+    const std::string kick = Quote(testsupport::CorpusFile("go-audio-wav/kick.wav"));
+    auto r = Tool("import " + Quote(dir.path()) + " 59 " + kick + " " + kick + " " + kick);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("past slot 60"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+
+    // A failure stops the kit, unless asked to keep going.
+    const std::string bad = Quote(testsupport::CorpusFile("go-audio-aiff/sowt.aif"));
+    r = Tool("import -q " + Quote(dir.path()) + " 1 " + kick + " " + bad + " " + kick);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(testsupport::FileExists(dir.file("SAMPLE00.BIN")));
+    EXPECT_FALSE(testsupport::FileExists(dir.file("SAMPLE02.BIN")));
+    r = Tool("import -q --keep-going " + Quote(dir.path()) + " 1 " + kick + " " + bad + " " + kick);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Source File error."), std::string::npos);
+    EXPECT_TRUE(testsupport::FileExists(dir.file("SAMPLE02.BIN")));
+    EXPECT_FALSE(testsupport::FileExists(dir.file("SAMPLE01.BIN")));
+}
+
+TEST(Cli, ConvertKeepsOrReducesChannels) {
+    TempDir dir;
+    const std::string bass = testsupport::CorpusFile("go-audio-wav/bass.wav"); // stereo 44100
+    auto r = Tool("convert -q " + Quote(bass) + " " + Quote(dir.file("b.aif")) +
+                  " --rate 48000 --quality simple");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(testsupport::Run("sox --i -r " + Quote(dir.file("b.aif"))).out, "48000\n");
+    EXPECT_EQ(testsupport::Run("sox --i -c " + Quote(dir.file("b.aif"))).out, "2\n");
+    const int64_t in = SoxFrames(bass);
+    const int64_t out = SoxFrames(dir.file("b.aif"));
+    EXPECT_GE(out, in * 48000 / 44100);
+    EXPECT_LE(out, in * 48000 / 44100 + 8);
+
+    r = Tool("convert -q " + Quote(bass) + " " + Quote(dir.file("m.wav")) +
+             " --rate 22050 --channel l");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(testsupport::Run("sox --i -c " + Quote(dir.file("m.wav"))).out, "1\n");
+    EXPECT_EQ(testsupport::Run("sox --i -r " + Quote(dir.file("m.wav"))).out, "22050\n");
+
+    // Without conversion the samples stay and get the new rate as their label.
+    r = Tool("convert -q " + Quote(bass) + " " + Quote(dir.file("same.wav")) +
+             " --rate 1000 --quality off");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(SoxFrames(dir.file("same.wav")), in);
+
+    EXPECT_EQ(Tool("convert " + Quote(bass) + " x.wav").status, 2);          // no rate
+    EXPECT_EQ(Tool("convert " + Quote(bass) + " x.wav --rate 0").status, 2); // no such rate
+    r = Tool("convert " + Quote(dir.file("none.wav")) + " " + Quote(dir.file("x.wav")) +
+             " --rate 8000");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Source File error. " + dir.file("none.wav")), std::string::npos);
+    r = Tool("convert " + Quote(bass) + " " + Quote(dir.file("no/x.wav")) + " --rate 8000");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("File create error. " + dir.file("no/x.wav")), std::string::npos);
+}
+
+TEST(Cli, InfoJson) {
+    auto r = Tool("info --json " + Quote(testsupport::CorpusFile("go-audio-aiff/zipper24b.aiff")),
+                  false);
+    ASSERT_EQ(r.status, 0);
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["type"], "AIFF");
+    EXPECT_EQ(j["rate"].get<double>(), 48000.0);
+    EXPECT_EQ(j["channels"], 2);
+    EXPECT_EQ(j["frames"], 105936);
+    EXPECT_EQ(j["bits"], 24);
+    EXPECT_EQ(j["duration_ms"], 2207);
+}
+
+// The bar is drawn only on a terminal, and only for jobs that take a while.
+TEST(Cli, ProgressBarOnlyOnATerminal) {
+    TempDir dir;
+    const std::string bass = Quote(testsupport::CorpusFile("go-audio-wav/misaligned-chunk.wav"));
+    auto r = testsupport::Run(Cli() + " import " + Quote(dir.path()) + " 1 " + bass +
+                              " --quality ultra 2>&1 >/dev/null");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, ""); // nothing on a redirected stderr
+    // On a terminal (a pseudo-terminal made by script) the bar shows, and -q silences it.
+    const std::string job =
+        Cli() + " import " + Quote(dir.path()) + " 2 " + bass + " --quality ultra";
+    r = testsupport::Run("script -qec " + Quote(job) + " /dev/null");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("elapsed"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" left"), std::string::npos);
+    r = testsupport::Run("script -qec " + Quote(job + " -q") + " /dev/null");
+    EXPECT_EQ(r.out.find("elapsed"), std::string::npos) << r.out;
+
+    EXPECT_EQ(ProgressBar::Line("import x", 5, 10, 2000, 10),
+              "import x [#####-----]  50%  0:02 elapsed  0:02 left");
+    EXPECT_EQ(ProgressBar::Line("x", 10, 10, 61000, 4), "x [####] 100%  1:01 elapsed  0:00 left");
 }
