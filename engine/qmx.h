@@ -5,8 +5,23 @@
 //   QMX_Exec(src, dst, frames)                      convert; returns output frames written
 //   QMX_End()                                       end the job, free its converters
 //
-// Codes: -1 unknown quality (or bad rate), -2 not configured, -3 already running,
-// -4 not running; further negative codes are documented at the definitions.
+// Codes (every refusal leaves the job as it was, and QMX_Exec then writes nothing):
+//   -1  QMX_Setting: quality not 2 to 5, or a rate of 0 or less
+//   -2  QMX_Begin, QMX_End, QMX_Exec: not configured (no successful QMX_Setting yet)
+//   -3  QMX_Begin: a job is already running
+//   -4  QMX_End, QMX_Exec: no job is running
+//   -5  QMX_Begin: the rate pair is too large: a block length beyond 32 bits, or converters,
+//       tables and staging buffers of all channels needing more than 256 MiB (coprime rates in
+//       the megahertz range at "Ultra Heavy", or a rate ratio above a few hundred at "Heavy")
+//   -6  QMX_Exec: a QMX_Setting during the job discarded its converters; call QMX_End (and
+//       QMX_Begin for the new settings)
+//   -7  QMX_Exec: negative frame count, null source (with frames) or destination, or a call
+//       whose output count would not fit in 32 bits
+//   -8  any: out of memory
+//
+// Headroom: one QMX_Exec call of n frames writes at most n * outRate / inRate + the count that
+// QMX_Begin returned (half the filter length, or half the output block length at "Ultra Heavy").
+// The output lags the input; nothing flushes a converter at QMX_End.
 #pragma once
 
 #include <cstdint>
