@@ -98,7 +98,8 @@ void RsSinc::Setup(double inRate, double outRate, int32_t length, double attenua
     const size_t designedEnd = 2 * static_cast<size_t>(m); // last designed entry
     for (size_t i = 0; i < designedEnd; ++i)
         slope[i] = kernel[i + 1] - kernel[i];
-    phase = 0.0;
+    position = 0.0;
+    consumed = 0;
 }
 
 void RsSinc::Process(const double* in, int32_t count, double* out, int32_t* produced) {
@@ -111,10 +112,10 @@ void RsSinc::Process(const double* in, int32_t count, double* out, int32_t* prod
         work[t + i] = in[i];
     const double* x = work.data() + t; // x[-1], x[-2], ... are the history
 
-    const double total = static_cast<double>(count);
-    double position = phase;
+    const auto base = static_cast<double>(consumed);
+    const double total = base + static_cast<double>(count);
     double whole = std::floor(position);
-    int64_t index = static_cast<int64_t>(whole);
+    auto index = static_cast<int64_t>(whole - base);
     double fraction = position - whole;
     int32_t j = 0;
     // A call that starts within its first input sample always produces one output (also with no
@@ -134,14 +135,14 @@ void RsSinc::Process(const double* in, int32_t count, double* out, int32_t* prod
         j = j + 1;
         position = position + step;
         whole = std::floor(position);
-        index = static_cast<int64_t>(whole);
+        index = static_cast<int64_t>(whole - base);
         fraction = position - whole;
         more = total > position;
     }
 
     for (size_t i = 0; i < t; ++i)
         history[i] = work[n + i];
-    // Continuous phase: the next call starts where this one stopped, relative to its first input.
-    phase = position - total;
+    // Continuous phase: the next call starts where this one stopped.
+    consumed += count;
     *produced = j;
 }

@@ -36,6 +36,11 @@ class RsSinc {
     std::vector<double> kernel;  // 100 * taps entries; 0 ... 100 * (taps - 1) designed
     std::vector<double> slope;   // slope[i] = kernel[i + 1] - kernel[i]
     double step = 0.0;           // input samples per output sample
-    double phase = 0.0;          // input position of the next output, relative to the next call's
-                                 // first input sample
+    // Input position of the next output counted from the first input of the job, and the
+    // inputs taken by earlier calls: positions advance exactly as in one long call, so a signal
+    // fed in blocks of any size gives the same outputs as fed at once.
+    double position = 0.0;
+    int64_t consumed = 0;
+    // The position of the next output relative to the next call's first input.
+    double phase() const { return position - static_cast<double>(consumed); }
 };

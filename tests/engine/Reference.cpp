@@ -37,7 +37,8 @@ double I0(double x) {
 struct Sinc {
     int taps = 0;
     double step = 0;
-    double phase = 0;
+    double pos = 0;    // position of the next output, from the start of the stream
+    long consumed = 0; // inputs of earlier calls
     std::vector<double> hist, kern, slope;
 
     Sinc(double inRate, double outRate, int length) {
@@ -72,11 +73,11 @@ struct Sinc {
         w.insert(w.end(), in.begin(), in.end());
         auto X = [&](long i) { return w[taps + i]; };
         std::vector<double> out;
-        double pos = phase;
-        double cnt = double(in.size());
+        const double base = double(consumed);
+        const double cnt = base + double(in.size());
         bool first = true;
         for (;;) {
-            long idx = long(std::floor(pos));
+            long idx = long(std::floor(pos) - base);
             if (first) {
                 first = false;
                 if (idx != 0 && !(cnt > pos)) break; // continuing phase past this call's input
@@ -94,7 +95,7 @@ struct Sinc {
             pos += step;
         }
         hist.assign(w.end() - taps, w.end());
-        phase = pos - cnt;
+        consumed += long(in.size());
         return out;
     }
 };
