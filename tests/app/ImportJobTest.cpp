@@ -275,3 +275,20 @@ TEST(ImportJob, AFullCardKeepsThePreviousSlot) {
     EXPECT_EQ(jobtest::FolderNames(dir.path()),
               (std::vector<std::string>{"SAMPLE00.BIN", "in.wav"}));
 }
+
+// A rate pair the engine cannot hold in memory ends the job with a message, not a crash.
+TEST(ImportJob, RatePairsTheEngineRefuses) {
+    CReSampler probe;
+    if (!probe.available()) GTEST_SKIP() << "no engine library";
+    TempDir dir;
+    const auto old = jobtest::Noise(512, 10);
+    jobtest::WriteSlot(dir.file("SAMPLE00.BIN"), old);
+    const auto before = testsupport::ReadBytes(dir.file("SAMPLE00.BIN"));
+    WritePcmWav(dir.file("odd.wav"), jobtest::Noise(5000, 11), 1999993, 1); // a prime rate
+    auto out = Import(dir.file("odd.wav"), dir.path(), "1", kChannelMix, kQualityUltraHeavy);
+    EXPECT_EQ(out.status, JobStatus::ConvertError);
+    EXPECT_STREQ(JobMessage(out.status), "Rate conversion error.");
+    EXPECT_EQ(testsupport::ReadBytes(dir.file("SAMPLE00.BIN")), before);
+    EXPECT_EQ(jobtest::FolderNames(dir.path()),
+              (std::vector<std::string>{"SAMPLE00.BIN", "odd.wav"}));
+}
