@@ -1,0 +1,98 @@
+// The preview panel: its controls and the file information it shows.
+#include <QFrame>
+#include <QLabel>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "GetWin.h"
+#include "GuiTestSupport.h"
+
+using testsupport::TempDir;
+
+namespace {
+
+class GetWinTest : public ::testing::Test {
+  protected:
+    void SetUp() override { panel = new TGetWin(); }
+    void TearDown() override { delete panel; }
+    std::vector<std::string> Show(const std::string& path) {
+        panel->selectedPath = QString::fromStdString(path);
+        panel->ShowFileInfo();
+        return {panel->FsLabel->text().toStdString(), panel->FramesLabel->text().toStdString(),
+                panel->BitLabel->text().toStdString()};
+    }
+    TGetWin* panel = nullptr;
+    TempDir dir;
+};
+
+const std::vector<std::string> kBare = {"Sampling Rate : ", "Sampling Frames : ", "Bits / Word : "};
+
+TEST_F(GetWinTest, HasTheDesignsControlsAndCaptions) {
+    EXPECT_EQ(panel->size(), QSize(416, 84));
+    EXPECT_EQ(panel->Bevel1->geometry(), QRect(8, 4, 393, 41));
+    EXPECT_EQ(panel->FsLabel->geometry(), QRect(16, 8, 164, 12));
+    EXPECT_EQ(panel->FramesLabel->geometry(), QRect(16, 24, 162, 12));
+    EXPECT_EQ(panel->BitLabel->geometry(), QRect(196, 8, 78, 12));
+    EXPECT_EQ(panel->AudBtn->geometry(), QRect(364, 12, 23, 22));
+    EXPECT_EQ(panel->FsLabel->text().toStdString(), "Sampling Rate :" + std::string(21, ' '));
+    EXPECT_EQ(panel->FramesLabel->text().toStdString(), "Sampling Frames :" + std::string(17, ' '));
+    EXPECT_EQ(panel->BitLabel->text().toStdString(), "Bits / Word :" + std::string(3, ' '));
+    EXPECT_EQ(panel->AudBtn->toolTip(), "Hear the Sound");
+    EXPECT_FALSE(panel->AudBtn->isCheckable());
+    EXPECT_TRUE(panel->selectedPath.isEmpty());
+    for (const char* name : {"Bevel1", "FsLabel", "FramesLabel", "BitLabel", "AudBtn"})
+        EXPECT_NE(panel->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+}
+
+TEST_F(GetWinTest, ShowsRateFramesDurationAndSampleSize) {
+    guitest::WriteWav(dir.file("two.wav"), 1, 44100, std::vector<int16_t>(88200));
+    EXPECT_EQ(Show(dir.file("two.wav")),
+              (std::vector<std::string>{"Sampling Rate : 44100.00Hz",
+                                        "Sampling Frames : 88200 (mono)  0:00:02:000",
+                                        "Bits / Word : 16"}));
+    guitest::WriteAiff(dir.file("odd.aif"), 2, 22050.5L, std::vector<int16_t>(2 * 44101));
+    EXPECT_EQ(Show(dir.file("odd.aif")),
+              (std::vector<std::string>{"Sampling Rate : 22050.50Hz",
+                                        "Sampling Frames : 44101 (stereo)  0:00:02:000",
+                                        "Bits / Word : 16"}));
+    guitest::WriteWav(dir.file("three.wav"), 3, 8000, std::vector<int16_t>(3 * 12345));
+    EXPECT_EQ(Show(dir.file("three.wav"))[1], "Sampling Frames : 12345 (mono)  0:00:01:543");
+    guitest::WriteWav(dir.file("one.wav"), 1, 44100, std::vector<int16_t>(1));
+    EXPECT_EQ(Show(dir.file("one.wav"))[1], "Sampling Frames : 1 (mono)  0:00:00:000");
+    // A rate whose hour in frames exceeds 32 bits.
+    guitest::WriteWav(dir.file("fast.wav"), 1, 700000, std::vector<int16_t>(770000));
+    EXPECT_EQ(Show(dir.file("fast.wav")),
+              (std::vector<std::string>{"Sampling Rate : 700000.00Hz",
+                                        "Sampling Frames : 770000 (mono)  0:00:01:100",
+                                        "Bits / Word : 16"}));
+}
+
+TEST_F(GetWinTest, UnreadableFilesShowTheBareCaptions) {
+    guitest::WriteWav(dir.file("two.wav"), 1, 44100, std::vector<int16_t>(88200));
+    Show(dir.file("two.wav"));
+    testsupport::WriteBytes(dir.file("junk.wav"), std::vector<uint8_t>(64, 0x55));
+    EXPECT_EQ(Show(dir.file("junk.wav")), kBare);
+    EXPECT_EQ(Show(dir.path()), kBare); // a folder
+    Show(dir.file("two.wav"));
+    EXPECT_EQ(Show(dir.file("missing.aif")), kBare);
+    // A rate below 1 Hz has no duration.
+    guitest::WriteAiff(dir.file("slow.aif"), 1, 0.5L, std::vector<int16_t>(100));
+    EXPECT_EQ(Show(dir.file("slow.aif")), kBare);
+    // An empty path changes nothing.
+    Show(dir.file("two.wav"));
+    EXPECT_EQ(Show(""), (std::vector<std::string>{"Sampling Rate : 44100.00Hz",
+                                                  "Sampling Frames : 88200 (mono)  0:00:02:000",
+                                                  "Bits / Word : 16"}));
+}
+
+TEST_F(GetWinTest, CorpusFilesTheReaderRefusesShowTheBareCaptions) {
+    for (const char* name :
+         {"hound/waveformatextensible-ieeefloat-44100Hz-mono.wav", "go-audio-aiff/sowt.aif"}) {
+        const std::string path = testsupport::CorpusFile(name);
+        if (!testsupport::FileExists(path)) continue;
+        EXPECT_EQ(Show(path), kBare) << name;
+    }
+}
+
+} // namespace

@@ -1,0 +1,378 @@
+// The main window: its controls, the enable rules, the folder choice and the length label.
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "GetWin.h"
+#include "GuiTestSupport.h"
+#include "MainWin.h"
+#include "ReSampler.h"
+#include "SampleFile.h"
+
+using guitest::ChooseFolder;
+using testsupport::TempDir;
+
+namespace {
+
+class MainWinTest : public ::testing::Test {
+  protected:
+    void SetUp() override { Create(nullptr); }
+    void TearDown() override {
+        delete GetWin;
+        GetWin = nullptr;
+        delete MainWin;
+        MainWin = nullptr;
+    }
+    void Create(const std::string* engine) {
+        TearDown();
+        MainWin = engine ? new TMainWin(*engine) : new TMainWin();
+        GetWin = new TGetWin();
+        MainWin->show();
+        win = MainWin;
+    }
+    // The enabled state of the controls that the rules cover, in the rules' column order.
+    std::string Enabled() const {
+        std::string s;
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 win->SrcEdit, win->SampleList, win->AudBtn, win->ToExecBtn, win->FromExecBtn,
+                 win->ImportRadio, win->RateConvCheck, win->ConvGroup, win->AbortBtn})
+            s += w->isEnabled() ? '1' : '0';
+        return s;
+    }
+    // The buttons' own states (a disabled group disables them in effect, not in their own right).
+    std::string Qualities() const {
+        std::string s;
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 win->RsSimple, win->RsLight, win->RsMedium, win->RsHeavy, win->RsUHeavy})
+            s += w->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1';
+        return s;
+    }
+    TMainWin* win = nullptr;
+};
+
+struct Expected {
+    const char* name;
+    const char* kind;
+    QRect geometry;
+    const char* parent;
+};
+
+TEST_F(MainWinTest, EveryControlHasItsNameKindPlaceAndSize) {
+    const Expected controls[] = {
+        {"Image", "QLabel", {15, 12, 20, 20}, "MainWin"},
+        {"SrcEdit", "QLineEdit", {36, 12, 305, 20}, "MainWin"},
+        {"Label1", "QLabel", {13, 44, 45, 12}, "MainWin"},
+        {"SampleList", "QComboBox", {61, 40, 49, 20}, "MainWin"},
+        {"AudBtn", "QToolButton", {111, 40, 23, 22}, "MainWin"},
+        {"LenLabel", "QLabel", {60, 64, 50, 12}, "MainWin"},
+        {"ImportRadio", "QGroupBox", {141, 40, 185, 41}, "MainWin"},
+        {"ConvGroup", "QGroupBox", {12, 94, 329, 79}, "MainWin"},
+        {"RateConvCheck", "QCheckBox", {28, 91, 161, 17}, "MainWin"},
+        {"RsSimple", "QRadioButton", {16, 17, 81, 17}, "ConvGroup"},
+        {"RsLight", "QRadioButton", {16, 37, 81, 17}, "ConvGroup"},
+        {"RsMedium", "QRadioButton", {118, 37, 81, 17}, "ConvGroup"},
+        {"RsHeavy", "QRadioButton", {220, 37, 81, 17}, "ConvGroup"},
+        {"RsUHeavy", "QRadioButton", {16, 57, 84, 17}, "ConvGroup"},
+        {"InfoText", "QLabel", {12, 182, 329, 19}, "MainWin"},
+        {"Gauge", "QProgressBar", {12, 208, 329, 20}, "MainWin"},
+        {"ToExecBtn", "QPushButton", {12, 238, 140, 25}, "MainWin"},
+        {"FromExecBtn", "QPushButton", {152, 238, 140, 25}, "MainWin"},
+        {"AbortBtn", "QPushButton", {292, 238, 48, 25}, "MainWin"},
+    };
+    for (const Expected& c : controls) {
+        SCOPED_TRACE(c.name);
+        auto* w = win->findChild<QWidget*>(QString::fromLatin1(c.name));
+        ASSERT_NE(w, nullptr);
+        EXPECT_TRUE(w->inherits(c.kind)) << w->metaObject()->className();
+        EXPECT_EQ(w->geometry(), c.geometry);
+        EXPECT_EQ(w->parentWidget()->objectName().toStdString(), c.parent);
+    }
+    // The check box lies over the group's top edge, in front of it.
+    EXPECT_GT(win->children().indexOf(win->RateConvCheck), win->children().indexOf(win->ConvGroup));
+}
+
+TEST_F(MainWinTest, StartsWithTheDesignsTextsAndStates) {
+    EXPECT_EQ(win->windowTitle().toStdString(), BRELKA_EXPECTED_CAPTION);
+    EXPECT_EQ(win->size(), QSize(356, 278));
+    EXPECT_EQ(win->minimumSize(), QSize(356, 278));
+    EXPECT_EQ(win->maximumSize(), QSize(356, 278));
+
+    const QFontInfo font(win->font());
+    EXPECT_TRUE(font.family() == "MS Gothic" || font.family() == "IPAGothic")
+        << font.family().toStdString();
+    EXPECT_EQ(font.pixelSize(), 12);
+
+    EXPECT_EQ(win->SrcEdit->text(), "(not specified)");
+    EXPECT_TRUE(win->SrcEdit->isReadOnly());
+    EXPECT_EQ(win->Label1->text(), "Sample");
+    EXPECT_TRUE(win->SampleList->isEditable());
+    EXPECT_EQ(win->SampleList->count(), 0);
+    EXPECT_EQ(win->SampleList->currentText(), "01");
+    EXPECT_TRUE(win->AudBtn->isCheckable());
+    EXPECT_FALSE(win->AudBtn->isChecked());
+    EXPECT_EQ(win->AudBtn->toolTip(), "Hear the Sound");
+    EXPECT_EQ(win->LenLabel->text(), "---:--:---");
+    EXPECT_EQ(win->ImportRadio->title(), "Import Channel");
+    ASSERT_EQ(win->ImportRadioItems->buttons().size(), 3);
+    EXPECT_EQ(win->ImportRadioItems->button(0)->text(), "L");
+    EXPECT_EQ(win->ImportRadioItems->button(1)->text(), "R");
+    EXPECT_EQ(win->ImportRadioItems->button(2)->text(), "MIX");
+    EXPECT_EQ(win->ImportRadioItems->checkedId(), 2);
+    // Three columns side by side.
+    EXPECT_EQ(win->ImportRadioItems->button(0)->y(), win->ImportRadioItems->button(2)->y());
+    EXPECT_TRUE(win->ConvGroup->title().isEmpty());
+    EXPECT_EQ(win->RateConvCheck->text(), "SamplingRate Conversion");
+    EXPECT_FALSE(win->RateConvCheck->isChecked());
+    EXPECT_EQ(win->RsSimple->text(), "Simple");
+    EXPECT_EQ(win->RsLight->text(), "Light");
+    EXPECT_EQ(win->RsMedium->text(), "Medium");
+    EXPECT_EQ(win->RsHeavy->text(), "Heavy");
+    EXPECT_EQ(win->RsUHeavy->text(), "Ultra Heavy");
+    EXPECT_TRUE(win->RsSimple->isChecked());
+    EXPECT_EQ(Qualities(), "00000");
+    EXPECT_TRUE(win->InfoText->text().isEmpty());
+    EXPECT_EQ(win->InfoText->frameShadow(), QFrame::Sunken);
+    EXPECT_EQ(win->Gauge->value(), 0);
+    EXPECT_EQ(win->Gauge->minimum(), 0);
+    EXPECT_EQ(win->Gauge->maximum(), 100);
+    EXPECT_TRUE(win->Gauge->isTextVisible());
+    EXPECT_EQ(win->ToExecBtn->text(), "to WAV/AIFF");
+    EXPECT_EQ(win->FromExecBtn->text(), "from WAV/AIFF");
+    EXPECT_EQ(win->AbortBtn->text(), "Abort");
+    for (QPushButton* b : {win->ToExecBtn, win->FromExecBtn}) {
+        EXPECT_EQ(b->font().pixelSize(), 16);
+        EXPECT_TRUE(b->font().bold());
+        EXPECT_TRUE(b->font().italic());
+    }
+    // Only the folder field, the slot combo, the channel choice and the check box are on.
+    EXPECT_EQ(Enabled(), "110001110");
+    win->AppEventsIdle();
+    EXPECT_EQ(Enabled(), "110001110");
+    EXPECT_FALSE(win->abortRequested || win->busy || win->folderChosen || win->playing);
+
+    win->grab().save(QStringLiteral(BRELKA_PICTURE_DIR "/MainWin.png"));
+}
+
+TEST_F(MainWinTest, TabOrderFollowsTheDesign) {
+    const QStringList order = {"ToExecBtn",   "SrcEdit",       "ConvGroup",
+                               "InfoText",    "RateConvCheck", "SampleList",
+                               "FromExecBtn", "ImportRadio",   "AbortBtn"};
+    QStringList seen;
+    QWidget* w = win->ToExecBtn;
+    for (int i = 0; i < 200 && seen.size() < order.size(); ++i, w = w->nextInFocusChain()) {
+        const QString name = w->objectName();
+        if (order.contains(name) && !seen.contains(name)) seen << name;
+    }
+    EXPECT_EQ(seen, order);
+    // The quality buttons follow their group, the channel items theirs.
+    EXPECT_EQ(win->ConvGroup->nextInFocusChain(), win->RsSimple);
+    EXPECT_EQ(win->ImportRadio->nextInFocusChain(), win->ImportRadioItems->button(0));
+}
+
+TEST_F(MainWinTest, QualityButtonsFollowTheCheckBoxAndTheEngine) {
+    if (!win->Resampler().available()) GTEST_SKIP() << "engine library not built";
+    win->RateConvCheck->setChecked(true);
+    win->AppEventsIdle();
+    EXPECT_EQ(Qualities(), "11111");
+    win->RsHeavy->setChecked(true);
+    EXPECT_EQ(win->QualityCode(), kQualityHeavy);
+    win->RateConvCheck->setChecked(false);
+    win->AppEventsIdle();
+    EXPECT_EQ(Qualities(), "00000");
+    EXPECT_TRUE(win->RsHeavy->isChecked()); // the choice stays
+    EXPECT_EQ(win->QualityCode(), kQualityOff);
+    const std::pair<QRadioButton*, int> codes[] = {{win->RsSimple, 1},
+                                                   {win->RsLight, 2},
+                                                   {win->RsMedium, 3},
+                                                   {win->RsHeavy, 4},
+                                                   {win->RsUHeavy, 5}};
+    win->RateConvCheck->setChecked(true);
+    for (const auto& [button, code] : codes) {
+        button->setChecked(true);
+        EXPECT_EQ(win->QualityCode(), code);
+    }
+}
+
+TEST_F(MainWinTest, WithoutTheEngineOnlySimpleIsOffered) {
+    const std::string none;
+    Create(&none);
+    ASSERT_FALSE(win->Resampler().available());
+    win->RsUHeavy->setChecked(true); // as if left over
+    win->RateConvCheck->setChecked(true);
+    win->AppEventsIdle();
+    EXPECT_EQ(Qualities(), "10000");
+    EXPECT_TRUE(win->RsSimple->isChecked());
+    EXPECT_EQ(win->QualityCode(), kQualitySimple);
+}
+
+TEST_F(MainWinTest, EnableRulesInEachState) {
+    TempDir dir;
+    guitest::WriteSlot(dir.file("SAMPLE04.BIN"), guitest::Ramp(1024));
+    win->RateConvCheck->setChecked(true);
+    win->AppEventsIdle();
+    const std::string qualitiesIdle = Qualities();
+
+    // A job: only Abort; the quality buttons are left as they are.
+    win->busy = true;
+    win->AppEventsIdle();
+    EXPECT_EQ(Enabled(), "000000001");
+    EXPECT_EQ(Qualities(), qualitiesIdle);
+    // An audition, also when a job flag is set: only the audition button.
+    win->playing = true;
+    win->AppEventsIdle();
+    EXPECT_EQ(Enabled(), "001000000");
+    win->busy = false;
+    win->AppEventsIdle();
+    EXPECT_EQ(Enabled(), "001000000");
+    win->playing = false;
+
+    // Idle with a folder: the job buttons; the audition button once the list has slots.
+    ChooseFolder(*win, dir.path());
+    win->AppEventsIdle();
+    EXPECT_EQ(Enabled(), "111111110");
+    TempDir empty;
+    ChooseFolder(*win, empty.path());
+    win->AppEventsIdle();
+    EXPECT_EQ(Enabled(), "110111110");
+}
+
+TEST_F(MainWinTest, EnableRulesRunWhenTheProgramBecomesIdle) {
+    win->busy = true;
+    guitest::SpinEventLoop(30);
+    EXPECT_TRUE(win->AbortBtn->isEnabled());
+    EXPECT_FALSE(win->SrcEdit->isEnabled());
+    win->busy = false;
+    win->RateConvCheck->setChecked(true);
+    guitest::SpinEventLoop(30);
+    EXPECT_FALSE(win->AbortBtn->isEnabled());
+    EXPECT_TRUE(win->RsSimple->isEnabled());
+}
+
+TEST_F(MainWinTest, ChoosingAFolderListsItsSlotsAndSelectsTheFirst) {
+    TempDir dir;
+    for (const char* name : {"SAMPLE00.BIN", "SAMPLE07.BIN", "SAMPLE59.BIN", "SAMPLE60.BIN",
+                             "SAMPLE99.BIN", "SAMPLEA1.BIN"})
+        guitest::WriteSlot(dir.file(name), guitest::Ramp(31250));
+    std::filesystem::create_directory(dir.file("SAMPLE05.BIN"));
+    std::vector<uint8_t> wrongCase = testsupport::ReadBytes(dir.file("SAMPLE00.BIN"));
+    wrongCase[0] = 't';
+    testsupport::WriteBytes(dir.file("SAMPLE03.BIN"), wrongCase);
+
+    // A click on the folder field opens the folder dialog.
+    QString dialogName;
+    const int ran = guitest::RunWithModals(
+        [&] { QTest::mouseClick(win->SrcEdit, Qt::LeftButton); }, {[&](QWidget* d) {
+            dialogName = d->objectName();
+            auto* fd = qobject_cast<QFileDialog*>(d);
+            ASSERT_NE(fd, nullptr);
+            EXPECT_EQ(fd->fileMode(), QFileDialog::Directory);
+            EXPECT_TRUE(fd->testOption(QFileDialog::ShowDirsOnly));
+            guitest::AcceptFolderDialog(d, QString::fromStdString(dir.path()));
+        }});
+    ASSERT_EQ(ran, 1);
+    EXPECT_EQ(dialogName, "SelFolder");
+    EXPECT_EQ(win->SrcEdit->text().toStdString(), dir.path());
+    EXPECT_TRUE(win->folderChosen);
+    EXPECT_EQ(win->ChosenFolder().toStdString(), dir.path());
+
+    QStringList items;
+    for (int i = 0; i < win->SampleList->count(); ++i)
+        items << win->SampleList->itemText(i);
+    QStringList fromDisk;
+    for (const std::string& s : brelka::ScanSampleFolder(dir.path()))
+        fromDisk << QString::fromStdString(s);
+    EXPECT_EQ(items, fromDisk); // in the file system's order
+    items.sort();
+    EXPECT_EQ(items, QStringList({"01", "08", "60"}));
+    EXPECT_EQ(win->SampleList->currentIndex(), 0);
+    EXPECT_EQ(win->SampleList->currentText(), win->SampleList->itemText(0));
+    // Picking the first slot this way does not refresh the length label.
+    EXPECT_EQ(win->LenLabel->text(), "---:--:---");
+    // The user's own pick does.
+    win->SampleList->setCurrentIndex(1);
+    EXPECT_EQ(win->LenLabel->text(), "  0:01:000");
+}
+
+TEST_F(MainWinTest, CancellingTheFolderDialogChangesNothing) {
+    const int ran = guitest::RunWithModals([&] { win->SrcEditClick(); }, {guitest::Reject});
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(win->SrcEdit->text(), "(not specified)");
+    EXPECT_FALSE(win->folderChosen);
+    EXPECT_EQ(win->SampleList->currentText(), "01");
+}
+
+TEST_F(MainWinTest, AFolderWithoutSlotsGivesAnEmptyList) {
+    TempDir dir;
+    ChooseFolder(*win, dir.path());
+    EXPECT_EQ(win->SampleList->count(), 0);
+    EXPECT_EQ(win->SampleList->currentText(), "");
+    win->AppEventsIdle();
+    EXPECT_TRUE(win->ToExecBtn->isEnabled());
+    EXPECT_TRUE(win->FromExecBtn->isEnabled());
+    EXPECT_FALSE(win->AudBtn->isEnabled());
+}
+
+TEST_F(MainWinTest, TypedSlotTextsShowTheSlotsLength) {
+    TempDir dir;
+    guitest::WriteSlot(dir.file("SAMPLE00.BIN"), {});
+    guitest::WriteSlot(dir.file("SAMPLE01.BIN"), std::vector<int16_t>(31249));
+    guitest::WriteSlot(dir.file("SAMPLE02.BIN"), std::vector<int16_t>(31250));
+    guitest::WriteSlot(dir.file("SAMPLE59.BIN"), std::vector<int16_t>(1875000));
+    // Before any folder the slot is looked for under "(not specified)".
+    QTest::keyClicks(win->SampleList->lineEdit(), "2");
+    EXPECT_EQ(win->SampleList->currentText(), "012");
+    EXPECT_EQ(win->LenLabel->text(), "---:--:---");
+
+    ChooseFolder(*win, dir.path());
+    const std::pair<const char*, const char*> cases[] = {
+        {"1", "  0:00:000"},   {"2", "  0:00:999"},  {"03", "  0:01:000"},
+        {"60", "  1:00:000"},  {"75", "  1:00:000"}, {"0", "  0:00:000"},
+        {"abc", "  0:00:000"}, {"", "  0:00:000"},   {"7", "---:--:---"},
+    };
+    for (const auto& [text, length] : cases) {
+        SCOPED_TRACE(text);
+        win->SampleList->lineEdit()->clear();
+        QTest::keyClicks(win->SampleList->lineEdit(), text);
+        EXPECT_EQ(win->SampleList->currentText(), text);
+        EXPECT_EQ(win->LenLabel->text(), length);
+    }
+    // The list keeps only what the folder holds: typing adds no item.
+    QTest::keyClick(win->SampleList->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(win->SampleList->count(), 4);
+}
+
+TEST_F(MainWinTest, AbortOnlySetsTheFlag) {
+    win->AbortBtnClick();
+    EXPECT_TRUE(win->abortRequested);
+    EXPECT_FALSE(win->busy);
+    EXPECT_TRUE(win->InfoText->text().isEmpty());
+}
+
+TEST_F(MainWinTest, AuditionHooksDriveTheControls) {
+    win->SetGauge(42);
+    EXPECT_EQ(win->Gauge->value(), 42);
+    win->SetInfoText("Audio playing...");
+    EXPECT_EQ(win->InfoText->text(), "Audio playing...");
+    win->AudBtn->setEnabled(true);
+    win->AudBtn->setChecked(true);
+    win->PutAudBtnUp();
+    EXPECT_FALSE(win->AudBtn->isChecked());
+}
+
+} // namespace
