@@ -78,69 +78,27 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
     if (dest->beginWrite(IsAiffName(request.destPath) ? kAudioFileAiff : kAudioFileWav) != 0)
         status = JobStatus::WriteError;
 
-    const int quality = request.quality;
-    int32_t headroom = 0;
-    if (quality != 0) {
-        resampler.Setting(outcome.sourceRate, request.rate, outChannels == 2,
-                          static_cast<int8_t>(quality));
-        headroom = resampler.Begin();
-        if (headroom < 0) status = JobStatus::ConvertError;
-    }
     source->seekFrame(0);
-
-    const double perBlock = kJobBlock * static_cast<double>(request.rate) / rate;
-    const auto outFrames =
-        std::max<size_t>(static_cast<size_t>(perBlock + std::max(headroom, 0)) + 2, kJobBlock);
     std::vector<int16_t> input(static_cast<size_t>(kJobBlock) * static_cast<size_t>(inChannels));
-    std::vector<int16_t> picked(static_cast<size_t>(kJobBlock) * 2);
-    std::vector<int16_t> output(outFrames * 2);
-    auto sink = [&](const int16_t* s, int32_t n) { return dest->writeFrames(s, n) == 0; };
-
     const int64_t frames = source->dataStart == 0 ? 0 : source->frames;
-    const int blocks = static_cast<int>((frames + kJobBlock - 1) / kJobBlock);
-    int64_t written = 0;
-    bool aborted = false;
-    if (status == JobStatus::Done && progress.started) progress.started(blocks);
-    for (int k = 0; k < blocks && status == JobStatus::Done; ++k) {
-        const auto count =
-            static_cast<int32_t>(std::min<int64_t>(kJobBlock, frames - int64_t{k} * kJobBlock));
-        source->readFrames(count, input.data());
-        PickChannels(input.data(), count, inChannels, request.channel, picked.data());
-        int32_t m = count;
-        const int16_t* result = picked.data();
-        if (quality != 0) {
-            m = resampler.Exec(picked.data(), output.data(), count);
-            result = output.data();
-            if (m < 0) {
-                status = JobStatus::ConvertError;
-                break;
-            }
-        }
-        if (!sink(result, m)) status = JobStatus::WriteError;
-        written += m;
-        outcome.framesRead += count;
-        if (progress.block && progress.block(k, blocks)) {
-            aborted = true;
-            break;
-        }
+    PumpResult run;
+    if (status == JobStatus::Done) {
+        run = PumpBlocks(
+            resampler, request.quality, rate, outcome.sourceRate, request.rate, outChannels, frames,
+            [&](int32_t count, int16_t* block) {
+                source->readFrames(count, input.data());
+                PickChannels(input.data(), count, inChannels, request.channel, block);
+            },
+            [&](const int16_t* s, int32_t n) { return dest->writeFrames(s, n) == 0; }, progress);
+        status = run.status;
     }
-    if (quality != 0 && status == JobStatus::Done && !aborted) {
-        status = FlushConverter(resampler, quality, rate, request.rate, headroom,
-                                outcome.framesRead, written, output, sink);
-    }
-    if (progress.closing) progress.closing();
-    if (quality != 0) resampler.End();
     source->close(1);
     if (dest->close(1) != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
-    if (status == JobStatus::Done && !ReplaceWith(temporary, request.destPath))
-        status = JobStatus::WriteError;
-    if (status != JobStatus::Done) {
-        RemoveQuietly(temporary);
-        outcome.status = status;
-        return outcome;
+    outcome.status = FinishOutput(status, run.aborted, temporary, request.destPath);
+    if (!JobFailed(outcome.status)) {
+        outcome.framesRead = run.framesIn;
+        outcome.framesWritten = run.framesOut;
     }
-    outcome.framesWritten = written;
-    outcome.status = aborted ? JobStatus::Aborted : JobStatus::Done;
     return outcome;
 }
 

@@ -57,68 +57,25 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
     if (dest->beginWrite(IsAiffName(request.destPath) ? kAudioFileAiff : kAudioFileWav) != 0)
         status = JobStatus::WriteError;
 
-    int32_t headroom = 0;
-    if (quality != 0) {
-        resampler.Setting(kDeviceRate, kExportRate, false, static_cast<int8_t>(quality));
-        headroom = resampler.Begin();
-        if (headroom < 0) status = JobStatus::ConvertError;
-    }
-
     int64_t size = -1;
     if (std::fseek(source, 0, SEEK_END) == 0) size = std::ftell(source);
     std::fseek(source, kHeaderArea, SEEK_SET);
     const int64_t samples = size > kHeaderArea ? (size - kHeaderArea) / 2 : 0;
-    const int blocks = static_cast<int>((samples + kExportBlock - 1) / kExportBlock);
-
-    std::vector<int16_t> block(kExportBlock);
-    std::vector<int16_t> output(static_cast<size_t>(kExportBlock + std::max(headroom, 0)) * 2 + 2);
-    auto sink = [&](const int16_t* s, int32_t n) { return dest->writeFrames(s, n) == 0; };
-
-    int64_t written = 0;
-    int64_t fed = 0;
-    bool aborted = false;
-    if (status == JobStatus::Done && progress.started) progress.started(blocks);
-    for (int k = 0; k < blocks && status == JobStatus::Done; ++k) {
-        const auto want = static_cast<int32_t>(
-            std::min<int64_t>(kExportBlock, samples - int64_t{k} * kExportBlock));
-        const int32_t count = ReadSlotSamples(source, want, block.data());
-        if (count < want) std::fill(block.begin() + count, block.begin() + want, int16_t{0});
-        int32_t m = want;
-        const int16_t* result = block.data();
-        if (quality != 0) {
-            m = resampler.Exec(block.data(), output.data(), want);
-            result = output.data();
-            if (m < 0) {
-                status = JobStatus::ConvertError;
-                break;
-            }
-        }
-        if (!sink(result, m)) status = JobStatus::WriteError;
-        written += m;
-        fed += want;
-        if (progress.block && progress.block(k, blocks)) {
-            aborted = true;
-            break;
-        }
+    PumpResult run;
+    if (status == JobStatus::Done) {
+        run = PumpBlocks(
+            resampler, quality, kDeviceRate, kDeviceRate, outcome.outputRate, 1, samples,
+            [&](int32_t count, int16_t* block) {
+                const int32_t got = ReadSlotSamples(source, count, block);
+                std::fill(block + got, block + count, int16_t{0});
+            },
+            [&](const int16_t* s, int32_t n) { return dest->writeFrames(s, n) == 0; }, progress);
+        status = run.status;
     }
-    if (quality != 0 && status == JobStatus::Done && !aborted) {
-        status = FlushConverter(resampler, quality, kDeviceRate, kExportRate, headroom, fed,
-                                written, output, sink);
-    }
-
-    if (progress.closing) progress.closing();
-    if (quality != 0) resampler.End();
     std::fclose(source);
     if (dest->close(1) != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
-    if (status == JobStatus::Done && !ReplaceWith(temporary, request.destPath))
-        status = JobStatus::WriteError;
-    if (status != JobStatus::Done) {
-        RemoveQuietly(temporary);
-        outcome.status = status;
-        return outcome;
-    }
-    outcome.framesWritten = written;
-    outcome.status = aborted ? JobStatus::Aborted : JobStatus::Done;
+    outcome.status = FinishOutput(status, run.aborted, temporary, request.destPath);
+    if (!JobFailed(outcome.status)) outcome.framesWritten = run.framesOut;
     return outcome;
 }
 

@@ -93,81 +93,32 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
     if (!WriteSampleHeader(out)) writer.Fail();
 
     const int channels = source->channels;
-    const int quality = request.quality;
-    const uint32_t truncatedRate = source->sampleRate.TruncToUInt32();
-    outcome.sourceRate = static_cast<int32_t>(std::min<uint32_t>(truncatedRate, INT32_MAX));
-    int32_t headroom = 0;
-    JobStatus status = JobStatus::Done;
-    if (quality != 0) {
-        resampler.Setting(outcome.sourceRate, kDeviceRate, false, static_cast<int8_t>(quality));
-        headroom = resampler.Begin();
-        if (headroom < 0) status = JobStatus::ConvertError;
-    }
+    outcome.sourceRate =
+        static_cast<int32_t>(std::min<uint32_t>(source->sampleRate.TruncToUInt32(), INT32_MAX));
     source->seekFrame(0);
-
-    const double estimate =
-        (kJobBlock * static_cast<double>(kDeviceRate) / rate + std::max(headroom, 0)) * 2 + 2;
-    const size_t outSize = std::max<size_t>(static_cast<size_t>(estimate), kJobBlock);
     std::vector<int16_t> input(static_cast<size_t>(kJobBlock) * static_cast<size_t>(channels));
-    std::vector<int16_t> mono(kJobBlock);
-    std::vector<int16_t> output(outSize);
-
     // A file without sample data has no frames to take.
     const int64_t frames = source->dataStart == 0 ? 0 : source->frames;
-    const int blocks = static_cast<int>((frames + kJobBlock - 1) / kJobBlock);
-    int64_t written = 0;
-    bool aborted = false;
-    if (status == JobStatus::Done && progress.started) progress.started(blocks);
-    for (int k = 0; k < blocks && status == JobStatus::Done && !writer.failed(); ++k) {
-        const auto count =
-            static_cast<int32_t>(std::min<int64_t>(kJobBlock, frames - int64_t{k} * kJobBlock));
-        source->readFrames(count, input.data());
-        ReduceToMono(input.data(), count, channels, request.channel, mono.data());
-        int32_t m = count;
-        const int16_t* result = mono.data();
-        if (quality != 0) {
-            m = resampler.Exec(mono.data(), output.data(), count);
-            result = output.data();
-            if (m < 0) {
-                status = JobStatus::ConvertError;
-                break;
-            }
-        }
-        writer.Write(result, m);
-        written += m;
-        outcome.framesRead += count;
-        if (progress.block && progress.block(k, blocks)) {
-            aborted = true;
-            break;
-        }
-    }
-    if (quality != 0 && status == JobStatus::Done && !aborted && !writer.failed()) {
-        status = FlushConverter(resampler, quality, rate, kDeviceRate, headroom, outcome.framesRead,
-                                written, output,
-                                [&](const int16_t* s, int32_t n) { return writer.Write(s, n); });
-    }
-
-    if (progress.closing) progress.closing();
+    const PumpResult run = PumpBlocks(
+        resampler, request.quality, rate, outcome.sourceRate, kDeviceRate, 1, frames,
+        [&](int32_t count, int16_t* mono) {
+            source->readFrames(count, input.data());
+            ReduceToMono(input.data(), count, channels, request.channel, mono);
+        },
+        [&](const int16_t* s, int32_t n) { return writer.Write(s, n); }, progress);
+    JobStatus status = run.status;
+    int64_t written = run.framesOut;
+    outcome.framesRead = run.framesIn;
     if (written % kPaddingUnit != 0 && status == JobStatus::Done) {
         const std::vector<int16_t> zeros(
             static_cast<size_t>(kPaddingUnit - written % kPaddingUnit));
         writer.Write(zeros.data(), static_cast<int32_t>(zeros.size()));
         written += static_cast<int64_t>(zeros.size());
     }
-    if (quality != 0) resampler.End();
     source->close(1);
-    if (std::fclose(out) != 0) writer.Fail();
-
-    if (status == JobStatus::Done && writer.failed()) status = JobStatus::WriteError;
-    if (status == JobStatus::Done && !ReplaceWith(temporary, outcome.slotPath))
-        status = JobStatus::WriteError;
-    if (status != JobStatus::Done) {
-        RemoveQuietly(temporary);
-        outcome.status = status;
-        return outcome;
-    }
-    outcome.samplesWritten = written;
-    outcome.status = aborted ? JobStatus::Aborted : JobStatus::Done;
+    if (std::fclose(out) != 0 || writer.failed()) status = JobStatus::WriteError;
+    outcome.status = FinishOutput(status, run.aborted, temporary, outcome.slotPath);
+    if (!JobFailed(outcome.status)) outcome.samplesWritten = written;
     return outcome;
 }
 

@@ -40,29 +40,83 @@ bool IsAiffName(const std::string& path) {
     return ext == ".aif";
 }
 
-JobStatus FlushConverter(CReSampler& resampler, int quality, double inRate, double outRate,
-                         int32_t headroom, int64_t framesFed, int64_t& written,
-                         std::vector<int16_t>& outBuffer,
-                         const std::function<bool(const int16_t*, int32_t)>& sink) {
-    if (framesFed <= 0) return JobStatus::Done;
-    // Output frame j stands for input frame j * inRate / outRate - delay; the last input frame
-    // has arrived once an output frame stands for it or later.
+namespace {
+
+// Feeds silence after the last input frame until that frame has reached the output: output
+// frame j stands for input frame j * inRate / outRate - delay.
+JobStatus Flush(CReSampler& resampler, int quality, double inRate, double outRate, int32_t headroom,
+                int channels, PumpResult& run, std::vector<int16_t>& output,
+                const BlockSink& sink) {
+    if (run.framesIn <= 0) return JobStatus::Done;
     const double delay = ConversionDelay(quality, inRate, outRate, headroom);
-    const double lastFrame = static_cast<double>(framesFed - 1);
+    const double lastFrame = static_cast<double>(run.framesIn - 1);
     const int64_t needed =
         static_cast<int64_t>(std::ceil((lastFrame + delay) * outRate / inRate)) + 1;
-    static const std::vector<int16_t> silence(2 * kJobBlock, 0); // room for stereo
+    const std::vector<int16_t> silence(static_cast<size_t>(kJobBlock * channels), 0);
     // Each round feeds the silence the missing output needs, at least one frame, so a block
     // converter that holds its output back for a whole block still gets there.
-    while (written < needed) {
-        double want = std::ceil(static_cast<double>(needed - written) * inRate / outRate);
-        int32_t frames = static_cast<int32_t>(std::clamp(want, 1.0, double{kJobBlock}));
-        int32_t m = resampler.Exec(silence.data(), outBuffer.data(), frames);
+    while (run.framesOut < needed) {
+        const double want =
+            std::ceil(static_cast<double>(needed - run.framesOut) * inRate / outRate);
+        const auto count = static_cast<int32_t>(std::clamp(want, 1.0, double{kJobBlock}));
+        const int32_t m = resampler.Exec(silence.data(), output.data(), count);
         if (m < 0) return JobStatus::ConvertError;
-        if (m > 0 && !sink(outBuffer.data(), m)) return JobStatus::WriteError;
-        written += m;
+        if (m > 0 && !sink(output.data(), m)) return JobStatus::WriteError;
+        run.framesOut += m;
     }
     return JobStatus::Done;
+}
+
+} // namespace
+
+PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t settingRate,
+                      int32_t outRate, int channels, int64_t frames, const BlockReader& read,
+                      const BlockSink& sink, const JobProgress& progress) {
+    PumpResult run;
+    int32_t headroom = 0;
+    if (quality != 0) {
+        resampler.Setting(settingRate, outRate, channels == 2, static_cast<int8_t>(quality));
+        headroom = resampler.Begin();
+        if (headroom < 0) run.status = JobStatus::ConvertError;
+    }
+    const size_t width = static_cast<size_t>(channels);
+    // Room for one block's output: its share of the output rate plus the converter's headroom.
+    const double perBlock = kJobBlock * static_cast<double>(outRate) / inRate;
+    const auto outFrames =
+        std::max<size_t>(static_cast<size_t>(perBlock + std::max(headroom, 0)) * 2 + 2, kJobBlock);
+    std::vector<int16_t> block(static_cast<size_t>(kJobBlock) * width);
+    std::vector<int16_t> output(run.status == JobStatus::Done ? outFrames * width : 0);
+
+    const int blocks = static_cast<int>((frames + kJobBlock - 1) / kJobBlock);
+    if (run.status == JobStatus::Done && progress.started) progress.started(blocks);
+    for (int k = 0; k < blocks && run.status == JobStatus::Done; ++k) {
+        const auto count =
+            static_cast<int32_t>(std::min<int64_t>(kJobBlock, frames - int64_t{k} * kJobBlock));
+        read(count, block.data());
+        int32_t m = count;
+        const int16_t* result = block.data();
+        if (quality != 0) {
+            m = resampler.Exec(block.data(), output.data(), count);
+            result = output.data();
+            if (m < 0) {
+                run.status = JobStatus::ConvertError;
+                break;
+            }
+        }
+        if (!sink(result, m)) run.status = JobStatus::WriteError;
+        run.framesOut += m;
+        run.framesIn += count;
+        if (progress.block && progress.block(k, blocks)) {
+            run.aborted = true;
+            break;
+        }
+    }
+    if (quality != 0 && run.status == JobStatus::Done && !run.aborted)
+        run.status =
+            Flush(resampler, quality, settingRate, outRate, headroom, channels, run, output, sink);
+    if (progress.closing) progress.closing();
+    if (quality != 0) resampler.End();
+    return run;
 }
 
 int16_t MixSamples(int16_t left, int16_t right) {
@@ -78,6 +132,17 @@ bool ReplaceWith(const std::string& temporary, const std::string& destination) {
     std::error_code ec;
     std::filesystem::rename(temporary, destination, ec);
     return !ec;
+}
+
+JobStatus FinishOutput(JobStatus status, bool aborted, const std::string& temporary,
+                       const std::string& destination) {
+    if (status == JobStatus::Done && !ReplaceWith(temporary, destination))
+        status = JobStatus::WriteError;
+    if (status != JobStatus::Done) {
+        RemoveQuietly(temporary);
+        return status;
+    }
+    return aborted ? JobStatus::Aborted : JobStatus::Done;
 }
 
 void RemoveQuietly(const std::string& path) {

@@ -12,14 +12,27 @@ class CReSampler;
 
 namespace brelka {
 
-// Feeds the converter silence after the last input frame until that frame has reached the
-// output, handing each piece of output to sink (which returns false on a write failure).
-// framesFed: input frames given so far; written: output frames produced so far (updated).
-// Returns Done, ConvertError (exec refused) or WriteError (the sink failed).
-JobStatus FlushConverter(CReSampler& resampler, int quality, double inRate, double outRate,
-                         int32_t headroom, int64_t framesFed, int64_t& written,
-                         std::vector<int16_t>& outBuffer,
-                         const std::function<bool(const int16_t*, int32_t)>& sink);
+// Takes `count` frames (at most kJobBlock) of the job's channels into `block`.
+using BlockReader = std::function<void(int32_t count, int16_t* block)>;
+// Writes frames; false when the destination refused them.
+using BlockSink = std::function<bool(const int16_t* frames, int32_t count)>;
+
+struct PumpResult {
+    JobStatus status = JobStatus::Done; // Done, ConvertError or WriteError
+    bool aborted = false;
+    int64_t framesIn = 0;
+    int64_t framesOut = 0;
+};
+
+// The block loop every job runs: sets the converter up when quality is not 0, takes the
+// frames in blocks of kJobBlock (the last one shorter), converts or copies each block, hands it
+// to the sink and reports the block; after the last block it feeds the converter silence until
+// the last input frame has reached the output; then it reports closing and ends the converter.
+// inRate is the source's rate as held, settingRate the same truncated to an integer (what the
+// converter is set up with).
+PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t settingRate,
+                      int32_t outRate, int channels, int64_t frames, const BlockReader& read,
+                      const BlockSink& sink, const JobProgress& progress);
 
 // The sum of two samples times 0.75, truncated toward zero, then clipped to 16 bits.
 int16_t MixSamples(int16_t left, int16_t right);
@@ -27,6 +40,11 @@ int16_t MixSamples(int16_t left, int16_t right);
 // A file name beside the destination for the job to write into before it replaces the
 // destination.
 std::string TemporaryNameFor(const std::string& path);
+
+// Ends a job's output: on success the temporary file replaces the destination (Done, or
+// Aborted when the user stopped the job), on failure it is removed. Returns the job's status.
+JobStatus FinishOutput(JobStatus status, bool aborted, const std::string& temporary,
+                       const std::string& destination);
 
 // Moves the finished temporary file over the destination. False when that failed.
 bool ReplaceWith(const std::string& temporary, const std::string& destination);
