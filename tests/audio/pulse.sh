@@ -1,6 +1,6 @@
 #!/bin/sh
 # A private PulseAudio daemon with a 31250 Hz mono null sink, for the audio tests.
-#   pulse.sh start <dir>   starts it; <dir>/env then holds the variables that reach it
+#   pulse.sh start <dir>   starts it; clients reach it with PULSE_SERVER=unix:<dir>/native
 #   pulse.sh stop <dir>    stops it by its pid
 # Everything the daemon writes stays in <dir>.
 set -eu
