@@ -218,7 +218,7 @@ int32_t QmxJob::ExecBlockMono(const int16_t* src, int16_t* dst, int32_t count) {
         dst += hop;
         total += hop;
         for (int32_t k = 0; k < h; ++k)
-            s[static_cast<size_t>(k)] = s[static_cast<size_t>(h + k)];
+            s[static_cast<size_t>(k)] = s[static_cast<size_t>(h) + static_cast<size_t>(k)];
         fill[0] = h;
     }
     while (count > 0) {
@@ -255,7 +255,8 @@ int32_t QmxJob::ExecBlockStereo(const int16_t* src, int16_t* dst, int32_t frames
         total += hop;
         for (int ch = 0; ch < 2; ++ch) {
             for (int32_t k = 0; k < h; ++k)
-                staging[ch][static_cast<size_t>(k)] = staging[ch][static_cast<size_t>(h + k)];
+                staging[ch][static_cast<size_t>(k)] =
+                    staging[ch][static_cast<size_t>(h) + static_cast<size_t>(k)];
             fill[ch] = h;
         }
     }

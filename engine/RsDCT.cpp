@@ -19,6 +19,12 @@ int32_t RsDCT::Gcd(int32_t a, int32_t b) {
 
 void RsDCT::Setup(int32_t inRate, int32_t outRate) {
     const int32_t g = Gcd(inRate, outRate);
+    if (g <= 0) { // no block lengths exist for a rate of 0 or less
+        inLen = outLen = bufLen = 0;
+        work.clear();
+        spec.clear();
+        return;
+    }
     inLen = (inRate / g) * 2;
     outLen = (outRate / g) * 2;
     bufLen = outLen < inLen ? inLen : outLen;

@@ -49,7 +49,7 @@ int32_t CReSampler::Setting(int32_t inRate, int32_t outRate, bool stereo, int8_t
     inRate_ = inRate;
     outRate_ = outRate;
     stereo_ = stereo;
-    quality_ = quality;
+    quality_ = static_cast<int32_t>(quality); // sign-extended NOLINT(bugprone-signed-char-misuse)
     int32_t result = 0;
     if (quality_ != kQualitySimple) {
         result = EngineReady()
