@@ -19,8 +19,9 @@ std::string DurationText(uint32_t frames, double rate) {
     const auto r = static_cast<int64_t>(std::trunc(rate));
     if (r < 1) return {};
     const auto f = static_cast<int64_t>(frames);
-    const auto hours =
-        static_cast<int64_t>(std::trunc(static_cast<double>(frames) / (rate * 3600.0)));
+    // Every part comes from the truncated rate, so that the hours agree with the rest also at a
+    // rate with a fraction (at 48000.9 Hz, 172800000 frames are 1:00:00:000, not 0:00:00:000).
+    const int64_t hours = f / (r * 3600);
     int64_t rest = f % (r * 3600);
     const int64_t minutes = rest / (r * 60);
     rest %= r * 60;
