@@ -61,7 +61,8 @@ WaveOut::~WaveOut() {
 
 bool WaveOut::startSink() {
     io_ = sink_->start();
-    if (io_ == nullptr || sink_->error() != QAudio::NoError) {
+    const QAudio::Error error = sink_->error();
+    if (io_ == nullptr || (error != QAudio::NoError && error != QAudio::UnderrunError)) {
         io_ = nullptr;
         sink_->stop();
         return false;
@@ -134,9 +135,11 @@ int64_t WaveOut::durationUs(int64_t bytes) const {
 }
 
 void WaveOut::pump() {
-    if (io_ == nullptr || sink_->error() != QAudio::NoError) {
+    const QAudio::Error error = sink_->error();
+    if (io_ == nullptr || (error != QAudio::NoError && error != QAudio::UnderrunError)) {
         // The sink has gone (the sound server quit): nothing more can play, so every queued
-        // buffer comes back now, and later writes are refused.
+        // buffer comes back now, and later writes are refused. (Running dry for a moment,
+        // when the event loop was held up, only leaves a gap.)
         if (io_ != nullptr) sink_->stop();
         io_ = nullptr;
         reset();
