@@ -13,10 +13,9 @@ namespace brelka {
 FileAudition::FileAudition(QObject* panel) : panel_(panel) {}
 
 FileAudition::~FileAudition() {
-    if (waveOut_) {
-        waveOut_->reset();
-        waveOut_.reset();
-    }
+    std::unique_ptr<WaveOut> device = std::move(waveOut_);
+    if (device) device->reset();
+    // The buffers the reset handed back must not reach the panel any more.
     QCoreApplication::removePostedEvents(panel_, kWaveDoneEvent);
     buffers_.clear();
     closeFile();
@@ -79,13 +78,14 @@ void FileAudition::bufferDone(WaveHeader* header) {
 
 void FileAudition::stop() {
     if (!waveOut_) return;
-    waveOut_->reset();
-    waveOut_.reset();
+    std::unique_ptr<WaveOut> device = std::move(waveOut_); // waveOut none from here
+    device->reset();
     closeFile();
     // The buffers the reset handed back arrive now and find the audition stopped, so none is
     // left to meet a later audition.
     QCoreApplication::sendPostedEvents(panel_, kWaveDoneEvent);
     buffers_.clear(); // any a refused write never queued
+    device.reset();   // closed last, with the audition idle
 }
 
 bool FileAudition::handleEvent(QEvent* event) {

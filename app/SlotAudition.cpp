@@ -57,10 +57,8 @@ SlotAudition::SlotAudition(QObject* window, AuditionView view)
 SlotAudition::~SlotAudition() {
     closeStream();
     playing_ = false;
-    if (waveOut_) {
-        waveOut_->reset();
-        waveOut_.reset();
-    }
+    std::unique_ptr<WaveOut> device = std::move(waveOut_);
+    if (device) device->reset();
     // The buffers the reset handed back must not reach the window any more.
     QCoreApplication::removePostedEvents(window_, kWaveDoneEvent);
     buffers_.clear();
@@ -166,7 +164,8 @@ void SlotAudition::stop() {
         // freed, before the device goes.
         QCoreApplication::sendPostedEvents(window_, kWaveDoneEvent);
         buffers_.clear(); // any a refused write never queued
-        waveOut_.reset();
+        std::unique_ptr<WaveOut> device = std::move(waveOut_);
+        device.reset();
     }
     view_.putAudBtnUp();
 }

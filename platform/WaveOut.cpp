@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QIODevice>
 #include <QMediaDevices>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -56,7 +57,11 @@ WaveOut::WaveOut(const WaveFormat& format, QObject* receiver)
 WaveOut::~WaveOut() {
     reset();
     timer_->stop();
-    if (io_ != nullptr) sink_->stop();
+    if (io_ != nullptr) sink_->stop(); // the sound ends here
+    // Deleting a sink runs the pending events of the whole application. Inside a running
+    // event loop that waits for the loop, so that no handler runs in the middle of the
+    // caller's own work.
+    if (QThread::currentThread()->loopLevel() > 0) sink_.release()->deleteLater();
 }
 
 bool WaveOut::startSink() {

@@ -34,6 +34,15 @@ void RunFor(int ms) {
     loop.exec();
 }
 
+void InEventLoop(const std::function<void()>& f) {
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, [&] {
+        f();
+        loop.quit();
+    });
+    loop.exec();
+}
+
 SlotWindow::SlotWindow()
     : audBtn(new QPushButton(QStringLiteral("Hear the Sound"), this)),
       audition(this, brelka::AuditionView{

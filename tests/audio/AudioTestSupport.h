@@ -20,6 +20,8 @@ namespace audiotest {
 bool RunUntil(const std::function<bool()>& pred, int timeoutMs);
 // Runs the event loop for ms milliseconds.
 void RunFor(int ms);
+// Runs f from inside a running event loop, as the handlers of user input run.
+void InEventLoop(const std::function<void()>& f);
 
 // A main window in small: a checkable "Hear the Sound" button, and what the audition showed.
 class SlotWindow : public QWidget {

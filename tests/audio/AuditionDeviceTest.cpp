@@ -1,5 +1,6 @@
 // The auditions on a real sound server: a private PulseAudio daemon whose null sink runs at
 // the device rate, recorded through its monitor.
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -233,6 +234,13 @@ TEST_F(FileAuditionTest, PressingAgainAtOnceAndClosingThePanelLeaveNothingBehind
     press(); // before anything else has run: the first audition's buffers are all gone
     EXPECT_TRUE(panel.audition.playing());
     EXPECT_EQ(PlaybackBuffer::Alive(), 16);
+    // A second button while the first is held, pressed from the event loop as a user does.
+    int alive = -1;
+    InEventLoop([&] {
+        QTest::mousePress(panel.audBtn, Qt::RightButton);
+        alive = PlaybackBuffer::Alive();
+    });
+    EXPECT_EQ(alive, 16);
 
     auto other = std::make_unique<FilePanel>();
     other->selectedPath = panel.selectedPath;
@@ -296,6 +304,19 @@ TEST(WaveOutTest, ResetHandsBackEveryQueuedBufferOnceInOrder) {
         EXPECT_EQ(h[i].flags, brelka::kWaveHeaderDone | brelka::kWaveHeaderPrepared);
         EXPECT_EQ(w->unprepare(&h[i]), brelka::kWaveOk);
     }
+
+    // After the reset the device plays on from a fresh start: four buffers (131 ms) do not
+    // come back before they can have sounded.
+    receiver.back.clear();
+    QElapsedTimer clock;
+    clock.start();
+    for (size_t i = 0; i < 4; ++i) {
+        ASSERT_EQ(w->prepare(&h[i]), brelka::kWaveOk);
+        ASSERT_EQ(w->write(&h[i]), brelka::kWaveOk);
+    }
+    ASSERT_TRUE(RunUntil([&] { return receiver.back.size() == 4; }, 2000));
+    EXPECT_GE(clock.elapsed(), 4 * 1024 * 1000 / 62500 - 5);
+    EXPECT_EQ(w->close(), brelka::kWaveOk);
 }
 
 } // namespace
