@@ -78,7 +78,9 @@ class WaveOut {
     // out is empty and the result says why.
     static int Open(std::unique_ptr<WaveOut>& out, const WaveFormat& format, QObject* receiver);
 
-    ~WaveOut(); // resets and closes
+    // Closes the device: resets it (the buffers still queued come back as events) and
+    // releases the sink.
+    ~WaveOut();
     WaveOut(const WaveOut&) = delete;
     WaveOut& operator=(const WaveOut&) = delete;
 
@@ -89,7 +91,8 @@ class WaveOut {
     int unprepare(WaveHeader* header);
     // Stops the sound at once and hands back every queued buffer (posted, in queue order).
     int reset();
-    // Refused while buffers are queued; the destructor releases the device itself.
+    // Whether the device may be closed now: kWaveStillPlaying while buffers are queued.
+    // Destroying the object closes it.
     int close();
 
     const WaveFormat& format() const { return format_; }
