@@ -1,0 +1,78 @@
+#include "FuzzSupport.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace fuzz {
+
+const std::string& ScratchDir() {
+    static const std::string dir = [] {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        const fs::path base =
+            fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        std::string templ = (base / "brelka-fuzz-XXXXXX").string();
+        if (mkdtemp(templ.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        return templ;
+    }();
+    return dir;
+}
+
+std::string ScratchFile(const std::string& name) {
+    return ScratchDir() + "/" + name;
+}
+
+void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        std::perror(path.c_str());
+        std::abort();
+    }
+    if (size != 0 && std::fwrite(data, 1, size, f) != size) std::abort();
+    std::fclose(f);
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<uint8_t> WithPrefix(uint8_t selector, const uint8_t* data, size_t size) {
+    std::vector<uint8_t> out;
+    const int kind = selector % 3;
+    if (kind != 0) {
+        const auto formSize = static_cast<uint32_t>(size + 4);
+        const bool wav = kind == 1;
+        out.insert(out.end(), wav ? "RIFF" : "FORM", (wav ? "RIFF" : "FORM") + 4);
+        for (int i = 0; i < 4; ++i) {
+            const int shift = wav ? 8 * i : 24 - 8 * i;
+            out.push_back(static_cast<uint8_t>(formSize >> shift));
+        }
+        out.insert(out.end(), wav ? "WAVE" : "AIFF", (wav ? "WAVE" : "AIFF") + 4);
+    }
+    out.insert(out.end(), data, data + size);
+    return out;
+}
+
+void Fail(const char* what, const char* file, int line) {
+    std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, what);
+    std::fflush(stderr);
+    std::abort();
+}
+
+} // namespace fuzz
