@@ -79,8 +79,11 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
         status = JobStatus::WriteError;
 
     source->seekFrame(0);
-    std::vector<int16_t> input(static_cast<size_t>(kJobBlock) * static_cast<size_t>(inChannels));
     const int64_t frames = source->dataStart == 0 ? 0 : source->frames;
+    // One block of frames, or all of them when there are fewer: the header's channel count
+    // alone (up to 65535) does not size the buffer beyond what the file holds.
+    const auto blockFrames = static_cast<size_t>(std::min<int64_t>(kJobBlock, frames));
+    std::vector<int16_t> input(blockFrames * static_cast<size_t>(inChannels));
     PumpResult run;
     if (status == JobStatus::Done) {
         run = PumpBlocks(

@@ -31,7 +31,7 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
     outcome.slot = ParseSlotNumber(request.slotText);
     outcome.slotPath = SlotFileName(request.folder, outcome.slot);
 
-    std::FILE* source = std::fopen(outcome.slotPath.c_str(), "rb");
+    std::FILE* source = OpenSlotForReading(outcome.slotPath);
     if (!source) {
         outcome.status = JobStatus::SampleError;
         return outcome;

@@ -96,9 +96,12 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
     outcome.sourceRate =
         static_cast<int32_t>(std::min<uint32_t>(source->sampleRate.TruncToUInt32(), INT32_MAX));
     source->seekFrame(0);
-    std::vector<int16_t> input(static_cast<size_t>(kJobBlock) * static_cast<size_t>(channels));
     // A file without sample data has no frames to take.
     const int64_t frames = source->dataStart == 0 ? 0 : source->frames;
+    // One block of frames, or all of them when there are fewer: the header's channel count
+    // alone (up to 65535) does not size the buffer beyond what the file holds.
+    const auto blockFrames = static_cast<size_t>(std::min<int64_t>(kJobBlock, frames));
+    std::vector<int16_t> input(blockFrames * static_cast<size_t>(channels));
     const PumpResult run = PumpBlocks(
         resampler, request.quality, rate, outcome.sourceRate, kDeviceRate, 1, frames,
         [&](int32_t count, int16_t* mono) {

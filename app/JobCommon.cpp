@@ -42,10 +42,13 @@ bool IsAiffName(const std::string& path) {
 
 namespace {
 
+// Output frames one converter call may need room for, beyond its headroom.
+constexpr double kMaxCallOutput = 1 << 18;
+
 // Feeds silence after the last input frame until that frame has reached the output: output
 // frame j stands for input frame j * inRate / outRate - delay.
 JobStatus Flush(CReSampler& resampler, int quality, double inRate, double outRate, int32_t headroom,
-                int channels, PumpResult& run, std::vector<int16_t>& output,
+                int channels, int32_t step, PumpResult& run, std::vector<int16_t>& output,
                 const BlockSink& sink) {
     if (run.framesIn <= 0) return JobStatus::Done;
     const double delay = ConversionDelay(quality, inRate, outRate, headroom);
@@ -58,7 +61,7 @@ JobStatus Flush(CReSampler& resampler, int quality, double inRate, double outRat
     while (run.framesOut < needed) {
         const double want =
             std::ceil(static_cast<double>(needed - run.framesOut) * inRate / outRate);
-        const auto count = static_cast<int32_t>(std::clamp(want, 1.0, double{kJobBlock}));
+        const auto count = static_cast<int32_t>(std::clamp(want, 1.0, static_cast<double>(step)));
         const int32_t m = resampler.Exec(silence.data(), output.data(), count);
         if (m < 0) return JobStatus::ConvertError;
         if (m > 0 && !sink(output.data(), m)) return JobStatus::WriteError;
@@ -80,12 +83,22 @@ PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t
         if (headroom < 0) run.status = JobStatus::ConvertError;
     }
     const size_t width = static_cast<size_t>(channels);
-    // Room for one block's output: its share of the output rate plus the converter's headroom.
-    const double perBlock = kJobBlock * static_cast<double>(outRate) / inRate;
-    const auto outFrames =
-        std::max<size_t>(static_cast<size_t>(perBlock + std::max(headroom, 0)) * 2 + 2, kJobBlock);
+    // The converter takes a block in calls of `step` frames: the whole block, or fewer when the
+    // rates go up so steeply (a source of a few hertz) that one block's output would not fit a
+    // buffer of sensible size. The output buffer has room for one call's share of the output
+    // rate plus the converter's headroom; without conversion there is none.
+    int32_t step = kJobBlock;
+    size_t outFrames = 0;
+    if (quality != 0 && run.status == JobStatus::Done) {
+        const double perFrame =
+            static_cast<double>(outRate) / std::min<double>(inRate, settingRate);
+        const double fit = (kMaxCallOutput - headroom) / perFrame;
+        step = static_cast<int32_t>(std::clamp(fit, 1.0, double{kJobBlock}));
+        outFrames = std::max<size_t>(
+            static_cast<size_t>(step * perFrame + std::max(headroom, 0)) * 2 + 2, kJobBlock);
+    }
     std::vector<int16_t> block(static_cast<size_t>(kJobBlock) * width);
-    std::vector<int16_t> output(run.status == JobStatus::Done ? outFrames * width : 0);
+    std::vector<int16_t> output(outFrames * width);
 
     const int blocks = static_cast<int>((frames + kJobBlock - 1) / kJobBlock);
     if (run.status == JobStatus::Done && progress.started) progress.started(blocks);
@@ -93,18 +106,25 @@ PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t
         const auto count =
             static_cast<int32_t>(std::min<int64_t>(kJobBlock, frames - int64_t{k} * kJobBlock));
         read(count, block.data());
-        int32_t m = count;
-        const int16_t* result = block.data();
-        if (quality != 0) {
-            m = resampler.Exec(block.data(), output.data(), count);
-            result = output.data();
+        if (quality == 0) {
+            if (!sink(block.data(), count)) run.status = JobStatus::WriteError;
+            run.framesOut += count;
+        }
+        for (int32_t done = 0; quality != 0 && done < count; done += step) {
+            const int32_t n = std::min(step, count - done);
+            const int32_t m =
+                resampler.Exec(block.data() + static_cast<size_t>(done) * width, output.data(), n);
             if (m < 0) {
                 run.status = JobStatus::ConvertError;
                 break;
             }
+            if (!sink(output.data(), m)) {
+                run.status = JobStatus::WriteError;
+                break;
+            }
+            run.framesOut += m;
         }
-        if (!sink(result, m)) run.status = JobStatus::WriteError;
-        run.framesOut += m;
+        if (run.status == JobStatus::ConvertError) break;
         run.framesIn += count;
         if (progress.block && progress.block(k, blocks)) {
             run.aborted = true;
@@ -112,8 +132,8 @@ PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t
         }
     }
     if (quality != 0 && run.status == JobStatus::Done && !run.aborted)
-        run.status =
-            Flush(resampler, quality, settingRate, outRate, headroom, channels, run, output, sink);
+        run.status = Flush(resampler, quality, settingRate, outRate, headroom, channels, step, run,
+                           output, sink);
     if (progress.closing) progress.closing();
     if (quality != 0) resampler.End();
     return run;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "FolderSearch.h"
 #include "Path.h"
@@ -28,6 +29,14 @@ struct HeaderBlock {
 };
 
 } // namespace
+
+std::FILE* OpenSlotForReading(const std::string& path) {
+    // Only a plain file (or a link to one): a folder opens but has a meaningless size, and a
+    // named pipe would block the open until something writes into it.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
+    return std::fopen(path.c_str(), "rb");
+}
 
 int ParseSlotNumber(const std::string& text) {
     // Like the platform's integer conversion: optional blanks and sign, digits, and nothing
@@ -58,7 +67,7 @@ bool WriteSampleHeader(std::FILE* out) {
 }
 
 bool HasSampleHeader(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenSlotForReading(path);
     if (!f) return false;
     char head[kHeaderBlock] = {};
     size_t got = std::fread(head, 1, sizeof head, f);
@@ -67,7 +76,7 @@ bool HasSampleHeader(const std::string& path) {
 }
 
 int64_t FileSizeOf(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenSlotForReading(path);
     if (!f) return -1;
     int64_t size = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) size = static_cast<int64_t>(std::ftell(f));
@@ -79,7 +88,8 @@ std::string SlotLengthText(const std::string& path) {
     int64_t size = FileSizeOf(path);
     if (size < kHeaderArea) return "---:--:---";
     int64_t n = (size - kHeaderArea) / 2;
-    int64_t ms = n * 1000 / kDeviceRate;
+    // n x 1000 / 31250 without the product, which a size near 2^63 would overflow.
+    int64_t ms = n / kDeviceRate * 1000 + n % kDeviceRate * 1000 / kDeviceRate;
     char text[32];
     std::snprintf(text, sizeof text, "%3u:%02u:%03u", static_cast<unsigned>(ms / 60000),
                   static_cast<unsigned>((ms % 60000) / 1000), static_cast<unsigned>(ms % 1000));

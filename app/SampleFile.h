@@ -40,6 +40,10 @@ std::string SlotLengthText(const std::string& path);
 // the order the file system returns them. folder may lack its trailing separator.
 std::vector<std::string> ScanSampleFolder(const std::string& folder);
 
+// Opens a slot file for binary reading; nullptr when it cannot be opened or is no plain file
+// (a folder, a named pipe or a device at the slot's name).
+std::FILE* OpenSlotForReading(const std::string& path);
+
 // Size of a file in bytes, or -1 when it cannot be opened.
 int64_t FileSizeOf(const std::string& path);
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -152,6 +154,10 @@ void AudioFile::open(const std::string& path, bool forWriting) {
         return;
     }
 
+    // Only a plain file is read: a folder opens on some systems but reads as nothing sensible,
+    // and opening a named pipe would wait for a writer.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return;
     stream = std::fopen(path.c_str(), "rb");
     if (stream == nullptr) return;
     if (parseAiff()) {
