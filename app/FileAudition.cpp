@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QObject>
 
 #include <climits>
@@ -30,7 +31,7 @@ void FileAudition::AudBtnMouseDown(const QString& selectedPath) {
     if (waveOut_) return; // a second button pressed while the first is held
 
     playFile_ = new AudioFile();
-    playFile_->open(selectedPath.toStdString(), false);
+    playFile_->open(QFile::encodeName(selectedPath).toStdString(), false);
     if (playFile_->dataStart == 0 || playFile_->fileType == kAudioFileNone) {
         closeFile();
         return;
@@ -46,34 +47,41 @@ void FileAudition::AudBtnMouseDown(const QString& selectedPath) {
         return;
     }
 
+    ended_ = false;
     playFile_->seekFrame(0);
-    for (int i = 0; i < kMaxBuffers; ++i) {
-        PlaybackBuffer* b =
-            buffers_.create(static_cast<size_t>(format_.blockAlign()) * kBufferFrames);
-        if (fillAndQueue(*b)) break;
-    }
+    for (int i = 0; i < kMaxBuffers && !ended_; ++i)
+        fillAndQueue(*buffers_.create(static_cast<size_t>(format_.blockAlign()) * kBufferFrames));
 }
 
-bool FileAudition::fillAndQueue(PlaybackBuffer& buffer) {
+void FileAudition::fillAndQueue(PlaybackBuffer& buffer) {
     WaveHeader& h = buffer.header;
+    h.flags = 0;
+    h.loops = 0;
     // The reader stops at the end of the sample data and fills the rest with silence.
     const int32_t read = playFile_->readFrames(kBufferFrames, buffer.samples());
-    const bool queued = waveOut_->prepare(&h) == kWaveOk && waveOut_->write(&h) == kWaveOk;
-    // A device that refuses buffers ends the sound as the end of the file does.
-    return read <= 0 || !queued;
+    if (read > 0 && waveOut_->prepare(&h) == kWaveOk && waveOut_->write(&h) == kWaveOk) return;
+    // Nothing left to read (a buffer of silence need not play), or a device that refuses
+    // buffers: the sound ends with the buffers already queued.
+    buffers_.release(&buffer);
+    endOfSound();
+}
+
+void FileAudition::endOfSound() {
+    ended_ = true;
+    if (waveOut_->queued() == 0) PostWaveStop(panel_);
 }
 
 void FileAudition::bufferDone(WaveHeader* header) {
     PlaybackBuffer* buffer = buffers_.find(header);
     if (buffer == nullptr) return; // not one of ours (already freed)
-    if (waveOut_) {
-        waveOut_->unprepare(header);
-        header->flags = 0;
-        header->loops = 0;
-        if (fillAndQueue(*buffer)) PostWaveStop(panel_);
-    } else {
-        buffers_.release(buffer);
+    if (waveOut_) waveOut_->unprepare(header);
+    if (waveOut_ && !ended_) {
+        fillAndQueue(*buffer);
+        return;
     }
+    buffers_.release(buffer);
+    // The last buffer that carried sound has played: the audition is over.
+    if (waveOut_ && waveOut_->queued() == 0) PostWaveStop(panel_);
 }
 
 void FileAudition::stop() {
@@ -82,8 +90,9 @@ void FileAudition::stop() {
     device->reset();
     closeFile();
     // The buffers the reset handed back arrive now and find the audition stopped, so none is
-    // left to meet a later audition.
+    // left to meet a later audition; nor is a stop that the end of the sound posted.
     QCoreApplication::sendPostedEvents(panel_, kWaveDoneEvent);
+    QCoreApplication::removePostedEvents(panel_, kWaveStopEvent);
     buffers_.clear(); // any a refused write never queued
     device.reset();   // closed last, with the audition idle
 }

@@ -42,9 +42,12 @@ class FileAudition {
     const WaveFormat& format() const { return format_; }
     size_t buffers() const { return buffers_.size(); }
     bool fileOpen() const { return playFile_ != nullptr; }
+    // The whole sound has been read: the buffers still queued play out, then the audition stops.
+    bool ended() const { return ended_; }
 
   private:
-    bool fillAndQueue(PlaybackBuffer& buffer); // true at the end of the sound
+    void fillAndQueue(PlaybackBuffer& buffer);
+    void endOfSound();
     void bufferDone(WaveHeader* header);
     void stop();
     void closeFile();
@@ -53,6 +56,7 @@ class FileAudition {
     std::unique_ptr<WaveOut> waveOut_;
     WaveFormat format_;
     AudioFile* playFile_ = nullptr;
+    bool ended_ = false;
     PlaybackBuffers buffers_;
 };
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QToolButton>
 
+#include "FileAudition.h"
 #include "FileInfo.h"
 #include "MainWin.h"
 #include "WindowIcons.h"
@@ -24,7 +25,8 @@ template <typename W> W* Place(W* w, const char* name, int left, int top, int wi
 
 } // namespace
 
-TGetWin::TGetWin(QWidget* parent) : QWidget(parent) {
+TGetWin::TGetWin(QWidget* parent)
+    : QWidget(parent), audition_(std::make_unique<brelka::FileAudition>(this)) {
     setObjectName(QStringLiteral("GetWin"));
     setFont(WindowFont());
     resize(kPanelWidth, kPanelHeight);
@@ -54,7 +56,10 @@ TGetWin::TGetWin(QWidget* parent) : QWidget(parent) {
     AudBtn->installEventFilter(this);
 }
 
-TGetWin::~TGetWin() = default;
+TGetWin::~TGetWin() {
+    // The audition stops and frees its buffers while the panel is still whole.
+    audition_.reset();
+}
 
 void TGetWin::ShowFileInfo() {
     if (selectedPath.isEmpty()) return;
@@ -86,20 +91,30 @@ bool TGetWin::event(QEvent* e) {
         return true;
     }
     if (type == kMsgStop) {
-        AudStop();
+        AudStop(e);
         return true;
     }
     return QWidget::event(e);
 }
 
-// The file audition fills these in: start on selectedPath, stop, a buffer handed back by the
-// wave output device, and the stop message.
-void TGetWin::AudBtnMouseDown() {}
-
-void TGetWin::AudBtnMouseUp() {}
-
-void TGetWin::AudBufferDone(QEvent* e) {
-    (void)e;
+void TGetWin::AudBtnMouseDown() {
+    audition_->AudBtnMouseDown(selectedPath);
 }
 
-void TGetWin::AudStop() {}
+void TGetWin::AudBtnMouseUp() {
+    audition_->AudBtnMouseUp();
+}
+
+void TGetWin::hideEvent(QHideEvent* e) {
+    audition_->AudBtnMouseUp();
+    QWidget::hideEvent(e);
+}
+
+// The wave output device's notifications: a buffer handed back, and the stop message.
+void TGetWin::AudBufferDone(QEvent* e) {
+    audition_->handleEvent(e);
+}
+
+void TGetWin::AudStop(QEvent* e) {
+    audition_->handleEvent(e);
+}

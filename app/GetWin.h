@@ -5,9 +5,15 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class QFrame;
 class QLabel;
 class QToolButton;
+
+namespace brelka {
+class FileAudition;
+}
 
 class TGetWin : public QWidget {
     Q_OBJECT
@@ -28,17 +34,23 @@ class TGetWin : public QWidget {
     // Refreshes the three labels from selectedPath (nothing changes while it is empty).
     void ShowFileInfo();
 
-    // The file audition while a mouse button is held on AudBtn.
+    // The file audition while a mouse button is held on AudBtn: plays selectedPath, and stops
+    // on the release (or by itself at the end of the file).
     void AudBtnMouseDown();
     void AudBtnMouseUp();
+    brelka::FileAudition& Audition() { return *audition_; }
 
   protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // A panel taken away with its dialog while the button is held gets no release: it stops.
+    void hideEvent(QHideEvent* e) override;
 
   private:
     void AudBufferDone(QEvent* e);
-    void AudStop();
+    void AudStop(QEvent* e);
+
+    std::unique_ptr<brelka::FileAudition> audition_;
 };
 
 extern TGetWin* GetWin;

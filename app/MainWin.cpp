@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
@@ -28,6 +29,7 @@
 #include "Jobs.h"
 #include "ReSampler.h"
 #include "SampleFile.h"
+#include "SlotAudition.h"
 #include "TickCount.h"
 #include "Version.h"
 #include "WindowIcons.h"
@@ -88,6 +90,8 @@ TMainWin::TMainWin(const std::string& engineLibrary, QWidget* parent) : QWidget(
 }
 
 TMainWin::~TMainWin() {
+    // A running audition stops and frees its buffers while the window is still whole.
+    audition_.reset();
     // The engine library goes first, then the form. The preview panel outlives the window.
     resampler_.reset();
     if (GetWin && OpenDialog && OpenDialog->isAncestorOf(GetWin)) {
@@ -135,7 +139,7 @@ void TMainWin::Build() {
     AudBtn->setFocusPolicy(Qt::NoFocus);
     AudBtn->setEnabled(false);
     // clicked comes from the user only; PutAudBtnUp does not raise it.
-    connect(AudBtn, &QToolButton::clicked, this, [this] { AudBtnClick(); });
+    connect(AudBtn, &QToolButton::clicked, this, [this](bool down) { AudBtnClick(down); });
 
     LenLabel = Place(new QLabel(QStringLiteral("---:--:---"), this), "LenLabel", 60, 64, 50, 12);
 
@@ -273,6 +277,14 @@ void TMainWin::Build() {
     SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
     SaveDialog->setSizeGripEnabled(true);
 
+    audition_ = std::make_unique<brelka::SlotAudition>(
+        this, brelka::AuditionView{
+                  [this](int percent) { SetGauge(percent); },
+                  [this](const QString& text) { SetInfoText(text); },
+                  [this] { PutAudBtnUp(); },
+                  [this](bool on) { playing = on; },
+              });
+
     // The enable rules run whenever the program has handled its pending events.
     if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
@@ -301,7 +313,7 @@ bool TMainWin::event(QEvent* e) {
         return true;
     }
     if (type == kMsgStop) {
-        AudStop();
+        AudStop(e);
         return true;
     }
     return QWidget::event(e);
@@ -408,7 +420,9 @@ int TMainWin::QualityCode() const {
 }
 
 void TMainWin::SetGauge(int percent) {
-    Gauge->setValue(std::clamp(percent, 0, 100));
+    // The audition counts on past 100 while its last buffers play.
+    Gauge->setValue(std::clamp(percent, Gauge->minimum(), Gauge->maximum()));
+    emit GaugeSet(percent);
 }
 
 void TMainWin::SetInfoText(const QString& text) {
@@ -537,12 +551,21 @@ void TMainWin::ToExecBtnClick() {
         ShowMessage(QString::fromUtf8(brelka::JobMessage(outcome.status)));
 }
 
-// The slot audition fills these in: the click on AudBtn (start when it is down, stop when it is
-// up), a buffer handed back by the wave output device, and the stop message.
-void TMainWin::AudBtnClick() {}
-
-void TMainWin::AudBufferDone(QEvent* e) {
-    (void)e;
+// The slot audition: the click on AudBtn (start when it is down, stop when it is up), a buffer
+// handed back by the wave output device, and the stop message.
+void TMainWin::AudBtnClick(bool down) {
+    audition_->AudBtnClick(down, SrcEdit->text(), SampleList->currentText());
 }
 
-void TMainWin::AudStop() {}
+void TMainWin::AudBufferDone(QEvent* e) {
+    audition_->handleEvent(e);
+}
+
+void TMainWin::AudStop(QEvent* e) {
+    audition_->handleEvent(e);
+}
+
+void TMainWin::closeEvent(QCloseEvent* e) {
+    if (audition_) audition_->Stop();
+    QWidget::closeEvent(e);
+}

@@ -25,7 +25,8 @@ class CReSampler;
 
 namespace brelka {
 struct JobProgress;
-}
+class SlotAudition;
+} // namespace brelka
 
 class TMainWin : public QWidget {
     Q_OBJECT
@@ -68,7 +69,7 @@ class TMainWin : public QWidget {
     bool abortRequested = false; // set by "Abort", polled by the running job
     bool folderChosen = false;   // a folder has been chosen at least once
     bool busy = false;           // an import or export job runs
-    bool playing = false;        // a slot audition runs (set and cleared by the audition)
+    bool playing = false;        // a slot audition runs (mirrors the audition's own state)
 
     // Handlers.
     void SrcEditClick();
@@ -79,7 +80,7 @@ class TMainWin : public QWidget {
     void FromExecBtnClick();
     void ToExecBtnClick();
     // The slot audition: AudBtn has just been put down or up by the user.
-    void AudBtnClick();
+    void AudBtnClick(bool down);
 
     // Empties the slot list and lists the slots found in the folder.
     void ScanSampleFolder(const QString& folder);
@@ -95,15 +96,22 @@ class TMainWin : public QWidget {
     // The folder the last folder choice returned (native separators); empty before the first.
     QString ChosenFolder() const { return chosenFolder_; }
     CReSampler& Resampler() { return *resampler_; }
+    brelka::SlotAudition& Audition() { return *audition_; }
 
-    // For the audition.
+    // For the audition and the jobs. The gauge shows percent within its range; GaugeSet
+    // reports the value as given.
     void SetGauge(int percent);
     void SetInfoText(const QString& text);
     void PutAudBtnUp(); // without raising AudBtnClick
 
+  signals:
+    void GaugeSet(int percent);
+
   protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // Closing the window ends a running audition.
+    void closeEvent(QCloseEvent* e) override;
 
   private:
     void Build();
@@ -116,9 +124,10 @@ class TMainWin : public QWidget {
 
     // Routed window messages of the audition: a played buffer came back, and the stop message.
     void AudBufferDone(QEvent* e);
-    void AudStop();
+    void AudStop(QEvent* e);
 
     std::unique_ptr<CReSampler> resampler_;
+    std::unique_ptr<brelka::SlotAudition> audition_;
     QString chosenFolder_;
     QString lastSaveName_;
 };

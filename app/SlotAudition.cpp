@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QObject>
 
 #include <algorithm>
@@ -97,8 +98,8 @@ void SlotAudition::start(const QString& folder, const QString& slotText) {
         return;
     }
 
-    const std::string path =
-        SlotFileName(folder.toStdString(), ParseSlotNumber(slotText.toStdString()));
+    const std::string path = SlotFileName(QFile::encodeName(folder).toStdString(),
+                                          ParseSlotNumber(slotText.toStdString()));
     blockCount_ = 0;
     playStream_ = std::fopen(path.c_str(), "rb");
     if (playStream_ == nullptr) {
@@ -167,6 +168,9 @@ void SlotAudition::stop() {
         std::unique_ptr<WaveOut> device = std::move(waveOut_);
         device.reset();
     }
+    // A second stop already on its way (the end and the button at the same moment) must not
+    // meet the next audition.
+    QCoreApplication::removePostedEvents(window_, kWaveStopEvent);
     view_.putAudBtnUp();
 }
 

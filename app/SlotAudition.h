@@ -81,6 +81,9 @@ class SlotAudition {
     // kWaveDoneEvent and kWaveStopEvent; true when the event was one of them.
     bool handleEvent(QEvent* event);
 
+    // Stops at once, as the stop event does (when the window closes).
+    void Stop() { stop(); }
+
     bool playing() const { return playing_; }
     int64_t blockCount() const { return blockCount_; }
     int64_t buffersQueued() const { return buffersQueued_; }

@@ -10,11 +10,8 @@ if(BRELKA_GUI)
     WindowIcons.cpp WindowIcons.h)
   set_target_properties(brelka_window PROPERTIES AUTOMOC ON)
   target_include_directories(brelka_window PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(brelka_window PUBLIC Qt6::Widgets brelka_core rateconv audiofile platform)
-  # The auditions, when built, hang off the window.
-  if(TARGET brelka_audition)
-    target_link_libraries(brelka_window PUBLIC brelka_audition)
-  endif()
+  target_link_libraries(brelka_window PUBLIC Qt6::Widgets brelka_core rateconv audiofile platform
+    brelka_audition)
 
   set(brelka_sources main.cpp)
   if(WIN32)

@@ -171,7 +171,9 @@ TEST_F(FileAuditionTest, ShortFilePlaysItsSampleDataOnlyAndStopsByItself) {
 
     press();
     EXPECT_TRUE(panel.audition.playing());
-    EXPECT_EQ(panel.audition.buffers(), 2u); // the frames, then the one that found the end
+    // Only the buffer with the frames is queued; the next read found the end.
+    EXPECT_EQ(panel.audition.buffers(), 1u);
+    EXPECT_TRUE(panel.audition.ended());
     ASSERT_TRUE(RunUntil([&] { return !panel.audition.playing(); }, 3000));
     EXPECT_FALSE(panel.audition.fileOpen());
     EXPECT_EQ(panel.audition.buffers(), 0u);
@@ -184,24 +186,61 @@ TEST_F(FileAuditionTest, ShortFilePlaysItsSampleDataOnlyAndStopsByItself) {
     EXPECT_TRUE(std::equal(frames.begin(), frames.end(), heard.begin() + start));
 }
 
-TEST_F(FileAuditionTest, CorpusFilePlaysAtItsOwnRateAndStopsByItselfAtTheEnd) {
-    // Stereo, 44100 Hz, 7782 frames: sixteen buffers of 512 frames hold all of it.
-    panel.selectedPath =
-        QString::fromStdString(testsupport::CorpusFile("go-audio-wav/kick-16b441k.wav"));
+TEST_F(FileAuditionTest, WholeBuffersPlayToTheirLastSampleThenStopByThemselves) {
+    // 20 buffers' worth at the device rate: the end is found by a refill, with the last
+    // buffers still queued, and no silence behind the sound in its last buffer.
+    const std::vector<int16_t> frames = Noise(20 * 512, 6);
+    WriteWav(dir.file("whole.wav"), 1, 31250, frames);
+    panel.selectedPath = QString::fromStdString(dir.file("whole.wav"));
     press();
-    ASSERT_TRUE(panel.audition.playing());
-    EXPECT_EQ(panel.audition.format().channels, 2);
-    EXPECT_EQ(panel.audition.format().sampleRate, 44100);
     EXPECT_EQ(panel.audition.buffers(), 16u);
-    EXPECT_NE(SinkInputs().find("s16le 2ch 44100Hz"), std::string::npos) << SinkInputs();
-    // The first refill finds the end of the file: the audition stops while the button is
-    // still held, dropping what is still queued.
+    EXPECT_FALSE(panel.audition.ended());
     ASSERT_TRUE(RunUntil([&] { return !panel.audition.playing(); }, 3000));
-    EXPECT_FALSE(panel.audition.fileOpen());
     EXPECT_EQ(PlaybackBuffer::Alive(), 0);
     release();
     const std::vector<int16_t> heard = rec.stop();
-    EXPECT_GT(EndOfSound(heard), FirstSound(heard));
+    const size_t start = FirstSound(heard);
+    ASSERT_EQ(EndOfSound(heard) - start, frames.size()) << "the end of the file was cut";
+    EXPECT_TRUE(std::equal(frames.begin(), frames.end(), heard.begin() + start));
+}
+
+// Files at 44100 Hz stereo play unchanged into the second sink of the test server.
+TEST(FileAuditionAtFileRateTest, CorpusKickIsHeardToItsEndWhileTheButtonIsHeld) {
+    const std::string kick = testsupport::CorpusFile("go-audio-wav/kick-16b441k.wav");
+    const std::vector<int16_t> samples = SoxSamples(kick); // 7782 frames, about 176 ms
+    ASSERT_EQ(samples.size(), 2u * 7782);
+    DefaultSink sink("null44");
+    ASSERT_TRUE(sink.ok()) << "no sink null44 on the test sound server";
+    MonitorRecorder rec("null44", 44100, 2);
+    ASSERT_TRUE(rec.start());
+    FilePanel panel;
+    panel.selectedPath = QString::fromStdString(kick);
+
+    QTest::mousePress(panel.audBtn, Qt::LeftButton);
+    ASSERT_TRUE(panel.audition.playing());
+    EXPECT_EQ(panel.audition.format().channels, 2);
+    EXPECT_EQ(panel.audition.format().sampleRate, 44100);
+    // Sixteen buffers of 512 frames hold all of it; the first refill finds the end.
+    EXPECT_EQ(panel.audition.buffers(), 16u);
+    EXPECT_NE(SinkInputs().find("s16le 2ch 44100Hz"), std::string::npos) << SinkInputs();
+    QElapsedTimer clock;
+    clock.start();
+    // The queued buffers play out and the audition ends by itself, the button still held.
+    ASSERT_TRUE(RunUntil([&] { return !panel.audition.playing(); }, 3000));
+    EXPECT_GE(clock.elapsed(), 7782 * 1000 / 44100 - 10);
+    EXPECT_FALSE(panel.audition.fileOpen());
+    EXPECT_EQ(PlaybackBuffer::Alive(), 0);
+    QTest::mouseRelease(panel.audBtn, Qt::LeftButton);
+    const std::vector<int16_t> heard = rec.stop();
+
+    const size_t start = Find(heard, std::vector<int16_t>(samples.begin(), samples.begin() + 256));
+    ASSERT_LT(start, heard.size()) << "the kick's start is not in the recording";
+    ASSERT_GE(heard.size(), start + samples.size());
+    size_t same = 0;
+    while (same < samples.size() && heard[start + same] == samples[same])
+        ++same;
+    EXPECT_EQ(same / 2, 7782u) << "frames heard bit for bit";
+    EXPECT_LE(EndOfSound(heard), start + samples.size()) << "sound after the end of the file";
 }
 
 TEST_F(FileAuditionTest, ReleasingTheButtonStopsTheSoundAndClosesTheFile) {
