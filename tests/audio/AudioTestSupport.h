@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "FileAudition.h"
@@ -54,13 +53,9 @@ class FilePanel : public QWidget {
     bool eventFilter(QObject* watched, QEvent* e) override;
 };
 
-// parec on a null sink's monitor, at the sink's own format: by default the sink "null" at
-// 31250 Hz mono s16le.
+// parec on the null sink's monitor, at the sink's own format (31250 Hz mono s16le).
 class MonitorRecorder {
   public:
-    MonitorRecorder() = default;
-    MonitorRecorder(std::string sink, int rate, int channels)
-        : sink_(std::move(sink)), rate_(rate), channels_(channels) {}
     // Starts parec and waits until it delivers sound; false when it did not.
     bool start();
     // Stops parec and returns what it recorded.
@@ -69,32 +64,13 @@ class MonitorRecorder {
     size_t samples() const { return static_cast<size_t>(data_.size() / 2); }
 
   private:
-    std::string sink_ = "null";
-    int rate_ = 31250;
-    int channels_ = 1;
     QProcess proc_;
     QByteArray data_;
 };
 
-// Makes another sink of the test server the default output for as long as it lives (what Qt
-// reports as the default included), then the sink "null" again.
-class DefaultSink {
-  public:
-    explicit DefaultSink(const std::string& name);
-    ~DefaultSink();
-    DefaultSink(const DefaultSink&) = delete;
-    DefaultSink& operator=(const DefaultSink&) = delete;
-    bool ok() const { return ok_; }
-
-  private:
-    bool ok_ = false;
-};
-
-// The interleaved 16-bit samples of an audio file as sox decodes them.
-std::vector<int16_t> SoxSamples(const std::string& path);
-
-// The index of needle's first occurrence in hay, or hay.size() when there is none.
-size_t Find(const std::vector<int16_t>& hay, const std::vector<int16_t>& needle);
+// An audio file as sox decodes it, in sox's output options (e.g. "-r 31250 -c 1"), as
+// interleaved 16-bit samples.
+std::vector<int16_t> SoxSamples(const std::string& path, const std::string& options = "");
 
 // The text of `pactl list sink-inputs`.
 std::string SinkInputs();

@@ -1,6 +1,5 @@
 #!/bin/sh
-# A private PulseAudio daemon with a 31250 Hz mono null sink (the default), for the audio
-# tests, and a second one, null44, at 44100 Hz stereo, where files at that rate play unchanged.
+# A private PulseAudio daemon with a 31250 Hz mono null sink, for the audio tests.
 #   pulse.sh start <dir>   starts it; clients reach it with PULSE_SERVER=unix:<dir>/native
 #   pulse.sh stop <dir>    stops it by its pid
 # Everything the daemon writes stays in <dir>.
@@ -47,8 +46,7 @@ start)
     pulseaudio --daemonize=yes --system=false -n --exit-idle-time=-1 --realtime=no \
         --high-priority=no --log-target=file:"$D/pulse.log" \
         --load="module-native-protocol-unix auth-anonymous=1 auth-cookie-enabled=0 socket=$D/native" \
-        --load="module-null-sink sink_name=null rate=31250 channels=1 format=s16le norewinds=1" \
-        --load="module-null-sink sink_name=null44 rate=44100 channels=2 format=s16le norewinds=1"
+        --load="module-null-sink sink_name=null rate=31250 channels=1 format=s16le norewinds=1"
     i=0
     until pactl info >/dev/null 2>&1; do
         i=$((i + 1))
