@@ -13,6 +13,7 @@
 #include "DynamicLibrary.h"
 #include "FileInfo.h"
 #include "Jobs.h"
+#include "Play.h"
 #include "Progress.h"
 #include "ReSampler.h"
 #include "SampleFile.h"
@@ -297,6 +298,12 @@ int main(int argc, char** argv) {
         ->transform(Upper)
         ->check(CLI::IsMember({"L", "R", "MIX", "KEEP"}));
 
+    auto* play = app.add_subcommand(
+        "play", "Play a slot (play <folder> <slot>) or a WAV/AIFF file (play <file>) to its end "
+                "or until Ctrl-C");
+    std::vector<std::string> playArgs;
+    play->add_option("what", playArgs, "<folder> <slot>, or <file>")->required()->expected(1, 2);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -308,6 +315,10 @@ int main(int argc, char** argv) {
     if (info->parsed()) return InfoCommand(o);
     if (import->parsed()) return ImportCommand(o);
     if (exportCmd->parsed()) return ExportCommand(o);
+    if (play->parsed()) {
+        return playArgs.size() == 2 ? PlaySlot(playArgs[0], playArgs[1], o.quiet)
+                                    : PlayFile(playArgs[0], o.quiet);
+    }
     if (convert->parsed()) {
         o.channel = convertChannel;
         return ConvertCommand(o);
