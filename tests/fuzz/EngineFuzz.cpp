@@ -1,8 +1,9 @@
 // The engine's four exports driven by arbitrary call sequences and parameters. Each code is the
 // one the state calls for, and every call writes only inside the destination that the documented
 // headroom sizes (the destination is allocated to exactly that size, so a write past it is a
-// sanitizer report). Rates are limited to 0 ... 131071 Hz and the common audio rates, and one
-// call to at most 16384 frames; the engine's own bound (-5) keeps each job's memory in check.
+// sanitizer report). Rates are limited to 0 ... 131071 Hz and the common audio rates, one call
+// to at most 16384 frames, and jobs to those that run quickly; the engine's own bound (-5) keeps
+// each job's memory in check.
 #include <cmath>
 #include <vector>
 
@@ -46,6 +47,7 @@ struct Model {
     bool discarded = false; // a setting during the job threw its converters away
     int32_t inRate = 0, outRate = 0;
     bool stereo = false;
+    int quality = 4;
     int32_t jobIn = 0, jobOut = 0; // the running job's rates
     bool jobStereo = false;
     int32_t headroom = 0;
@@ -88,10 +90,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             m.inRate = ir;
             m.outRate = orate;
             m.stereo = stereo != 0;
+            m.quality = quality;
             if (m.running) m.discarded = true;
             break;
         }
         case 1: {
+            // A job whose calls would take long (see ConversionCost) is not started.
+            if (m.configured && !m.running &&
+                fuzz::ConversionCost(m.quality, m.inRate, m.outRate, 16384) > fuzz::kWorkBudget)
+                break;
             const int32_t r = QMX_Begin();
             if (!m.configured) {
                 FUZZ_CHECK(r == -2);

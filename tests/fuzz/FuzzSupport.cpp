@@ -1,7 +1,9 @@
 #include "FuzzSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <numeric>
 #include <system_error>
 
 #include <unistd.h>
@@ -67,6 +69,35 @@ std::vector<uint8_t> WithPrefix(uint8_t selector, const uint8_t* data, size_t si
     }
     out.insert(out.end(), data, data + size);
     return out;
+}
+
+namespace {
+double OddPart(int64_t n) {
+    while (n > 0 && n % 2 == 0)
+        n /= 2;
+    return static_cast<double>(n);
+}
+} // namespace
+
+double ConversionCost(int quality, double inRate, double outRate, double frames) {
+    if (!(inRate >= 1.0) || !(outRate >= 1.0)) return 0.0;
+    const double outputs = frames * outRate / inRate;
+    if (quality == 1) return 4.0 * outputs;
+    if (quality >= 2 && quality <= 4) {
+        const double divisor = quality == 2 ? 4.0 : quality == 3 ? 2.0 : 1.0;
+        const double taps = 182.0 * std::max(1.0, inRate / outRate) / divisor;
+        return taps * 100.0 * 100.0 + taps * outputs;
+    }
+    if (quality == 5) {
+        const auto in = static_cast<int64_t>(inRate);
+        const auto out = static_cast<int64_t>(outRate);
+        const int64_t g = std::gcd(in, out);
+        const double inLen = 2.0 * static_cast<double>(in / g);
+        const double outLen = 2.0 * static_cast<double>(out / g);
+        const double perBlock = inLen * OddPart(2 * in / g) + outLen * OddPart(2 * out / g);
+        return (frames / std::max(1.0, inLen / 2) + 1.0) * perBlock + 4.0 * (inLen + outLen);
+    }
+    return 0.0;
 }
 
 void Fail(const char* what, const char* file, int line) {

@@ -26,6 +26,14 @@ std::vector<std::string> Names(const std::string& folder);
 // words to reach the chunk walks). Other values wrap around.
 std::vector<uint8_t> WithPrefix(uint8_t selector, const uint8_t* data, size_t size);
 
+// Rough count of multiply-adds (and, for the FIR kernels, of Bessel terms while setting up) that
+// converting `frames` input frames from inRate to outRate takes at a quality, 1 Simple ...
+// 5 Ultra Heavy. The targets skip work above kWorkBudget so that each input runs in well under a
+// second: the block converter's odd transform lengths are direct sums (n x n), and long FIR
+// kernels take long to build, so some rate pairs are slow by design.
+double ConversionCost(int quality, double inRate, double outRate, double frames);
+constexpr double kWorkBudget = 2e8;
+
 [[noreturn]] void Fail(const char* what, const char* file, int line);
 
 } // namespace fuzz

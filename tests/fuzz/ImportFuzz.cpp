@@ -1,6 +1,8 @@
 // The import job end to end on arbitrary source bytes, into a slot that already holds a file:
 // the job refuses the source and leaves the old slot as it was, or writes a valid slot file.
 // Nothing else is left in the folder.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -34,10 +36,6 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
     return b;
 }
 
-// Converted output of at most this many samples; sources that would give more (a rate of a few
-// hertz going up to 31250) are imported without conversion, to keep each run short.
-constexpr double kMaxConvertedSamples = 1 << 22;
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -60,8 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto* probe = new AudioFile();
         probe->open(sourcePath, false);
         const double rate = probe->sampleRate.ToDouble();
+        // Rate pairs whose conversion would take long are imported without it.
         if (probe->fileType != kAudioFileNone &&
-            static_cast<double>(probe->frames) * kDeviceRate / rate > kMaxConvertedSamples)
+            fuzz::ConversionCost(quality, std::trunc(std::min(rate, 2147483647.0)), kDeviceRate,
+                                 probe->frames) > fuzz::kWorkBudget)
             quality = 0;
         probe->close(1);
     }
