@@ -101,7 +101,7 @@ void SlotAudition::start(const QString& folder, const QString& slotText) {
     const std::string path = SlotFileName(QFile::encodeName(folder).toStdString(),
                                           ParseSlotNumber(slotText.toStdString()));
     blockCount_ = 0;
-    playStream_ = std::fopen(path.c_str(), "rb");
+    playStream_ = OpenSlotForReading(path); // a plain file only: a pipe would hang
     if (playStream_ == nullptr) {
         setPlaying(true);
         PostWaveStop(window_);

@@ -176,7 +176,7 @@ void WriteSlot(const std::string& path, const std::vector<int16_t>& samples) {
     std::vector<uint8_t> bytes;
     for (int16_t s : samples)
         PutU16BE(bytes, static_cast<uint16_t>(s));
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
 }
 
