@@ -1,10 +1,33 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the normal build, then the sanitizer build and the
-# fuzz targets when their scripts are present.
-set -euo pipefail
+# Builds everything and runs every test: the normal suite, the same suite built with the
+# sanitizers, and the fuzz targets. Ends with one line that counts them all.
+set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/build.sh"
+bash "$root/scripts/build.sh" || exit 1
 build=${BUILD_DIR:-$root/build}
-(cd "$build" && ctest --output-on-failure --timeout 600 -j "$(nproc)")
-if [ -f "$root/scripts/sanitize.sh" ]; then bash "$root/scripts/sanitize.sh"; fi
-if [ -f "$root/scripts/fuzz.sh" ]; then bash "$root/scripts/fuzz.sh"; fi
+logs=$build/test-logs
+mkdir -p "$logs"
+status=0
+(cd "$build" && ctest --output-on-failure --timeout 600 -j "$(nproc)") 2>&1 | tee "$logs/ctest.log" || status=1
+bash "$root/scripts/sanitize.sh" 2>&1 | tee "$logs/sanitize.log" || status=1
+bash "$root/scripts/fuzz.sh" 2>&1 | tee "$logs/fuzz.log" || status=1
+
+# "N% tests passed, F tests failed out of T" of each suite, and one test a fuzz target.
+passed=0
+failed=0
+for suite in ctest sanitize; do
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$logs/$suite.log" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1)) # the suite did not run to its end
+    continue
+  fi
+  f=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of.*/\1/')
+  t=$(echo "$line" | sed -E 's/.* out of ([0-9]+).*/\1/')
+  passed=$((passed + t - f))
+  failed=$((failed + f))
+done
+passed=$((passed + $(grep -c '^== fuzz_' "$logs/fuzz.log") - $(grep -c '^!! fuzz_' "$logs/fuzz.log")))
+failed=$((failed + $(grep -c '^!! fuzz_' "$logs/fuzz.log")))
+if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
+echo "tests: $passed passed, $failed failed"
+exit $status
