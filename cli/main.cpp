@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cctype>
+#include <filesystem>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -103,6 +104,8 @@ nlohmann::json SlotJson(const std::string& folder, const std::string& text) {
 }
 
 int ListCommand(const Options& o) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(o.folder, ec)) return Fail("No such folder:", o.folder);
     const auto slots = brelka::ScanSampleFolder(o.folder);
     if (o.json) {
         nlohmann::json list = nlohmann::json::array();

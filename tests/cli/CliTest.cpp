@@ -86,6 +86,9 @@ TEST(Cli, FailuresSayWhatAndWhere) {
     auto r = Tool("import " + Quote(dir.path()) + " 1 " + Quote(dir.file("none.wav")));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("Source File error. " + dir.file("none.wav")), std::string::npos);
+    r = Tool("list " + Quote(dir.file("gone")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("No such folder: " + dir.file("gone")), std::string::npos) << r.out;
     r = Tool("export " + Quote(dir.path()) + " 3 " + Quote(dir.file("o.wav")));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("Sample File error. " + dir.file("SAMPLE02.BIN")), std::string::npos);
