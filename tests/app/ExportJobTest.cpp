@@ -1,11 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <csignal>
 
 #include "JobTestUtil.h"
 #include "Jobs.h"
@@ -130,20 +125,9 @@ TEST(ExportJob, AFullDiskKeepsThePreviousFile) {
     TempDir dir;
     jobtest::WriteSlot(dir.file("SAMPLE00.BIN"), jobtest::Noise(60000, 4));
     testsupport::WriteBytes(dir.file("keep.wav"), {1, 2, 3});
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{};
-        lim.rlim_cur = lim.rlim_max = 30000;
-        setrlimit(RLIMIT_FSIZE, &lim);
-        auto r = Export(dir.path(), "1", dir.file("keep.wav"));
-        _exit(r.status == JobStatus::WriteError ? 0 : 1);
-    }
-    int st = 0;
-    waitpid(child, &st, 0);
-    ASSERT_TRUE(WIFEXITED(st));
-    EXPECT_EQ(WEXITSTATUS(st), 0) << "the job did not end with a write error";
+    EXPECT_TRUE(jobtest::InChildWithFileSizeLimit(30000, [&] {
+        return Export(dir.path(), "1", dir.file("keep.wav")).status == JobStatus::WriteError;
+    })) << "the job did not end with a write error";
     EXPECT_EQ(testsupport::ReadBytes(dir.file("keep.wav")), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(jobtest::FolderNames(dir.path()),
               (std::vector<std::string>{"SAMPLE00.BIN", "keep.wav"}));

@@ -1,12 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -256,20 +251,9 @@ TEST(ImportJob, AFullCardKeepsThePreviousSlot) {
     const auto before = testsupport::ReadBytes(dir.file("SAMPLE00.BIN"));
     jobtest::SoxWrite(dir.file("in.wav"), jobtest::Noise(40000, 9), 31250, 1);
 
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{};
-        lim.rlim_cur = lim.rlim_max = 20000; // bytes a file may grow to
-        setrlimit(RLIMIT_FSIZE, &lim);
-        auto out = Import(dir.file("in.wav"), dir.path(), "1");
-        _exit(out.status == JobStatus::WriteError ? 0 : 1);
-    }
-    int st = 0;
-    waitpid(child, &st, 0);
-    ASSERT_TRUE(WIFEXITED(st));
-    EXPECT_EQ(WEXITSTATUS(st), 0) << "the job did not end with a write error";
+    EXPECT_TRUE(jobtest::InChildWithFileSizeLimit(20000, [&] {
+        return Import(dir.file("in.wav"), dir.path(), "1").status == JobStatus::WriteError;
+    })) << "the job did not end with a write error";
     EXPECT_STREQ(JobMessage(JobStatus::WriteError), "File write error.");
     EXPECT_EQ(testsupport::ReadBytes(dir.file("SAMPLE00.BIN")), before);
     EXPECT_EQ(jobtest::FolderNames(dir.path()),

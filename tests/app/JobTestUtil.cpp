@@ -8,6 +8,12 @@
 
 #include "TestSupport.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
 namespace jobtest {
 
 using testsupport::Quote;
@@ -74,6 +80,21 @@ std::vector<int16_t> Noise(size_t n, unsigned seed, int amplitude) {
     for (auto& s : v)
         s = static_cast<int16_t>(d(gen));
     return v;
+}
+
+bool InChildWithFileSizeLimit(long bytes, const std::function<bool()>& job) {
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails instead of killing
+        rlimit lim{};
+        lim.rlim_cur = lim.rlim_max = static_cast<rlim_t>(bytes);
+        setrlimit(RLIMIT_FSIZE, &lim);
+        _exit(job() ? 0 : 1);
+    }
+    int st = 0;
+    waitpid(child, &st, 0);
+    return WIFEXITED(st) && WEXITSTATUS(st) == 0;
 }
 
 std::vector<std::string> FolderNames(const std::string& folder) {

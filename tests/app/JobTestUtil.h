@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ std::vector<int16_t> SlotSamples(const std::string& path);
 void WriteSlot(const std::string& path, const std::vector<int16_t>& samples);
 
 std::vector<int16_t> Noise(size_t n, unsigned seed, int amplitude = 20000);
+
+// Runs job in a child process whose files may grow to at most `bytes` (writes beyond fail, as
+// on a full card); true when the child ran to its end and job returned true.
+bool InChildWithFileSizeLimit(long bytes, const std::function<bool()>& job);
 
 // Folder listing, for checks that nothing was left behind.
 std::vector<std::string> FolderNames(const std::string& folder);
