@@ -21,6 +21,49 @@ int16_t ToSample(double v) {
     return static_cast<int16_t>(t);
 }
 
+// ---------------------------------------------------------------- cubic Lagrange (Simple)
+
+struct Lagrange {
+    double step = 0;
+    double pos = 0;    // position of the next output, from the start of the stream
+    long consumed = 0; // inputs of earlier calls
+    int16_t hist[4] = {0, 0, 0, 0};
+
+    Lagrange(double inRate, double outRate) : step(inRate / outRate) {}
+
+    std::vector<int16_t> Run(const std::vector<int16_t>& in) {
+        std::vector<int16_t> w(hist, hist + 4);
+        w.insert(w.end(), in.begin(), in.end());
+        std::vector<int16_t> out;
+        double end = double(consumed) + double(in.size());
+        long index = long(std::floor(pos) - double(consumed));
+        if (index <= long(in.size())) {
+            do {
+                double f = pos - std::floor(pos);
+                double u = 1 + f;
+                double sum = 0;
+                for (int k = 0; k < 4; k++) {
+                    double term = w[index + k];
+                    for (int l = 0; l < 4; l++)
+                        if (l != k) {
+                            term = term * (u - l);
+                            term = term / double(k - l);
+                        }
+                    sum = sum + term;
+                }
+                sum = std::min(32767.0, std::max(-32768.0, sum));
+                out.push_back(int16_t(sum));
+                pos = pos + step;
+                index = long(std::floor(pos) - double(consumed));
+            } while (end > pos);
+        }
+        for (int i = 0; i < 4; i++)
+            hist[i] = w[w.size() - 4 + i];
+        consumed += long(in.size());
+        return out;
+    }
+};
+
 // ---------------------------------------------------------------- windowed sinc
 
 double I0(double x) {
@@ -303,7 +346,11 @@ std::vector<int16_t> Convert(int32_t inRate, int32_t outRate, bool stereo, int q
     const size_t frames = signal.size() / ch;
     std::vector<Sinc> sinc;
     std::vector<Block> block;
-    if (quality == 5) {
+    std::vector<Lagrange> lagrange;
+    if (quality == 1) {
+        for (int c = 0; c < ch; c++)
+            lagrange.emplace_back(inRate, outRate);
+    } else if (quality == 5) {
         for (int c = 0; c < ch; c++)
             block.emplace_back(inRate, outRate);
     } else {
@@ -320,7 +367,9 @@ std::vector<int16_t> Convert(int32_t inRate, int32_t outRate, bool stereo, int q
             std::vector<int16_t> part;
             for (size_t i = 0; i < n; i++)
                 part.push_back(signal[(at + i) * ch + c]);
-            if (quality == 5) {
+            if (quality == 1) {
+                outs[c] = lagrange[c].Run(part);
+            } else if (quality == 5) {
                 outs[c] = block[c].Feed(part);
             } else {
                 std::vector<double> d(part.begin(), part.end());
