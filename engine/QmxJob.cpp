@@ -78,11 +78,15 @@ uint64_t JobBytes(int32_t inRate, int32_t outRate, bool stereo, bool blockMode,
 }
 
 void QmxJob::FreeConverters() {
+    workers.reset();
     for (int ch = 0; ch < 2; ++ch) {
         fir[ch].reset();
         block[ch].reset();
         std::vector<int16_t>().swap(staging[ch]);
         fill[ch] = 0;
+        std::vector<double>().swap(firIn_[ch]);
+        std::vector<double>().swap(firOut_[ch]);
+        std::vector<int16_t>().swap(blockOut_[ch]);
     }
 }
 
@@ -146,6 +150,12 @@ int32_t QmxJob::Begin() {
         FreeConverters();
         return kNoMemory;
     }
+    // The outputs of a call are the same whatever the number of threads that compute them.
+    try {
+        workers = std::make_unique<Workers>(JobThreads());
+    } catch (const std::exception&) {
+        workers.reset(); // no threads to be had: the calling thread does all the work
+    }
     running = true;
     return headroom;
 }
@@ -174,19 +184,46 @@ int32_t QmxJob::Exec(const int16_t* src, int16_t* dst, int32_t frames) {
 int32_t QmxJob::ExecFir(const int16_t* src, int16_t* dst, int32_t frames) {
     const double boundValue = frames * (outRate / inRate) + 2.0;
     if (!(boundValue < static_cast<double>(kInt32Max))) return kBadArgument;
-    const auto bound = static_cast<int32_t>(boundValue);
     const size_t n = static_cast<size_t>(frames);
-    std::vector<double> in(n);
-    std::vector<double> out(static_cast<size_t>(bound));
     const int channels = Channels();
+    const auto stride = static_cast<size_t>(channels);
+    // Everything a call needs is allocated before any converter moves on, so a failed
+    // allocation leaves the job as it was.
+    for (int ch = 0; ch < channels; ++ch) {
+        fir[ch]->Reserve(frames);
+        if (firIn_[ch].size() < n) firIn_[ch].resize(n);
+        const size_t bound = static_cast<size_t>(boundValue) + 2;
+        if (firOut_[ch].size() < bound) firOut_[ch].resize(bound);
+    }
     int32_t produced = 0;
     for (int ch = 0; ch < channels; ++ch) {
+        double* in = firIn_[ch].data();
         for (size_t i = 0; i < n; ++i)
-            in[i] = src[i * static_cast<size_t>(channels) + static_cast<size_t>(ch)];
-        fir[ch]->Process(in.data(), frames, out.data(), &produced);
-        for (size_t i = 0; i < static_cast<size_t>(produced); ++i)
-            dst[i * static_cast<size_t>(channels) + static_cast<size_t>(ch)] = LimitSample(out[i]);
+            in[i] = src[i * stride + static_cast<size_t>(ch)];
+        produced = fir[ch]->Prepare(in, frames); // the same count for both channels
     }
+
+    // Long calls are shared out in one range of outputs per thread and channel.
+    constexpr int32_t kOutputsWorthAThread = 256;
+    const int threads = workers ? workers->threads() : 1;
+    const int parts = produced >= kOutputsWorthAThread * threads ? threads : 1;
+    const auto convert = [&](int task) {
+        const int ch = task / parts;
+        const int part = task % parts;
+        const auto first = static_cast<int32_t>(int64_t{produced} * part / parts);
+        const auto last = static_cast<int32_t>(int64_t{produced} * (part + 1) / parts);
+        double* out = firOut_[ch].data();
+        fir[ch]->Compute(first, last, out);
+        for (auto j = static_cast<size_t>(first); j < static_cast<size_t>(last); ++j)
+            dst[j * stride + static_cast<size_t>(ch)] = LimitSample(out[j]);
+    };
+    if (workers)
+        workers->Run(channels * parts, convert);
+    else
+        for (int task = 0; task < channels * parts; ++task)
+            convert(task);
+    for (int ch = 0; ch < channels; ++ch)
+        fir[ch]->Commit();
     return produced;
 }
 
@@ -233,8 +270,13 @@ int32_t QmxJob::ExecBlockStereo(const int16_t* src, int16_t* dst, int32_t frames
     const int32_t h = inLen / 2;
     const int32_t hop = block[0]->outLen / 2;
     if (BlockOutput(fill[0], frames, inLen, block[0]->outLen) > kInt32Max) return kBadArgument;
-    std::vector<int16_t> temp[2] = {std::vector<int16_t>(static_cast<size_t>(hop)),
-                                    std::vector<int16_t>(static_cast<size_t>(hop))};
+    std::vector<int16_t>* temp = blockOut_;
+    for (int ch = 0; ch < 2; ++ch)
+        if (temp[ch].size() < static_cast<size_t>(hop)) temp[ch].resize(static_cast<size_t>(hop));
+    // The two channels of a block are independent: with a second thread they convert at once.
+    const auto convertBlock = [&](int ch) {
+        block[ch]->ExecBlock(staging[ch].data(), temp[ch].data());
+    };
     int32_t total = 0;
     while (frames >= inLen - fill[0]) {
         while (fill[0] < inLen) {
@@ -246,8 +288,11 @@ int32_t QmxJob::ExecBlockStereo(const int16_t* src, int16_t* dst, int32_t frames
             --frames;
         }
         fill[1] = fill[0];
-        for (int ch = 0; ch < 2; ++ch)
-            block[ch]->ExecBlock(staging[ch].data(), temp[ch].data());
+        if (workers && workers->threads() > 1)
+            workers->Run(2, convertBlock);
+        else
+            for (int ch = 0; ch < 2; ++ch)
+                convertBlock(ch);
         for (size_t i = 0; i < static_cast<size_t>(hop); ++i) {
             *dst++ = temp[0][i];
             *dst++ = temp[1][i];

@@ -4,6 +4,7 @@
 
 #include "RsDCT.h"
 #include "RsSinc.h"
+#include "Workers.h"
 
 #include <cstdint>
 #include <memory>
@@ -59,8 +60,14 @@ class QmxJob {
     std::unique_ptr<RsDCT> block[2];
     std::vector<int16_t> staging[2];
     int32_t fill[2] = {0, 0};
+    std::unique_ptr<Workers> workers; // while a job runs
 
   private:
+    // Buffers kept between calls, so a call allocates nothing once they have grown.
+    std::vector<double> firIn_[2];
+    std::vector<double> firOut_[2];
+    std::vector<int16_t> blockOut_[2];
+
     int Channels() const { return stereo ? 2 : 1; }
     void FreeConverters();
     int32_t ExecFir(const int16_t* src, int16_t* dst, int32_t frames);

@@ -2,10 +2,13 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
 #include "ReSampler.h"
+#include "Reference.h"
 #include "RsLagrange.h"
 #include "TestSupport.h"
 
@@ -121,4 +124,45 @@ TEST(ReSampler, ConversionDelayOfEachQuality) {
                 0.01);
     EXPECT_NEAR(ConversionDelay(kQualityUltraHeavy, 31250, 44100, 882) * 44100 / 31250, 441.21,
                 0.01);
+}
+
+// The built-in converter gives the samples of a plain, unoptimised one at every rate pair, fed in
+// blocks of 4096 or in uneven calls, mono and stereo.
+TEST(ReSampler, SimpleGivesThePlainConvertersSamples) {
+    const int32_t pairs[][2] = {{44100, 31250}, {48000, 31250}, {96000, 31250}, {22050, 31250},
+                                {32000, 31250}, {88200, 31250}, {31250, 44100}};
+    const std::vector<int32_t> uneven = {1, 0, 7, 1000, 4095, 333, 2, 5000, 64};
+    std::vector<int16_t> sine(20000);
+    for (size_t i = 0; i < sine.size(); ++i)
+        sine[i] =
+            static_cast<int16_t>(std::lround(32767.0 * std::sin(0.37 * static_cast<double>(i))));
+    for (const auto& p : pairs)
+        for (const std::vector<int32_t>& sizes : {std::vector<int32_t>{4096}, uneven})
+            for (bool stereo : {false, true}) {
+                // Full-scale noise overshoots between samples, so the limits are exercised too.
+                const std::vector<int16_t> noise = Noise(stereo ? 40000 : 20000, 7);
+                const std::vector<int16_t>& signal = stereo ? noise : sine;
+                CReSampler rs("");
+                ASSERT_EQ(rs.Setting(p[0], p[1], stereo, kQualitySimple), 0);
+                ASSERT_EQ(rs.Begin(), 4);
+                const int ch = stereo ? 2 : 1;
+                std::vector<int16_t> got;
+                size_t at = 0;
+                for (size_t call = 0; at < signal.size() / ch; ++call) {
+                    const auto n = std::min<size_t>(static_cast<size_t>(sizes[call % sizes.size()]),
+                                                    signal.size() / ch - at);
+                    std::vector<int16_t> out(static_cast<size_t>(ch) * (n * 2 + 4));
+                    const int32_t made =
+                        rs.Exec(signal.data() + at * ch, out.data(), static_cast<int32_t>(n));
+                    ASSERT_GE(made, 0);
+                    got.insert(got.end(), out.begin(), out.begin() + made * ch);
+                    at += n;
+                }
+                rs.End();
+                const std::vector<int16_t> want =
+                    ref::Convert(p[0], p[1], stereo, 1, signal, sizes);
+                ASSERT_EQ(got.size(), want.size()) << p[0] << "->" << p[1];
+                for (size_t i = 0; i < got.size(); ++i)
+                    ASSERT_EQ(got[i], want[i]) << p[0] << "->" << p[1] << " at " << i;
+            }
 }
