@@ -57,8 +57,9 @@ uint64_t JobBytes(int32_t inRate, int32_t outRate, bool stereo, bool blockMode,
                   int32_t filterLength) {
     const uint64_t channels = stereo ? 2 : 1;
     if (!blockMode) {
+        // History, kernel and slope tables in both orders.
         const uint64_t taps = static_cast<uint64_t>(filterLength | 1);
-        return channels * (taps + 2 * 100 * taps) * sizeof(double);
+        return channels * (taps + 2 * 100 * taps + 2 * 100 * (taps - 1)) * sizeof(double);
     }
     const int64_t g = std::gcd(int64_t{inRate}, int64_t{outRate});
     if (g <= 0) return std::numeric_limits<uint64_t>::max();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -118,12 +119,20 @@ inline double FloorNonNegative(double v) {
     return static_cast<double>(static_cast<int64_t>(v));
 }
 
+// The helpers of the wider code must become part of it.
+#if defined(__GNUC__)
+#define QMX_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define QMX_ALWAYS_INLINE inline
+#endif
+
 // One output: the sum over k = 0 ... terms - 1, in that order, of
-// x[-k] * (kernel[k] + d * slope[k]).
-inline double Dot(const double* x, const double* kern, const double* slp, double d, size_t terms) {
+// x[k] * (kernel[k] + d * slope[k]), x holding the input newest first.
+QMX_ALWAYS_INLINE double Dot(const double* x, const double* kern, const double* slp, double d,
+                             size_t terms) {
     double sum = 0.0;
     for (size_t k = 0; k < terms; ++k)
-        sum += x[-static_cast<ptrdiff_t>(k)] * (kern[k] + d * slp[k]);
+        sum += x[k] * (kern[k] + d * slp[k]);
     return sum;
 }
 
@@ -135,49 +144,143 @@ inline double Dot(const double* x, const double* kern, const double* slp, double
 #define QMX_WIDER_WHERE_AVAILABLE
 #endif
 
-// Outputs [first, last): four at a time, each with its own sum, so that the additions of one sum
-// wait for each other while the other three proceed.
-QMX_WIDER_WHERE_AVAILABLE
-void DotRange(const double* x, const double* kernByPhase, const double* slopeByPhase, size_t terms,
-              const int64_t* index, const int32_t* phase, const double* weight, size_t first,
-              size_t last, double* out) {
-    size_t j = first;
-    for (; j + 4 <= last; j += 4) {
-        const double* x0 = x + index[j];
-        const double* x1 = x + index[j + 1];
-        const double* x2 = x + index[j + 2];
-        const double* x3 = x + index[j + 3];
-        const double* k0 = kernByPhase + static_cast<size_t>(phase[j]) * terms;
-        const double* k1 = kernByPhase + static_cast<size_t>(phase[j + 1]) * terms;
-        const double* k2 = kernByPhase + static_cast<size_t>(phase[j + 2]) * terms;
-        const double* k3 = kernByPhase + static_cast<size_t>(phase[j + 3]) * terms;
-        const double* s0 = slopeByPhase + static_cast<size_t>(phase[j]) * terms;
-        const double* s1 = slopeByPhase + static_cast<size_t>(phase[j + 1]) * terms;
-        const double* s2 = slopeByPhase + static_cast<size_t>(phase[j + 2]) * terms;
-        const double* s3 = slopeByPhase + static_cast<size_t>(phase[j + 3]) * terms;
-        const double d0 = weight[j];
-        const double d1 = weight[j + 1];
-        const double d2 = weight[j + 2];
-        const double d3 = weight[j + 3];
-        double sum0 = 0.0;
-        double sum1 = 0.0;
-        double sum2 = 0.0;
-        double sum3 = 0.0;
-        for (size_t k = 0; k < terms; ++k) {
-            const auto back = -static_cast<ptrdiff_t>(k);
-            sum0 += x0[back] * (k0[k] + d0 * s0[k]);
-            sum1 += x1[back] * (k1[k] + d1 * s1[k]);
-            sum2 += x2[back] * (k2[k] + d2 * s2[k]);
-            sum3 += x3[back] * (k3[k] + d3 * s3[k]);
-        }
-        out[j] = sum0;
-        out[j + 1] = sum1;
-        out[j + 2] = sum2;
-        out[j + 3] = sum3;
+// The inputs of one batch of outputs.
+struct Batch {
+    const double* x;      // the call's input newest first, behind the history
+    const double* kernel; // kernel by phase
+    const double* slope;  // slope by phase
+    size_t terms;         // taps - 1
+    const int64_t* start; // per output: where its newest input lies in x
+    const int32_t* phase; // per output: kernel phase
+    const double* weight; // per output: interpolation weight
+};
+
+#if defined(__GNUC__) && (defined(__clang__) || __GNUC__ >= 12)
+#define QMX_VECTOR_SUMS 1
+
+// Four doubles in one register (two where the processor has only 16-byte registers).
+typedef double Lanes __attribute__((vector_size(32)));
+
+QMX_ALWAYS_INLINE void Load(Lanes& v, const double* p) {
+    std::memcpy(&v, p, sizeof v);
+}
+
+// Rows a, b, c, d become columns.
+QMX_ALWAYS_INLINE void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
+    const Lanes t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);
+    const Lanes t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);
+    const Lanes t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);
+    const Lanes t3 = __builtin_shufflevector(c, d, 1, 5, 3, 7);
+    a = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    b = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    c = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+
+// Four outputs at once, one per lane. The terms of each output are formed four at a time along
+// the kernel, then turned so that each lane adds its own output's terms, one after the other, in
+// order.
+QMX_ALWAYS_INLINE void FourOutputs(const Batch& b, size_t j, double* out) {
+    const double* x0 = b.x + b.start[j];
+    const double* x1 = b.x + b.start[j + 1];
+    const double* x2 = b.x + b.start[j + 2];
+    const double* x3 = b.x + b.start[j + 3];
+    const size_t at0 = static_cast<size_t>(b.phase[j]) * b.terms;
+    const size_t at1 = static_cast<size_t>(b.phase[j + 1]) * b.terms;
+    const size_t at2 = static_cast<size_t>(b.phase[j + 2]) * b.terms;
+    const size_t at3 = static_cast<size_t>(b.phase[j + 3]) * b.terms;
+    const double* k0 = b.kernel + at0;
+    const double* k1 = b.kernel + at1;
+    const double* k2 = b.kernel + at2;
+    const double* k3 = b.kernel + at3;
+    const double* s0 = b.slope + at0;
+    const double* s1 = b.slope + at1;
+    const double* s2 = b.slope + at2;
+    const double* s3 = b.slope + at3;
+    const double w0 = b.weight[j];
+    const double w1 = b.weight[j + 1];
+    const double w2 = b.weight[j + 2];
+    const double w3 = b.weight[j + 3];
+    const Lanes d0 = {w0, w0, w0, w0};
+    const Lanes d1 = {w1, w1, w1, w1};
+    const Lanes d2 = {w2, w2, w2, w2};
+    const Lanes d3 = {w3, w3, w3, w3};
+    Lanes sum = {0.0, 0.0, 0.0, 0.0};
+    size_t k = 0;
+    for (; k + 4 <= b.terms; k += 4) {
+        Lanes xv;
+        Lanes kv;
+        Lanes sv;
+        Load(xv, x0 + k);
+        Load(kv, k0 + k);
+        Load(sv, s0 + k);
+        Lanes p0 = xv * (kv + d0 * sv);
+        Load(xv, x1 + k);
+        Load(kv, k1 + k);
+        Load(sv, s1 + k);
+        Lanes p1 = xv * (kv + d1 * sv);
+        Load(xv, x2 + k);
+        Load(kv, k2 + k);
+        Load(sv, s2 + k);
+        Lanes p2 = xv * (kv + d2 * sv);
+        Load(xv, x3 + k);
+        Load(kv, k3 + k);
+        Load(sv, s3 + k);
+        Lanes p3 = xv * (kv + d3 * sv);
+        Transpose(p0, p1, p2, p3);
+        sum += p0;
+        sum += p1;
+        sum += p2;
+        sum += p3;
     }
+    double r[4];
+    std::memcpy(r, &sum, sizeof r);
+    for (; k < b.terms; ++k) {
+        r[0] += x0[k] * (k0[k] + w0 * s0[k]);
+        r[1] += x1[k] * (k1[k] + w1 * s1[k]);
+        r[2] += x2[k] * (k2[k] + w2 * s2[k]);
+        r[3] += x3[k] * (k3[k] + w3 * s3[k]);
+    }
+    out[j] = r[0];
+    out[j + 1] = r[1];
+    out[j + 2] = r[2];
+    out[j + 3] = r[3];
+}
+
+#else
+
+// Four outputs at once, each with its own sum, so that the additions of one sum wait for each
+// other while the other three proceed.
+QMX_ALWAYS_INLINE void FourOutputs(const Batch& b, size_t j, double* out) {
+    const double* x[4];
+    const double* kern[4];
+    const double* slp[4];
+    double d[4];
+    double sum[4] = {0.0, 0.0, 0.0, 0.0};
+    for (size_t g = 0; g < 4; ++g) {
+        x[g] = b.x + b.start[j + g];
+        kern[g] = b.kernel + static_cast<size_t>(b.phase[j + g]) * b.terms;
+        slp[g] = b.slope + static_cast<size_t>(b.phase[j + g]) * b.terms;
+        d[g] = b.weight[j + g];
+    }
+    for (size_t k = 0; k < b.terms; ++k)
+        for (size_t g = 0; g < 4; ++g)
+            sum[g] += x[g][k] * (kern[g][k] + d[g] * slp[g][k]);
+    for (size_t g = 0; g < 4; ++g)
+        out[j + g] = sum[g];
+}
+
+#endif
+
+// Outputs [first, last).
+QMX_WIDER_WHERE_AVAILABLE
+void DotRange(const Batch& b, size_t first, size_t last, double* out) {
+    size_t j = first;
+    for (; j + 4 <= last; j += 4)
+        FourOutputs(b, j, out);
     for (; j < last; ++j) {
-        const size_t ph = static_cast<size_t>(phase[j]) * terms;
-        out[j] = Dot(x + index[j], kernByPhase + ph, slopeByPhase + ph, weight[j], terms);
+        const size_t ph = static_cast<size_t>(b.phase[j]) * b.terms;
+        out[j] = Dot(b.x + b.start[j], b.kernel + ph, b.slope + ph, b.weight[j], b.terms);
     }
 }
 
@@ -194,6 +297,7 @@ void RsSinc::Reserve(int32_t count) {
     const size_t n = static_cast<size_t>(count);
     const size_t t = static_cast<size_t>(taps);
     if (work_.size() < t + n) work_.resize(t + n);
+    if (newestFirst_.size() < t + n) newestFirst_.resize(t + n);
     const size_t bound = static_cast<size_t>(static_cast<double>(count) / step + 3.0);
     if (outIndex_.size() < bound) {
         outIndex_.resize(bound);
@@ -208,6 +312,11 @@ int32_t RsSinc::Prepare(const double* in, int32_t count) {
     const size_t n = static_cast<size_t>(count);
     std::copy(history.begin(), history.end(), work_.begin());
     std::copy(in, in + n, work_.begin() + static_cast<ptrdiff_t>(t));
+    // The outputs read their inputs newest first, so the sums run forward through memory.
+    const size_t size = t + n;
+    std::reverse_copy(work_.begin(), work_.begin() + static_cast<ptrdiff_t>(size),
+                      newestFirst_.begin());
+    const auto last = static_cast<int64_t>(size) - 1;
     count_ = count;
 
     const auto base = static_cast<double>(consumed);
@@ -224,7 +333,7 @@ int32_t RsSinc::Prepare(const double* in, int32_t count) {
     while (more) {
         const double tt = fraction * 100.0;
         const auto mm = static_cast<int32_t>(tt); // floor: tt is not negative
-        outIndex_[j] = index - 2 + static_cast<int64_t>(t);
+        outIndex_[j] = last - (index - 2 + static_cast<int64_t>(t));
         outPhase_[j] = mm;
         outWeight_[j] = tt - mm;
         ++j;
@@ -240,9 +349,11 @@ int32_t RsSinc::Prepare(const double* in, int32_t count) {
 
 void RsSinc::Compute(int32_t first, int32_t last, double* out) const {
     if (first >= last) return;
-    DotRange(work_.data(), kernelByPhase.data(), slopeByPhase.data(), static_cast<size_t>(taps) - 1,
-             outIndex_.data(), outPhase_.data(), outWeight_.data(), static_cast<size_t>(first),
-             static_cast<size_t>(last), out);
+    const Batch batch = {newestFirst_.data(), kernelByPhase.data(),
+                         slopeByPhase.data(), static_cast<size_t>(taps) - 1,
+                         outIndex_.data(),    outPhase_.data(),
+                         outWeight_.data()};
+    DotRange(batch, static_cast<size_t>(first), static_cast<size_t>(last), out);
 }
 
 void RsSinc::Commit() {

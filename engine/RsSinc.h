@@ -59,10 +59,11 @@ class RsSinc {
     double phase() const { return position - static_cast<double>(consumed); }
 
   private:
-    std::vector<double> work_; // history followed by the current call's input
-    int32_t count_ = 0;        // inputs of the prepared call
-    // Per output of the prepared call: the input index of its newest sample plus 2 (counted
-    // from the call's first input), the kernel phase (0 ... 99) and the interpolation weight.
+    std::vector<double> work_;        // history followed by the current call's input
+    std::vector<double> newestFirst_; // the same, newest first
+    int32_t count_ = 0;               // inputs of the prepared call
+    // Per output of the prepared call: where its newest input lies in newestFirst_, the kernel
+    // phase (0 ... 99) and the interpolation weight.
     std::vector<int64_t> outIndex_;
     std::vector<int32_t> outPhase_;
     std::vector<double> outWeight_;
