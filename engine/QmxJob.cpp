@@ -153,7 +153,7 @@ int32_t QmxJob::Begin() {
     }
     // The outputs of a call are the same whatever the number of threads that compute them.
     try {
-        workers = std::make_unique<Workers>(JobThreads());
+        workers = std::make_unique<Workers>(threads > 0 ? threads : JobThreads());
     } catch (const std::exception&) {
         workers.reset(); // no threads to be had: the calling thread does all the work
     }
@@ -206,8 +206,8 @@ int32_t QmxJob::ExecFir(const int16_t* src, int16_t* dst, int32_t frames) {
 
     // Long calls are shared out in one range of outputs per thread and channel.
     constexpr int32_t kOutputsWorthAThread = 256;
-    const int threads = workers ? workers->threads() : 1;
-    const int parts = produced >= kOutputsWorthAThread * threads ? threads : 1;
+    const int used = workers ? workers->threads() : 1;
+    const int parts = produced >= kOutputsWorthAThread * used ? used : 1;
     const auto convert = [&](int task) {
         const int ch = task / parts;
         const int part = task % parts;

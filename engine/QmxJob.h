@@ -61,6 +61,7 @@ class QmxJob {
     std::vector<int16_t> staging[2];
     int32_t fill[2] = {0, 0};
     std::unique_ptr<Workers> workers; // while a job runs
+    int threads = 0;                  // threads a job uses; 0: JobThreads()
 
   private:
     // Buffers kept between calls, so a call allocates nothing once they have grown.

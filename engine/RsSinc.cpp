@@ -1,5 +1,7 @@
 #include "RsSinc.h"
 
+#include "WideCode.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -119,30 +121,15 @@ inline double FloorNonNegative(double v) {
     return static_cast<double>(static_cast<int64_t>(v));
 }
 
-// The helpers of the wider code must become part of it.
-#if defined(__GNUC__)
-#define QMX_ALWAYS_INLINE __attribute__((always_inline)) inline
-#else
-#define QMX_ALWAYS_INLINE inline
-#endif
-
 // One output: the sum over k = 0 ... terms - 1, in that order, of
 // x[k] * (kernel[k] + d * slope[k]), x holding the input newest first.
-QMX_ALWAYS_INLINE double Dot(const double* x, const double* kern, const double* slp, double d,
-                             size_t terms) {
+WIDE_ALWAYS_INLINE double Dot(const double* x, const double* kern, const double* slp, double d,
+                              size_t terms) {
     double sum = 0.0;
     for (size_t k = 0; k < terms; ++k)
         sum += x[k] * (kern[k] + d * slp[k]);
     return sum;
 }
-
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32) && defined(__OPTIMIZE__)
-// The same arithmetic with wider registers where the processor has them; the results are the
-// same bits on every processor (no fused operations, each sum in its own order).
-#define QMX_WIDER_WHERE_AVAILABLE __attribute__((target_clones("avx2", "default")))
-#else
-#define QMX_WIDER_WHERE_AVAILABLE
-#endif
 
 // The inputs of one batch of outputs.
 struct Batch {
@@ -155,18 +142,15 @@ struct Batch {
     const double* weight; // per output: interpolation weight
 };
 
-#if defined(__GNUC__) && (defined(__clang__) || __GNUC__ >= 12)
-#define QMX_VECTOR_SUMS 1
+#if defined(WIDE_LANES)
+using Lanes = WideLanes;
 
-// Four doubles in one register (two where the processor has only 16-byte registers).
-typedef double Lanes __attribute__((vector_size(32)));
-
-QMX_ALWAYS_INLINE void Load(Lanes& v, const double* p) {
+WIDE_ALWAYS_INLINE void Load(Lanes& v, const double* p) {
     std::memcpy(&v, p, sizeof v);
 }
 
 // Rows a, b, c, d become columns.
-QMX_ALWAYS_INLINE void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
+WIDE_ALWAYS_INLINE void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
     const Lanes t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);
     const Lanes t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);
     const Lanes t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);
@@ -180,7 +164,7 @@ QMX_ALWAYS_INLINE void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
 // Four outputs at once, one per lane. The terms of each output are formed four at a time along
 // the kernel, then turned so that each lane adds its own output's terms, one after the other, in
 // order.
-QMX_ALWAYS_INLINE void FourOutputs(const Batch& b, size_t j, double* out) {
+WIDE_ALWAYS_INLINE void FourOutputs(const Batch& b, size_t j, double* out) {
     const double* x0 = b.x + b.start[j];
     const double* x1 = b.x + b.start[j + 1];
     const double* x2 = b.x + b.start[j + 2];
@@ -251,7 +235,7 @@ QMX_ALWAYS_INLINE void FourOutputs(const Batch& b, size_t j, double* out) {
 
 // Four outputs at once, each with its own sum, so that the additions of one sum wait for each
 // other while the other three proceed.
-QMX_ALWAYS_INLINE void FourOutputs(const Batch& b, size_t j, double* out) {
+WIDE_ALWAYS_INLINE void FourOutputs(const Batch& b, size_t j, double* out) {
     const double* x[4];
     const double* kern[4];
     const double* slp[4];
@@ -273,8 +257,7 @@ QMX_ALWAYS_INLINE void FourOutputs(const Batch& b, size_t j, double* out) {
 #endif
 
 // Outputs [first, last).
-QMX_WIDER_WHERE_AVAILABLE
-void DotRange(const Batch& b, size_t first, size_t last, double* out) {
+WIDE_ALWAYS_INLINE void DotRangeBody(const Batch& b, size_t first, size_t last, double* out) {
     size_t j = first;
     for (; j + 4 <= last; j += 4)
         FourOutputs(b, j, out);
@@ -282,6 +265,26 @@ void DotRange(const Batch& b, size_t first, size_t last, double* out) {
         const size_t ph = static_cast<size_t>(b.phase[j]) * b.terms;
         out[j] = Dot(b.x + b.start[j], b.kernel + ph, b.slope + ph, b.weight[j], b.terms);
     }
+}
+
+void DotRangeBaseline(const Batch& b, size_t first, size_t last, double* out) {
+    DotRangeBody(b, first, last, out);
+}
+
+#if defined(WIDE_COPY)
+WIDE_TARGET void DotRangeWide(const Batch& b, size_t first, size_t last, double* out) {
+    DotRangeBody(b, first, last, out);
+}
+#endif
+
+void DotRange(const Batch& b, size_t first, size_t last, double* out) {
+#if defined(WIDE_COPY)
+    if (WideRegisters()) {
+        DotRangeWide(b, first, last, out);
+        return;
+    }
+#endif
+    DotRangeBaseline(b, first, last, out);
 }
 
 } // namespace

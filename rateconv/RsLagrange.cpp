@@ -1,5 +1,7 @@
 #include "RsLagrange.h"
 
+#include "WideCode.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -46,28 +48,18 @@ inline double Cubic(const int16_t* w, double u) {
     return sum;
 }
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32) && defined(__OPTIMIZE__)
-// The same arithmetic with wider registers where the processor has them; the results are the
-// same bits on every processor (no fused operations, each value in its own order).
-#define RS_WIDER_WHERE_AVAILABLE __attribute__((target_clones("avx2", "default")))
-#else
-#define RS_WIDER_WHERE_AVAILABLE
-#endif
-
-#if defined(__GNUC__) && (defined(__clang__) || __GNUC__ >= 12)
-#define RS_ALWAYS_INLINE __attribute__((always_inline)) inline
-
-typedef double Lanes __attribute__((vector_size(32)));
+#if defined(WIDE_LANES)
+using Lanes = WideLanes;
 typedef int16_t Samples __attribute__((vector_size(8)));
 
-RS_ALWAYS_INLINE void LoadFour(Lanes& v, const int16_t* p) {
+WIDE_ALWAYS_INLINE void LoadFour(Lanes& v, const int16_t* p) {
     Samples s;
     std::memcpy(&s, p, sizeof s);
     v = __builtin_convertvector(s, Lanes);
 }
 
 // Rows a, b, c, d become columns.
-RS_ALWAYS_INLINE void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
+WIDE_ALWAYS_INLINE void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
     const Lanes t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);
     const Lanes t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);
     const Lanes t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);
@@ -80,9 +72,8 @@ RS_ALWAYS_INLINE void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
 
 // Outputs of known positions (`start` indexes the four samples of each, `u` its 1 + fraction),
 // four at a time with one output per lane, each computed exactly as Cubic does.
-RS_WIDER_WHERE_AVAILABLE
-void Interpolate(const int16_t* work, const int32_t* start, const double* u, int32_t count,
-                 int16_t* dst) {
+WIDE_ALWAYS_INLINE void InterpolateBody(const int16_t* work, const int32_t* start, const double* u,
+                                        int32_t count, int16_t* dst) {
     int32_t j = 0;
     for (; j + 4 <= count; j += 4) {
         Lanes w0;
@@ -119,13 +110,36 @@ void Interpolate(const int16_t* work, const int32_t* start, const double* u, int
 
 #else
 
-void Interpolate(const int16_t* work, const int32_t* start, const double* u, int32_t count,
-                 int16_t* dst) {
+WIDE_ALWAYS_INLINE void InterpolateBody(const int16_t* work, const int32_t* start, const double* u,
+                                        int32_t count, int16_t* dst) {
     for (int32_t j = 0; j < count; ++j)
         dst[j] = ToSample(Cubic(work + start[j], u[j]));
 }
 
 #endif
+
+void InterpolateBaseline(const int16_t* work, const int32_t* start, const double* u, int32_t count,
+                         int16_t* dst) {
+    InterpolateBody(work, start, u, count, dst);
+}
+
+#if defined(WIDE_COPY)
+WIDE_TARGET void InterpolateWide(const int16_t* work, const int32_t* start, const double* u,
+                                 int32_t count, int16_t* dst) {
+    InterpolateBody(work, start, u, count, dst);
+}
+#endif
+
+void Interpolate(const int16_t* work, const int32_t* start, const double* u, int32_t count,
+                 int16_t* dst) {
+#if defined(WIDE_COPY)
+    if (WideRegisters()) {
+        InterpolateWide(work, start, u, count, dst);
+        return;
+    }
+#endif
+    InterpolateBaseline(work, start, u, count, dst);
+}
 
 } // namespace
 
