@@ -139,11 +139,6 @@ PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t
     return run;
 }
 
-int16_t MixSamples(int16_t left, int16_t right) {
-    const double v = std::trunc((static_cast<double>(left) + right) * 0.75);
-    return static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
-}
-
 std::string TemporaryNameFor(const std::string& path) {
     return path + ".tmp";
 }

@@ -35,7 +35,12 @@ PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t
                       const BlockSink& sink, const JobProgress& progress);
 
 // The sum of two samples times 0.75, truncated toward zero, then clipped to 16 bits.
-int16_t MixSamples(int16_t left, int16_t right);
+inline int16_t MixSamples(int16_t left, int16_t right) {
+    // (left + right) * 0.75 is exact in a double and below 2^16 in size, so the conversion
+    // truncates it toward zero exactly; only the limits remain.
+    const auto v = static_cast<int32_t>((static_cast<double>(left) + right) * 0.75);
+    return static_cast<int16_t>(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
+}
 
 // A file name beside the destination for the job to write into before it replaces the
 // destination.

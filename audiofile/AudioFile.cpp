@@ -350,15 +350,26 @@ int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
         const std::size_t n = std::fread(block, static_cast<std::size_t>(size), want, stream);
         const uint8_t* b = block;
         int16_t* out = buffer + got;
-        for (std::size_t i = 0; i < n; ++i, b += size) {
-            uint32_t v = 0;
-            if (size == 1)
-                v = wav ? uint32_t{static_cast<uint8_t>(b[0] ^ 0x80)} << 8 : uint32_t{b[0]} << 8;
-            else if (wav)
-                v = (uint32_t{b[size - 1]} << 8) | b[size - 2];
-            else
-                v = (uint32_t{b[0]} << 8) | b[1];
-            out[i] = static_cast<int16_t>(static_cast<uint16_t>(v));
+        if (size == 2 && wav) { // the common cases in loops of their own
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] =
+                    static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
+        } else if (size == 2) {
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] =
+                    static_cast<int16_t>(static_cast<uint16_t>((b[2 * i] << 8) | b[2 * i + 1]));
+        } else {
+            for (std::size_t i = 0; i < n; ++i, b += size) {
+                uint32_t v = 0;
+                if (size == 1)
+                    v = wav ? uint32_t{static_cast<uint8_t>(b[0] ^ 0x80)} << 8
+                            : uint32_t{b[0]} << 8;
+                else if (wav)
+                    v = (uint32_t{b[size - 1]} << 8) | b[size - 2];
+                else
+                    v = (uint32_t{b[0]} << 8) | b[1];
+                out[i] = static_cast<int16_t>(static_cast<uint16_t>(v));
+            }
         }
         got += static_cast<int64_t>(n);
         left -= static_cast<int64_t>(n);

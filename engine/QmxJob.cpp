@@ -2,6 +2,7 @@
 
 #include "SampleLimit.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <new>
@@ -204,10 +205,13 @@ int32_t QmxJob::ExecFir(const int16_t* src, int16_t* dst, int32_t frames) {
         produced = fir[ch]->Prepare(in, frames); // the same count for both channels
     }
 
-    // Long calls are shared out in one range of outputs per thread and channel.
-    constexpr int32_t kOutputsWorthAThread = 256;
+    // Long calls are shared out in one range of outputs per thread and channel; a part must be
+    // worth more than handing it to another thread costs (some 100 microseconds of terms).
+    constexpr int64_t kTermsWorthAThread = 150000;
     const int used = workers ? workers->threads() : 1;
-    const int parts = produced >= kOutputsWorthAThread * used ? used : 1;
+    const int64_t terms = int64_t{produced} * (fir[0]->taps - 1);
+    const int parts =
+        static_cast<int>(std::max<int64_t>(1, std::min<int64_t>(used, terms / kTermsWorthAThread)));
     const auto convert = [&](int task) {
         const int ch = task / parts;
         const int part = task % parts;

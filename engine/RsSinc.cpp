@@ -58,6 +58,39 @@ double BesselI0(double x) {
     return 1.0 + sum;
 }
 
+namespace {
+
+// BesselI0(x) to the last bit, for many x: the factorials are built once, and the series stops
+// where its terms can no longer change the sum. Past i > x each term is less than half the one
+// before, so once a term is below 2^-60 of the sum, it and all after it are less than half a unit
+// in the sum's last place, and adding them leaves the sum as it is.
+class BesselSeries {
+  public:
+    BesselSeries() {
+        double f = 1.0;
+        for (int i = 1; i <= 100; ++i) {
+            f = f * i;
+            factorial_[i] = f;
+        }
+    }
+
+    double operator()(double x) const {
+        double sum = 0.0;
+        for (int i = 1; i <= 100; ++i) {
+            const double term = std::pow(x / 2.0, i) / factorial_[i];
+            const double square = term * term;
+            sum += square;
+            if (i > x && square < sum * 0x1p-60) break;
+        }
+        return 1.0 + sum;
+    }
+
+  private:
+    double factorial_[101] = {};
+};
+
+} // namespace
+
 void RsSinc::Setup(double inRate, double outRate, int32_t length, double attenuationDb) {
     step = inRate / outRate;
     taps = length | 1;
@@ -79,9 +112,16 @@ void RsSinc::Setup(double inRate, double outRate, int32_t length, double attenua
         const double wc = (wp + ws) * 0.5;
         const double beta = KaiserBeta(attenuation);
         const double i0Beta = BesselI0(beta);
-        for (int32_t n = -m; n <= m; ++n) {
+        // The window is even: W(-n) and W(n) are the same bits (n / M only changes sign), so
+        // each is computed once.
+        const BesselSeries i0;
+        std::vector<double> window(static_cast<size_t>(m) + 1);
+        for (int32_t n = 0; n <= m; ++n) {
             const double r = static_cast<double>(n) / static_cast<double>(m);
-            const double w = BesselI0(beta * std::sqrt(1.0 - r * r)) / i0Beta;
+            window[static_cast<size_t>(n)] = i0(beta * std::sqrt(1.0 - r * r)) / i0Beta;
+        }
+        for (int32_t n = -m; n <= m; ++n) {
+            const double w = window[static_cast<size_t>(n < 0 ? -n : n)];
             double v;
             if (n != 0)
                 v = w * std::sin(wc * n * 0.01) / (n * kPi * 0.01);

@@ -1,8 +1,27 @@
 #include "Workers.h"
 
+#include <chrono>
 #include <cstdlib>
 
 namespace qmx {
+
+namespace {
+
+// Calls follow each other closely while a file converts: a thread that has finished its part
+// watches for the next one this long before it sleeps, as waking a sleeping thread costs about as
+// much as a small part.
+constexpr auto kSpin = std::chrono::microseconds(100);
+
+// Spins until `ready` holds or the spin time is over; true if it held.
+template <typename Ready> bool SpinUntil(Ready ready) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    for (int i = 0;; ++i) {
+        if (ready()) return true;
+        if ((i & 63) == 63 && std::chrono::steady_clock::now() > until) return false;
+    }
+}
+
+} // namespace
 
 Workers::Workers(int threads) {
     for (int i = 1; i < threads; ++i)
@@ -27,7 +46,10 @@ bool Workers::TakeAndRun(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     task(context, i);
     lock.lock();
-    if (++finished_ == count_) done_.notify_all();
+    if (++finished_ == count_) {
+        allDone_.store(true, std::memory_order_release);
+        done_.notify_all();
+    }
     return true;
 }
 
@@ -35,6 +57,9 @@ void Workers::Loop() {
     std::unique_lock<std::mutex> lock(mutex_);
     uint64_t seen = run_;
     for (;;) {
+        lock.unlock();
+        SpinUntil([&] { return published_.load(std::memory_order_acquire) != seen; });
+        lock.lock();
         wake_.wait(lock, [&] { return stop_ || run_ != seen; });
         if (stop_) return;
         seen = run_;
@@ -56,11 +81,18 @@ void Workers::Run(int count, void (*task)(void*, int), void* context) {
     next_ = 0;
     count_ = count;
     finished_ = 0;
+    allDone_.store(false, std::memory_order_relaxed);
     ++run_;
+    published_.store(run_, std::memory_order_release);
     wake_.notify_all();
     while (TakeAndRun(lock)) {
     }
-    done_.wait(lock, [&] { return finished_ == count_; });
+    if (finished_ != count_) {
+        lock.unlock();
+        SpinUntil([&] { return allDone_.load(std::memory_order_acquire); });
+        lock.lock();
+        done_.wait(lock, [&] { return finished_ == count_; });
+    }
     task_ = nullptr;
     context_ = nullptr;
     count_ = 0;

@@ -1,6 +1,7 @@
 // A few threads that share the work of one conversion call with the thread that makes it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -42,6 +43,9 @@ class Workers {
     int count_ = 0;    // tasks of the current run
     int finished_ = 0; // tasks of the current run that have finished
     uint64_t run_ = 0; // number of the current run, so a worker takes part in each run once
+    // run_ and finished_ == count_ as seen without the lock, for the short waits that spin.
+    std::atomic<uint64_t> published_{0};
+    std::atomic<bool> allDone_{false};
     bool stop_ = false;
 };
 
