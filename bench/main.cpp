@@ -80,10 +80,12 @@ struct CliRow {
     std::string note;
 };
 
-// The speed the issue sets for a row, or 0.
+// The speed aimed at for a row, or 0: each quality at 44100 -> 31250, and Ultra Heavy also at
+// the coprime pair 44101 -> 31250.
 double TargetOf(const Row& r) {
     if (r.kind != "brelka") return 0.0;
     const bool coprime = r.inRate == 44101;
+    if (!coprime && (r.inRate != 44100 || r.outRate != 31250)) return 0.0;
     switch (r.quality) {
     case kQualitySimple:
         return 150e6;
@@ -94,8 +96,7 @@ double TargetOf(const Row& r) {
     case kQualityHeavy:
         return r.threads == 2 ? 18e6 : 10e6;
     case kQualityUltraHeavy:
-        if (coprime) return 5e6;
-        return r.inRate == 44100 && r.outRate == 31250 ? 40e6 : 0.0;
+        return coprime ? 5e6 : 40e6;
     default:
         return 0.0;
     }
