@@ -251,19 +251,20 @@ WADCT::OddPlan& WADCT::Plan(int32_t n) {
 
 namespace {
 
-// v[m] = x[2m] (times the DCT-IV factor when pre is given), in FFT order.
+// v[m] = x[2m] for m < (n + 1) / 2 and x[2(n - m) - 1] above (times the DCT-IV factor when pre
+// is given).
 void Gather(const double* x, const double* pre, double* v, int32_t n) {
     const int32_t half = (n + 1) / 2;
     if (pre) {
         for (int32_t m = 0; m < half; ++m)
             v[m] = pre[2 * m] * x[2 * m];
         for (int32_t m = half; m < n; ++m)
-            v[m] = pre[2 * n - 1 - 2 * m] * x[2 * n - 1 - 2 * m];
+            v[m] = pre[2 * (n - m) - 1] * x[2 * (n - m) - 1];
     } else {
         for (int32_t m = 0; m < half; ++m)
             v[m] = x[2 * m];
         for (int32_t m = half; m < n; ++m)
-            v[m] = x[2 * n - 1 - 2 * m];
+            v[m] = x[2 * (n - m) - 1];
     }
 }
 
@@ -274,12 +275,12 @@ void Scatter(const double* v, const double* pre, double* x, int32_t n) {
         for (int32_t m = 0; m < half; ++m)
             x[2 * m] = pre[2 * m] * v[m];
         for (int32_t m = half; m < n; ++m)
-            x[2 * n - 1 - 2 * m] = pre[2 * n - 1 - 2 * m] * v[m];
+            x[2 * (n - m) - 1] = pre[2 * (n - m) - 1] * v[m];
     } else {
         for (int32_t m = 0; m < half; ++m)
             x[2 * m] = v[m];
         for (int32_t m = half; m < n; ++m)
-            x[2 * n - 1 - 2 * m] = v[m];
+            x[2 * (n - m) - 1] = v[m];
     }
 }
 

@@ -469,9 +469,19 @@ WAFFT::WAFFT(int64_t n) : n_(n) {
 WAFFT::~WAFFT() = default;
 
 namespace {
-const Radix3 kRadix3 = MakeRadix3();
-const Radix5 kRadix5 = MakeRadix5();
-const Radix7 kRadix7 = MakeRadix7();
+// Built on first use, so that no plan can run before them.
+const Radix3& Kernel3() {
+    static const Radix3 k = MakeRadix3();
+    return k;
+}
+const Radix5& Kernel5() {
+    static const Radix5 k = MakeRadix5();
+    return k;
+}
+const Radix7& Kernel7() {
+    static const Radix7 k = MakeRadix7();
+    return k;
+}
 } // namespace
 
 void WAFFT::RunStage(const Stage& st, const double* xr, const double* xi, double* yr, double* yi) {
@@ -482,16 +492,16 @@ void WAFFT::RunStage(const Stage& st, const double* xr, const double* xi, double
         Pass(Radix2{}, st.stride, st.span, xr, xi, yr, yi, wr, wi);
         break;
     case 3:
-        Pass(kRadix3, st.stride, st.span, xr, xi, yr, yi, wr, wi);
+        Pass(Kernel3(), st.stride, st.span, xr, xi, yr, yi, wr, wi);
         break;
     case 4:
         Pass(Radix4{}, st.stride, st.span, xr, xi, yr, yi, wr, wi);
         break;
     case 5:
-        Pass(kRadix5, st.stride, st.span, xr, xi, yr, yi, wr, wi);
+        Pass(Kernel5(), st.stride, st.span, xr, xi, yr, yi, wr, wi);
         break;
     case 7:
-        Pass(kRadix7, st.stride, st.span, xr, xi, yr, yi, wr, wi);
+        Pass(Kernel7(), st.stride, st.span, xr, xi, yr, yi, wr, wi);
         break;
     default:
         GeneralPass(st.radix, st.stride, st.span, xr, xi, yr, yi, wr, wi,
