@@ -300,9 +300,9 @@ void BlockConverterOnNoise(bool stereo) {
     Agreement agreement;
     for (const Pair& p : kBlockPairs) {
         const auto seed = static_cast<uint32_t>(p.in);
-        const std::vector<int16_t> noise = Noise(10000, seed);
-        const std::vector<int16_t> quiet = Noise(10000, seed + 1, 300);
-        const std::vector<int16_t> sine = Sine(10000, 997.0, p.in, 30000.0);
+        const std::vector<int16_t> noise = Noise(6000, seed);
+        const std::vector<int16_t> quiet = Noise(6000, seed + 1, 300);
+        const std::vector<int16_t> sine = Sine(6000, 997.0, p.in, 30000.0);
         for (const std::vector<int32_t>& sizes : {std::vector<int32_t>{4096}, kUneven}) {
             if (stereo) {
                 agreement.Add(p, true, Interleave(quiet, sine), sizes);
@@ -354,7 +354,7 @@ TEST(EngineVersusReference, BlockConverterOnMusicAndDrums) {
     Agreement agreement;
     size_t pair = 0;
     for (const Piece& piece : pieces) {
-        const std::vector<int16_t> signal = CorpusFrames(piece.file, 16000, piece.stereo);
+        const std::vector<int16_t> signal = CorpusFrames(piece.file, 10000, piece.stereo);
         ASSERT_FALSE(signal.empty()) << piece.file;
         // Each piece at two of the rate pairs, in calls of both kinds.
         for (int k = 0; k < 2; ++k, ++pair) {
