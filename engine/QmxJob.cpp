@@ -7,50 +7,12 @@
 #include <limits>
 #include <new>
 #include <numeric>
-#include <set>
 
 namespace qmx {
 
 namespace {
 
 constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
-
-// Table lengths a transform of length n reads (the transform engine builds each once).
-struct TableSet {
-    std::set<int64_t> cosLengths;
-    std::set<int64_t> sinLengths;
-    std::set<int64_t> visited; // transform kind * 2^40 + n, so each is followed once
-};
-
-void CollectTables(int kind, int64_t n, TableSet& t) {
-    if (n <= 2) return; // closed forms
-    if (!t.visited.insert(int64_t{kind} << 40 | n).second) return;
-    const int64_t h = n / 2;
-    if (kind == 4) {
-        if (n % 2 != 0) {
-            t.cosLengths.insert(2 * n);
-            return;
-        }
-        CollectTables(3, h, t);
-        t.cosLengths.insert(2 * n);
-        t.sinLengths.insert(2 * n);
-        return;
-    }
-    if (n % 2 != 0) {
-        t.cosLengths.insert(n);
-        return;
-    }
-    CollectTables(kind, h, t);
-    CollectTables(4, h, t);
-}
-
-uint64_t TableBytes(const std::set<int64_t>& lengths) {
-    constexpr int64_t kLastPrebuilt = 49;
-    uint64_t bytes = 0;
-    for (int64_t n : lengths)
-        if (n > kLastPrebuilt) bytes += 4 * static_cast<uint64_t>(n) * sizeof(double);
-    return bytes;
-}
 
 } // namespace
 
@@ -68,12 +30,9 @@ uint64_t JobBytes(int32_t inRate, int32_t outRate, bool stereo, bool blockMode,
     const int64_t outLen = outRate / g * 2;
     if (inLen > kInt32Max || outLen > kInt32Max) return std::numeric_limits<uint64_t>::max();
     const uint64_t bufLen = static_cast<uint64_t>(inLen > outLen ? inLen : outLen);
-    TableSet t;
-    CollectTables(2, inLen, t);
-    CollectTables(3, outLen, t);
     constexpr uint64_t kPrebuiltBytes = 9792 * sizeof(double);
-    const uint64_t perChannel = kPrebuiltBytes + TableBytes(t.cosLengths) +
-                                TableBytes(t.sinLengths) + 2 * bufLen * sizeof(double) +
+    const uint64_t perChannel = kPrebuiltBytes + WADCT::AddedBytes(inLen, outLen) +
+                                2 * bufLen * sizeof(double) +
                                 static_cast<uint64_t>(inLen) * sizeof(int16_t);
     const uint64_t stereoTemps = stereo ? static_cast<uint64_t>(outLen) * sizeof(int16_t) : 0;
     return channels * perChannel + stereoTemps;

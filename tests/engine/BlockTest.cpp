@@ -197,4 +197,64 @@ TEST(BlockStereo, ChannelsAreConvertedApartAndInterleaved) {
     }
 }
 
+// Coprime rates: blocks of 88202 and 62500 samples, whose odd parts 44101 (a prime) and 15625
+// go through the FFT. A tone comes out as the same tone, in level and in phase.
+TEST(BlockCoprime, ToneKeepsLevelAndPhase) {
+    QmxJob job;
+    ASSERT_EQ(job.Setting(44101, 31250, 0, 5), 0);
+    ASSERT_EQ(job.Begin(), 31250);
+    EXPECT_EQ(job.block[0]->inLen, 88202);
+    EXPECT_EQ(job.block[0]->outLen, 62500);
+    const double f = 440.0, amplitude = 20000.0;
+    const std::vector<int16_t> in = Sine(4 * 44101, f, 44101.0, amplitude);
+    std::vector<int16_t> out(4 * 31250);
+    const int32_t n = job.Exec(in.data(), out.data(), static_cast<int32_t>(in.size()));
+    ASSERT_EQ(n, 4 * 31250); // half a block of silence first, then four hops of input
+    // The output lags by D frames: outLen / 4 + (outRate / inRate) / 2 here (62500 is a multiple
+    // of 4: D = outLen / 4 - (1 - outRate / inRate) / 2).
+    const double d = 62500.0 / 4 - (1.0 - 31250.0 / 44101.0) / 2;
+    double worst = 0.0;
+    for (int32_t j = 31250; j < n; ++j) {
+        const double expected = amplitude * std::sin(2.0 * M_PI * f * (j - d) / 31250.0);
+        worst = std::max(worst, std::fabs(out[static_cast<size_t>(j)] - expected));
+    }
+    EXPECT_LT(worst, 2.0); // rounding of input and output, and truncation
+}
+
+// The memory bound counted before a job starts against what the job holds once its first block
+// has built every table and plan (the stereo path's two temporary arrays come and go per call).
+TEST(BlockMemory, JobBytesIsWhatTheJobHolds) {
+    struct Case {
+        int32_t in, out;
+        bool stereo;
+    };
+    const Case cases[] = {{44100, 31250, false}, {31250, 44100, true},  {48000, 31250, false},
+                          {22050, 31250, true},  {31250, 31250, false}, {44101, 31250, false}};
+    for (const Case& c : cases) {
+        QmxJob job;
+        ASSERT_EQ(job.Setting(c.in, c.out, c.stereo ? 1 : 0, 5), 0);
+        ASSERT_GT(job.Begin(), 0);
+        const int32_t inLen = job.block[0]->inLen;
+        const size_t channels = c.stereo ? 2 : 1;
+        const std::vector<int16_t> in(static_cast<size_t>(inLen) * channels, 1000);
+        std::vector<int16_t> out(static_cast<size_t>(job.block[0]->outLen) * channels);
+        ASSERT_GT(job.Exec(in.data(), out.data(), inLen), 0);
+        uint64_t held = 0;
+        for (size_t ch = 0; ch < channels; ++ch) {
+            const RsDCT& b = *job.block[ch];
+            for (const auto* tables : {&b.dct.cosTab, &b.dct.sinTab})
+                for (const auto& [length, table] : *tables)
+                    held += (length > 49 ? WADCT::kEntryBytes : 0) + table.size() * sizeof(double);
+            for (const auto& kv : b.dct.oddTab)
+                held += WADCT::kEntryBytes + kv.second->HeldBytes();
+            held += (b.work.size() + b.spec.size()) * sizeof(double) +
+                    job.staging[ch].size() * sizeof(int16_t);
+        }
+        const uint64_t temps =
+            c.stereo ? static_cast<uint64_t>(job.block[0]->outLen) * sizeof(int16_t) : 0;
+        EXPECT_EQ(qmx::JobBytes(c.in, c.out, c.stereo, true, 0), held + temps)
+            << c.in << "->" << c.out;
+    }
+}
+
 } // namespace
