@@ -242,14 +242,19 @@ TEST(Cli, InfoJson) {
 // The bar is drawn only on a terminal, and only for jobs that take a while.
 TEST(Cli, ProgressBarOnlyOnATerminal) {
     TempDir dir;
-    const std::string bass = Quote(testsupport::CorpusFile("go-audio-wav/misaligned-chunk.wav"));
-    auto r = testsupport::Run(Cli() + " import " + Quote(dir.path()) + " 1 " + bass +
-                              " --quality ultra 2>&1 >/dev/null");
+    // A job long enough for the bar (it shows after half a second): three minutes of 96 kHz at
+    // Heavy, on one thread.
+    const std::string bass = Quote(dir.path() + "/long.wav");
+    ASSERT_EQ(testsupport::Run("sox -n -r 96000 -c 1 -b 16 " + bass + " synth 180 sine 55").status,
+              0);
+    const std::string job0 = "QMX_THREADS=1 " + Cli() + " import " + Quote(dir.path()) + " 1 " +
+                             bass + " --quality heavy";
+    auto r = testsupport::Run(job0 + " 2>&1 >/dev/null");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, ""); // nothing on a redirected stderr
     // On a terminal (a pseudo-terminal made by script) the bar shows, and -q silences it.
-    const std::string job =
-        Cli() + " import " + Quote(dir.path()) + " 2 " + bass + " --quality ultra";
+    const std::string job = "QMX_THREADS=1 " + Cli() + " import " + Quote(dir.path()) + " 2 " +
+                            bass + " --quality heavy";
     r = testsupport::Run("script -qec " + Quote(job) + " /dev/null");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("elapsed"), std::string::npos) << r.out;

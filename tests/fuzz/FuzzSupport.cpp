@@ -71,13 +71,6 @@ std::vector<uint8_t> WithPrefix(uint8_t selector, const uint8_t* data, size_t si
     return out;
 }
 
-namespace {
-double OddPart(int64_t n) {
-    while (n > 0 && n % 2 == 0)
-        n /= 2;
-    return static_cast<double>(n);
-}
-} // namespace
 
 double ConversionCost(int quality, double inRate, double outRate, double frames) {
     if (!(inRate >= 1.0) || !(outRate >= 1.0)) return 0.0;
@@ -94,7 +87,8 @@ double ConversionCost(int quality, double inRate, double outRate, double frames)
         const int64_t g = std::gcd(in, out);
         const double inLen = 2.0 * static_cast<double>(in / g);
         const double outLen = 2.0 * static_cast<double>(out / g);
-        const double perBlock = inLen * OddPart(2 * in / g) + outLen * OddPart(2 * out / g);
+        // The transforms are n log n, long prime lengths padded to about twice their size.
+        const double perBlock = 40.0 * (inLen + outLen) * std::log2(inLen + outLen + 2.0);
         return (frames / std::max(1.0, inLen / 2) + 1.0) * perBlock + 4.0 * (inLen + outLen);
     }
     return 0.0;
