@@ -1,105 +1,44 @@
 #include "Play.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QFile>
-#include <QObject>
-#include <QTimer>
-
-#include <atomic>
-#include <csignal>
 #include <iostream>
 
-#include "FileAudition.h"
-#include "FileInfo.h"
-#include "Jobs.h"
-#include "SampleFile.h"
-#include "SlotAudition.h"
+#include "DynamicLibrary.h"
+#include "PlayModule.h"
 
 namespace {
 
-std::atomic<bool> gInterrupted{false};
+// The play module beside the tool, loaded on first use; null members when it is not there.
+struct Module {
+    platform::DynamicLibrary library;
+    BrelkaPlaySlotFn playSlot = nullptr;
+    BrelkaPlayFileFn playFile = nullptr;
 
-extern "C" void OnInterrupt(int) {
-    gInterrupted = true;
-}
-
-// The receiver of the device's notifications: hands them to the audition and ends the event
-// loop when the audition has stopped.
-class Player : public QObject {
-  public:
-    std::function<bool(QEvent*)> handle;
-    bool event(QEvent* e) override { return (handle && handle(e)) || QObject::event(e); }
+    Module() {
+        if (!library.Load(platform::ModuleFileName("brelka-play"))) return;
+        playSlot = reinterpret_cast<BrelkaPlaySlotFn>(library.Symbol("BrelkaPlaySlot"));
+        playFile = reinterpret_cast<BrelkaPlayFileFn>(library.Symbol("BrelkaPlayFile"));
+    }
 };
 
-// Runs the event loop until done() or Ctrl-C, then stop().
-void RunUntil(const std::function<bool()>& done, const std::function<void()>& stop) {
-    gInterrupted = false;
-    auto previous = std::signal(SIGINT, OnInterrupt);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (gInterrupted) stop();
-        if (gInterrupted || done()) QCoreApplication::quit();
-    });
-    poll.start(10);
-    if (!done()) QCoreApplication::exec();
-    std::signal(SIGINT, previous);
+// Never unloaded: the toolkit it brings may leave exit handlers that point into it.
+Module& PlayModule() {
+    static Module* module = new Module;
+    return *module;
 }
 
-// Qt wants an application object for its event loop and the audio devices.
-struct App {
-    int argc = 1;
-    char name[16] = "brelka-cli";
-    char* argv[2] = {name, nullptr};
-    QCoreApplication app{argc, argv};
-};
-
-int NoDevice() {
-    std::cerr << "No audio output device could be opened.\n";
+int NoAudio() {
+    std::cerr << "This build of brelka-cli has no audio output.\n";
     return 1;
 }
 
 } // namespace
 
-bool PlayAvailable() {
-    return true;
-}
-
 int PlaySlot(const std::string& folder, const std::string& slotText, bool quiet) {
-    const std::string path = brelka::SlotFileName(folder, brelka::ParseSlotNumber(slotText));
-    if (brelka::FileSizeOf(path) < 0) {
-        std::cerr << brelka::JobMessage(brelka::JobStatus::SampleError) << " " << path << "\n";
-        return 1;
-    }
-    App app;
-    Player player;
-    bool up = false;
-    brelka::AuditionView view;
-    view.setGauge = [](int) {};
-    view.setInfoText = [](const QString&) {};
-    view.putAudBtnUp = [&] { up = true; };
-    brelka::SlotAudition audition(&player, view);
-    player.handle = [&](QEvent* e) { return audition.handleEvent(e); };
-    if (!quiet) std::cerr << "Playing " << path << " (" << brelka::SlotLengthText(path) << ")\n";
-    audition.AudBtnClick(true, QString::fromStdString(folder), QString::fromStdString(slotText));
-    const bool device = audition.deviceOpen();
-    RunUntil([&] { return up || !audition.playing(); }, [&] { audition.Stop(); });
-    return device ? 0 : NoDevice();
+    Module& m = PlayModule();
+    return m.playSlot ? m.playSlot(folder.c_str(), slotText.c_str(), quiet ? 1 : 0) : NoAudio();
 }
 
 int PlayFile(const std::string& path, bool quiet) {
-    if (!brelka::DescribeAudioPath(path).known) {
-        std::cerr << brelka::JobMessage(brelka::JobStatus::SourceError) << " " << path << "\n";
-        return 1;
-    }
-    App app;
-    Player player;
-    brelka::FileAudition audition(&player);
-    player.handle = [&](QEvent* e) { return audition.handleEvent(e); };
-    if (!quiet) std::cerr << "Playing " << path << "\n";
-    // Held down until the sound has played out (or Ctrl-C releases it).
-    audition.AudBtnMouseDown(QFile::decodeName(path.c_str()));
-    const bool device = audition.playing();
-    RunUntil([&] { return !audition.playing(); }, [&] { audition.AudBtnMouseUp(); });
-    return device ? 0 : NoDevice();
+    Module& m = PlayModule();
+    return m.playFile ? m.playFile(path.c_str(), quiet ? 1 : 0) : NoAudio();
 }

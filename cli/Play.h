@@ -1,4 +1,5 @@
-// brelka-cli play: a slot or a file through the same auditions as the window.
+// brelka-cli play: a slot or a file through the same auditions as the window, in a module beside
+// the tool (builds without the window toolkit have none, and say so).
 #pragma once
 
 #include <string>
@@ -6,6 +7,3 @@
 // Both return the tool's exit code and print failures on stderr.
 int PlaySlot(const std::string& folder, const std::string& slotText, bool quiet);
 int PlayFile(const std::string& path, bool quiet);
-
-// False when this build of the tool has no audio output.
-bool PlayAvailable();

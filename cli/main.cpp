@@ -3,8 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include <cctype>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <string>

@@ -23,6 +23,10 @@ const char* EngineLibraryFileName() {
     return "qmx.dll";
 }
 
+std::string ModuleFileName(const std::string& base) {
+    return base + ".dll";
+}
+
 std::string ExecutableFolder() {
     char buf[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
@@ -53,6 +57,10 @@ void DynamicLibrary::Unload() {
 
 const char* EngineLibraryFileName() {
     return "libqmx.so";
+}
+
+std::string ModuleFileName(const std::string& base) {
+    return "lib" + base + ".so";
 }
 
 std::string ExecutableFolder() {

@@ -8,6 +8,10 @@ namespace platform {
 // The engine library's file name on this platform ("qmx.dll" / "libqmx.so").
 const char* EngineLibraryFileName();
 
+// The file name of a loadable module of the program's own ("brelka-play.dll" /
+// "libbrelka-play.so" for "brelka-play").
+std::string ModuleFileName(const std::string& base);
+
 // The folder of the running executable, with a trailing separator; empty when unknown.
 std::string ExecutableFolder();
 
