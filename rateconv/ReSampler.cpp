@@ -43,6 +43,8 @@ void CReSampler::DestroySimple() {
         delete c;
         c = nullptr;
     }
+    std::vector<int16_t>().swap(splitIn_);
+    std::vector<int16_t>().swap(splitOut_);
 }
 
 int32_t CReSampler::Setting(int32_t inRate, int32_t outRate, bool stereo, int8_t quality) {
@@ -84,14 +86,16 @@ int32_t CReSampler::Exec(const int16_t* src, int16_t* dst, int32_t frames) {
         return produced;
     }
     const double bound = std::trunc(frames * (outRate_ / inRate_) + 2.0);
-    std::vector<int16_t> in(static_cast<size_t>(frames > 0 ? frames : 0));
-    std::vector<int16_t> out(static_cast<size_t>(bound > 0 ? bound : 0) + 1);
+    const auto n = static_cast<size_t>(frames > 0 ? frames : 0);
+    const size_t room = static_cast<size_t>(bound > 0 ? bound : 0) + 1;
+    if (splitIn_.size() < n) splitIn_.resize(n);
+    if (splitOut_.size() < room) splitOut_.resize(room);
     for (int ch = 0; ch < 2; ++ch) {
-        for (size_t i = 0; i < in.size(); ++i)
-            in[i] = src[2 * i + static_cast<size_t>(ch)];
-        simple_[ch]->Process(in.data(), frames, out.data(), &produced);
+        for (size_t i = 0; i < n; ++i)
+            splitIn_[i] = src[2 * i + static_cast<size_t>(ch)];
+        simple_[ch]->Process(splitIn_.data(), frames, splitOut_.data(), &produced);
         for (int32_t i = 0; i < produced; ++i)
-            dst[2 * i + ch] = out[static_cast<size_t>(i)];
+            dst[2 * i + ch] = splitOut_[static_cast<size_t>(i)];
     }
     return produced;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "DynamicLibrary.h"
 #include "RsLagrange.h"
@@ -59,6 +60,9 @@ class CReSampler {
     QmxEndFn qmxEnd_ = nullptr;
     QmxExecFn qmxExec_ = nullptr;
     RsLagrange* simple_[2] = {nullptr, nullptr};
+    // Stereo "Simple" splits each call into its channels here; kept between calls.
+    std::vector<int16_t> splitIn_;
+    std::vector<int16_t> splitOut_;
     bool configured_ = false;
     bool running_ = false;
     double inRate_ = 0.0;
