@@ -189,18 +189,6 @@ WIDE_ALWAYS_INLINE void Load(Lanes& v, const double* p) {
     std::memcpy(&v, p, sizeof v);
 }
 
-// Rows a, b, c, d become columns.
-WIDE_ALWAYS_INLINE void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
-    const Lanes t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);
-    const Lanes t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);
-    const Lanes t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);
-    const Lanes t3 = __builtin_shufflevector(c, d, 1, 5, 3, 7);
-    a = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
-    b = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
-    c = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
-    d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
-}
-
 // Four outputs at once, one per lane. The terms of each output are formed four at a time along
 // the kernel, then turned so that each lane adds its own output's terms, one after the other, in
 // order.
@@ -251,7 +239,7 @@ WIDE_ALWAYS_INLINE void FourOutputs(const Batch& b, size_t j, double* out) {
         Load(kv, k3 + k);
         Load(sv, s3 + k);
         Lanes p3 = xv * (kv + d3 * sv);
-        Transpose(p0, p1, p2, p3);
+        WideTranspose(p0, p1, p2, p3);
         sum += p0;
         sum += p1;
         sum += p2;

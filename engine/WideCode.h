@@ -14,6 +14,18 @@
 // Vector types of four doubles (split into two registers on the baseline processor).
 #define WIDE_LANES 1
 typedef double WideLanes __attribute__((vector_size(32)));
+
+// Rows a, b, c, d of a 4 x 4 block become its columns.
+WIDE_ALWAYS_INLINE void WideTranspose(WideLanes& a, WideLanes& b, WideLanes& c, WideLanes& d) {
+    const WideLanes t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);
+    const WideLanes t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);
+    const WideLanes t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);
+    const WideLanes t3 = __builtin_shufflevector(c, d, 1, 5, 3, 7);
+    a = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    b = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    c = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
 #endif
 
 #if defined(__GNUC__) && defined(__x86_64__) && defined(__OPTIMIZE__)

@@ -58,18 +58,6 @@ WIDE_ALWAYS_INLINE void LoadFour(Lanes& v, const int16_t* p) {
     v = __builtin_convertvector(s, Lanes);
 }
 
-// Rows a, b, c, d become columns.
-WIDE_ALWAYS_INLINE void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
-    const Lanes t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);
-    const Lanes t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);
-    const Lanes t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);
-    const Lanes t3 = __builtin_shufflevector(c, d, 1, 5, 3, 7);
-    a = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
-    b = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
-    c = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
-    d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
-}
-
 // Outputs of known positions (`start` indexes the four samples of each, `u` its 1 + fraction),
 // four at a time with one output per lane, each computed exactly as Cubic does.
 WIDE_ALWAYS_INLINE void InterpolateBody(const int16_t* work, const int32_t* start, const double* u,
@@ -84,7 +72,7 @@ WIDE_ALWAYS_INLINE void InterpolateBody(const int16_t* work, const int32_t* star
         LoadFour(w1, work + start[j + 1]);
         LoadFour(w2, work + start[j + 2]);
         LoadFour(w3, work + start[j + 3]);
-        Transpose(w0, w1, w2, w3); // w0 now holds the first sample of each output, and so on
+        WideTranspose(w0, w1, w2, w3); // w0 now holds the first sample of each output, and so on
         Lanes uu;
         std::memcpy(&uu, u + j, sizeof uu);
         const Lanes u1 = uu - 1.0;

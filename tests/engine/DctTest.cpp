@@ -2,6 +2,8 @@
 // the odd lengths through the FFT, and what the engine holds in memory.
 #include "WADCT.h"
 
+#include "Signals.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,15 +11,6 @@
 #include <random>
 
 namespace {
-
-std::vector<double> RandomVector(size_t n, uint32_t seed) {
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<double> d(-1000.0, 1000.0);
-    std::vector<double> v(n);
-    for (auto& x : v)
-        x = d(gen);
-    return v;
-}
 
 using Transform = void (WADCT::*)(double*, double*, int32_t);
 

@@ -2,6 +2,8 @@
 // roots of unity.
 #include "WAFFT.h"
 
+#include "Signals.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,15 +12,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<double> RandomVector(size_t n, uint32_t seed) {
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<double> d(-1000.0, 1000.0);
-    std::vector<double> v(n);
-    for (auto& x : v)
-        x = d(gen);
-    return v;
-}
 
 // Largest difference of the transform from the definition, at every step-th coefficient.
 double DftError(WAFFT& f, const std::vector<double>& re, const std::vector<double>& im,

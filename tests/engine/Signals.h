@@ -23,6 +23,16 @@ inline std::vector<int16_t> Sine(size_t samples, double frequency, double rate, 
     return s;
 }
 
+// Reproducible values in -1000 ... 1000, for the transforms.
+inline std::vector<double> RandomVector(size_t n, uint32_t seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> d(-1000.0, 1000.0);
+    std::vector<double> v(n);
+    for (auto& x : v)
+        x = d(gen);
+    return v;
+}
+
 // Interleaves two channels of equal length.
 inline std::vector<int16_t> Interleave(const std::vector<int16_t>& l,
                                        const std::vector<int16_t>& r) {
