@@ -2,17 +2,23 @@
 #include "Application.h"
 #include "GetWin.h"
 #include "MainWin.h"
+#include "ProcessEnd.h"
 
 int main(int argc, char** argv) {
-    TApplication app(argc, argv);
-    MainWin = new TMainWin();
-    GetWin = new TGetWin();
-    MainWin->show();
-    const int result = TApplication::exec();
-    // The panel first: it may sit inside the window's open dialog.
-    delete GetWin;
-    GetWin = nullptr;
-    delete MainWin;
-    MainWin = nullptr;
-    return result;
+    int result = 0;
+    {
+        TApplication app(argc, argv);
+        MainWin = new TMainWin();
+        GetWin = new TGetWin();
+        MainWin->show();
+        result = TApplication::exec();
+        // The panel first: it may sit inside the window's open dialog.
+        delete GetWin;
+        GetWin = nullptr;
+        delete MainWin;
+        MainWin = nullptr;
+    }
+    // Everything is closed and written; the audio toolkit's own teardown at exit can abort the
+    // process when the sound server is still talking to it (a sound stopped a moment ago).
+    platform::EndProcess(result);
 }

@@ -4,6 +4,7 @@
 
 #include "DynamicLibrary.h"
 #include "PlayModule.h"
+#include "ProcessEnd.h"
 
 namespace {
 
@@ -35,10 +36,12 @@ int NoAudio() {
 
 int PlaySlot(const std::string& folder, const std::string& slotText, bool quiet) {
     Module& m = PlayModule();
-    return m.playSlot ? m.playSlot(folder.c_str(), slotText.c_str(), quiet ? 1 : 0) : NoAudio();
+    if (m.playSlot == nullptr) return NoAudio();
+    platform::EndProcess(m.playSlot(folder.c_str(), slotText.c_str(), quiet ? 1 : 0));
 }
 
 int PlayFile(const std::string& path, bool quiet) {
     Module& m = PlayModule();
-    return m.playFile ? m.playFile(path.c_str(), quiet ? 1 : 0) : NoAudio();
+    if (m.playFile == nullptr) return NoAudio();
+    platform::EndProcess(m.playFile(path.c_str(), quiet ? 1 : 0));
 }

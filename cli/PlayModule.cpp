@@ -34,10 +34,21 @@ class Player : public QObject {
     bool event(QEvent* e) override { return (handle && handle(e)) || QObject::event(e); }
 };
 
-// Runs the event loop until done() or Ctrl-C, then stop().
+// Ctrl-C from here on is noted, for RunUntil to stop the sound; the previous handler comes
+// back at the end of the scope.
+class CatchInterrupt {
+  public:
+    CatchInterrupt() : previous_(std::signal(SIGINT, OnInterrupt)) {}
+    ~CatchInterrupt() { std::signal(SIGINT, previous_); }
+    CatchInterrupt(const CatchInterrupt&) = delete;
+    CatchInterrupt& operator=(const CatchInterrupt&) = delete;
+
+  private:
+    void (*previous_)(int);
+};
+
+// Runs the event loop until done() or Ctrl-C (also one pressed before), then stop().
 void RunUntil(const std::function<bool()>& done, const std::function<void()>& stop) {
-    gInterrupted = false;
-    auto previous = std::signal(SIGINT, OnInterrupt);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (gInterrupted) stop();
@@ -45,7 +56,6 @@ void RunUntil(const std::function<bool()>& done, const std::function<void()>& st
     });
     poll.start(10);
     if (!done()) QCoreApplication::exec();
-    std::signal(SIGINT, previous);
 }
 
 // Qt wants an application object for its event loop and the audio devices.
@@ -67,6 +77,8 @@ int PlaySlot(const std::string& folder, const std::string& slotText, bool quiet)
         std::cerr << brelka::JobMessage(brelka::JobStatus::SampleError) << " " << path << "\n";
         return 1;
     }
+    gInterrupted = false;
+    CatchInterrupt interrupt;
     App app;
     Player player;
     bool up = false;
@@ -88,6 +100,8 @@ int PlayFile(const std::string& path, bool quiet) {
         std::cerr << brelka::JobMessage(brelka::JobStatus::SourceError) << " " << path << "\n";
         return 1;
     }
+    gInterrupted = false;
+    CatchInterrupt interrupt;
     App app;
     Player player;
     brelka::FileAudition audition(&player);

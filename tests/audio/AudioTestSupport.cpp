@@ -88,6 +88,14 @@ bool MonitorRecorder::start() {
     return RunUntil([this] { return data_.size() >= 2000; }, 8000);
 }
 
+MonitorRecorder::~MonitorRecorder() {
+    proc_.disconnect();
+    if (proc_.state() != QProcess::NotRunning) {
+        proc_.kill();
+        proc_.waitForFinished(5000);
+    }
+}
+
 std::vector<int16_t> MonitorRecorder::stop() {
     // Let the monitor deliver what the sink played last.
     RunFor(100);

@@ -62,10 +62,16 @@ class MonitorRecorder {
     std::vector<int16_t> stop();
     // Samples recorded so far.
     size_t samples() const { return static_cast<size_t>(data_.size() / 2); }
+    // Ends parec when stop() was not called.
+    ~MonitorRecorder();
+
+    MonitorRecorder() = default;
+    MonitorRecorder(const MonitorRecorder&) = delete;
+    MonitorRecorder& operator=(const MonitorRecorder&) = delete;
 
   private:
+    QByteArray data_; // before proc_: its last output may arrive while proc_ is destroyed
     QProcess proc_;
-    QByteArray data_;
 };
 
 // An audio file as sox decodes it, in sox's output options (e.g. "-r 31250 -c 1"), as
