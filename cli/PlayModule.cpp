@@ -38,13 +38,16 @@ class Player : public QObject {
 // back at the end of the scope.
 class CatchInterrupt {
   public:
-    CatchInterrupt() : previous_(std::signal(SIGINT, OnInterrupt)) {}
+    CatchInterrupt() {
+        gInterrupted = false;
+        previous_ = std::signal(SIGINT, OnInterrupt);
+    }
     ~CatchInterrupt() { std::signal(SIGINT, previous_); }
     CatchInterrupt(const CatchInterrupt&) = delete;
     CatchInterrupt& operator=(const CatchInterrupt&) = delete;
 
   private:
-    void (*previous_)(int);
+    void (*previous_)(int) = nullptr;
 };
 
 // Runs the event loop until done() or Ctrl-C (also one pressed before), then stop().
@@ -77,7 +80,6 @@ int PlaySlot(const std::string& folder, const std::string& slotText, bool quiet)
         std::cerr << brelka::JobMessage(brelka::JobStatus::SampleError) << " " << path << "\n";
         return 1;
     }
-    gInterrupted = false;
     CatchInterrupt interrupt;
     App app;
     Player player;
@@ -100,7 +102,6 @@ int PlayFile(const std::string& path, bool quiet) {
         std::cerr << brelka::JobMessage(brelka::JobStatus::SourceError) << " " << path << "\n";
         return 1;
     }
-    gInterrupted = false;
     CatchInterrupt interrupt;
     App app;
     Player player;
