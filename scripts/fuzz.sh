@@ -13,7 +13,7 @@ targets=${FUZZ_TARGETS:-fuzz_audiofile fuzz_samplefile fuzz_import fuzz_engine}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DBRELKA_FUZZ=ON -DBRELKA_GUI=OFF >/dev/null
+  -DBRELKA_FUZZ=ON -DBRELKA_TESTS=ON -DBRELKA_GUI=OFF >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target fuzz_targets brelka-cli
 bash "$root/tests/fuzz/make_seeds.sh" "$build" >/dev/null
 

@@ -8,7 +8,8 @@ cc=${ASAN_CC:-gcc}
 cxx=${ASAN_CXX:-g++}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DBRELKA_SANITIZE=ON "$@" >/dev/null
+  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DBRELKA_SANITIZE=ON \
+  -DBRELKA_TESTS=ON -DBRELKA_BENCH=ON "$@" >/dev/null
 cmake --build "$build" --parallel "$(nproc)"
 
 # Leaks count as failures; reports go to stderr, where ctest shows them.

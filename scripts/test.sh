@@ -3,7 +3,8 @@
 # sanitizers, and the fuzz targets. Ends with one line that counts them all.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/build.sh" || exit 1
+# The tests and the benchmark are options of the build; warnings fail it here.
+bash "$root/scripts/build.sh" -DBRELKA_TESTS=ON -DBRELKA_BENCH=ON -DBRELKA_WERROR=ON || exit 1
 build=${BUILD_DIR:-$root/build}
 logs=$build/test-logs
 mkdir -p "$logs"

@@ -29,6 +29,15 @@ class CliPlayTest : public testing::Test {
         ASSERT_TRUE(tool.waitForStarted(5000));
         clock.start();
     }
+    // Ctrl-C to the tool, only while it runs: a process id of 0 (the tool has ended) would
+    // signal the whole process group, the test runner with it.
+    void Interrupt() {
+        const qint64 pid = tool.processId();
+        ASSERT_EQ(tool.state(), QProcess::Running)
+            << "the tool ended early: " << tool.readAll().toStdString();
+        ASSERT_GT(pid, 0);
+        ::kill(static_cast<pid_t>(pid), SIGINT);
+    }
     // Lets the event loop run (so parec's output is collected) until the tool has ended.
     int Finish(int timeoutMs = 15000) {
         EXPECT_TRUE(RunUntil([&] { return tool.state() == QProcess::NotRunning; }, timeoutMs));
@@ -74,7 +83,7 @@ TEST_F(CliPlayTest, CtrlCStopsAtOnce) {
     Start({"play", "-q",
            QString::fromStdString(testsupport::CorpusFile("go-audio-wav/flloop.wav"))}); // 2.4 s
     RunFor(400);
-    ::kill(static_cast<pid_t>(tool.processId()), SIGINT);
+    Interrupt();
     EXPECT_EQ(Finish(3000), 0) << output;
     EXPECT_LT(elapsed, 1500);
     RunFor(300);
@@ -104,7 +113,7 @@ TEST_F(CliPlayTest, EndsCleanlyHoweverSoonAfterTheSoundStops) {
                 },
                 5000));
             RunFor(25 * run);
-            ::kill(static_cast<pid_t>(tool.processId()), SIGINT);
+            Interrupt();
         }
         Finish(5000);
         EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit) << "run " << run << ": " << output;

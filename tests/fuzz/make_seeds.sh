@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Writes the seed inputs of the fuzz targets into <build>/fuzz-seeds/<target>/: the shared
-# corpus of real files (with its files that crashed other readers), small files that sox and
+# Writes the seed inputs of the fuzz targets into <build>/fuzz-seeds/<target>/: the real files
+# of tests/data (with its files that crashed other readers), small files that sox and
 # brelka-cli write, slot files, and hand-made engine call sequences. Usage: make_seeds.sh <build>
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$1
-corpus=${BRELKA_CORPUS:-$root/../shared/corpus}
+corpus=${BRELKA_CORPUS:-$root/tests/data}
 seeds=$build/fuzz-seeds
 rm -rf "$seeds"
 mkdir -p "$seeds"/{fuzz_audiofile,fuzz_samplefile,fuzz_import,fuzz_engine} "$seeds/made"

@@ -36,7 +36,7 @@ CommandResult Run(const std::string& command);
 // Quotes a string for the shell.
 std::string Quote(const std::string& s);
 
-std::string CorpusDir(); // ../shared/corpus of the project
+std::string CorpusDir(); // tests/data: files written by other programs
 std::string CorpusFile(const std::string& relative);
 std::string BinDir(); // where the built programs and the engine library are
 // Every .wav/.aif/.aiff file of the corpus, recursively, sorted.
