@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal suite, the same suite built with the
-# sanitizers, and the fuzz targets. Ends with one line that counts them all.
+# sanitizers, the fuzz targets, and the Debian package's checks. Ends with one line that counts
+# them all.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # The tests and the benchmark are options of the build; warnings fail it here.
@@ -12,6 +13,8 @@ status=0
 (cd "$build" && ctest --output-on-failure --timeout 600 -j "$(nproc)") 2>&1 | tee "$logs/ctest.log" || status=1
 bash "$root/scripts/sanitize.sh" 2>&1 | tee "$logs/sanitize.log" || status=1
 bash "$root/scripts/fuzz.sh" 2>&1 | tee "$logs/fuzz.log" || status=1
+{ bash "$root/scripts/package.sh" --deb-only && bash "$root/scripts/check-package.sh"; } 2>&1 |
+  tee "$logs/package.log" || status=1
 
 # "N% tests passed, F tests failed out of T" of each suite, and one test a fuzz target.
 passed=0
@@ -29,6 +32,8 @@ for suite in ctest sanitize; do
 done
 passed=$((passed + $(grep -c '^== fuzz_' "$logs/fuzz.log") - $(grep -c '^!! fuzz_' "$logs/fuzz.log")))
 failed=$((failed + $(grep -c '^!! fuzz_' "$logs/fuzz.log")))
+passed=$((passed + $(grep -c '^== pkg ' "$logs/package.log")))
+failed=$((failed + $(grep -c '^!! pkg ' "$logs/package.log")))
 if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
 echo "tests: $passed passed, $failed failed"
 exit $status
