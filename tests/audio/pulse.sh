@@ -24,7 +24,15 @@ stop_daemon() {
     pidfile=$D/xdg/pulse/pid
     [ -f "$pidfile" ] || return 0
     pid=$(cat "$pidfile")
-    if kill "$pid" 2>/dev/null; then
+    # Only our own daemon: a pid that is not a number above 1, or a process that is not a
+    # pulseaudio daemon (the pid file is stale and its number reused), is left alone.
+    case $pid in
+    '' | *[!0-9]* | 0 | 1) pid= ;;
+    esac
+    if [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" != pulseaudio ]; then
+        pid=
+    fi
+    if [ -n "$pid" ] && kill "$pid" 2>/dev/null; then
         i=0
         while kill -0 "$pid" 2>/dev/null && [ $i -lt 50 ]; do
             sleep 0.1
