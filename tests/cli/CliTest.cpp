@@ -227,7 +227,7 @@ TEST(Cli, KitImportRefusesToRunPastTheLastSlot) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 
     // A failure stops the kit, unless asked to keep going.
-    const std::string bad = Quote(testsupport::CorpusFile("go-audio-aiff/sowt.aif"));
+    const std::string bad = Quote(testsupport::CorpusFile("go-audio-aiff/ableton.aif"));
     r = Tool("import -q " + Quote(dir.path()) + " 1 " + kick + " " + bad + " " + kick);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(testsupport::FileExists(dir.file("SAMPLE00.BIN")));
