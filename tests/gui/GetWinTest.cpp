@@ -95,20 +95,6 @@ TEST_F(GetWinTest, CorpusFilesTheReaderRefusesShowTheBareCaptions) {
         EXPECT_EQ(Show(testsupport::CorpusFile(name)), kBare) << name;
 }
 
-// The size of a sample as the file stores it: 24 for an extensible WAV, 64 for a double.
-TEST_F(GetWinTest, ShowsTheStoredSampleSize) {
-    EXPECT_EQ(Show(testsupport::CorpusFile("hound/waveformatextensible-24bit-192kHz-mono.wav"))[2],
-              "Bits / Word : 24");
-    const std::string f64 = dir.file("f64.aifc");
-    ASSERT_EQ(testsupport::Run("sox -n -r 8000 -e floating-point -b 64 " + testsupport::Quote(f64) +
-                               " synth 0.1 sine 440")
-                  .status,
-              0);
-    EXPECT_EQ(Show(f64), (std::vector<std::string>{"Sampling Rate : 8000.00Hz",
-                                                   "Sampling Frames : 800 (mono)  0:00:00:100",
-                                                   "Bits / Word : 64"}));
-}
-
 // The toolkit adopts the environment's locale; under a German one the C library would write
 // the rate with a decimal comma. The panel keeps the point.
 TEST_F(GetWinTest, NumbersDoNotFollowTheLocale) {
