@@ -7,8 +7,9 @@
 #include "Version.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // No display name: the platform would append it to every window title. Message boxes
+    // take the application name in its place.
     setApplicationName(QString::fromStdString(platform::VersionString("ProductName")));
-    setApplicationDisplayName(applicationName());
     setApplicationVersion(QString::fromStdString(platform::VersionString("FileVersion")));
 }
 

@@ -1,11 +1,25 @@
 #include "FileInfo.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
 #include "AudioFile.h"
 
 namespace brelka {
+
+namespace {
+
+// The value with two decimals and a point, whatever the locale: the C library's "%.2f" would
+// follow the one the window toolkit adopts from the environment ("22050,50" under German).
+std::string FixedTwoDecimals(double value) {
+    char text[400]; // the longest double in fixed notation
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string();
+}
+
+} // namespace
 
 FileInfoLines BareFileInfo() {
     FileInfoLines lines;
@@ -16,8 +30,11 @@ FileInfoLines BareFileInfo() {
 }
 
 std::string DurationText(uint32_t frames, double rate) {
-    const auto r = static_cast<int64_t>(std::trunc(rate));
-    if (r < 1) return {};
+    if (!(rate >= 1.0)) return {};
+    // Above 2^42 Hz every part of 2^32 frames is 0, so faster rates (up to infinity) are held
+    // there, where the products below stay far inside 64 bits.
+    constexpr double kFastest = 4398046511104.0;
+    const auto r = static_cast<int64_t>(std::trunc(std::min(rate, kFastest)));
     const auto f = static_cast<int64_t>(frames);
     // Every part comes from the truncated rate, so that the hours agree with the rest also at a
     // rate with a fraction (at 48000.9 Hz, 172800000 frames are 1:00:00:000, not 0:00:00:000).
@@ -40,8 +57,7 @@ FileInfoLines DescribeAudioFile(const AudioFile& file) {
         return BareFileInfo();
     FileInfoLines lines;
     char text[128];
-    std::snprintf(text, sizeof text, "Sampling Rate : %.2fHz", rate);
-    lines.rate = text;
+    lines.rate = "Sampling Rate : " + FixedTwoDecimals(rate) + "Hz";
     std::snprintf(text, sizeof text, "Sampling Frames : %u ", static_cast<unsigned>(file.frames));
     lines.frames = text;
     lines.frames += file.channels == 2 ? "(stereo)" : "(mono)";

@@ -129,7 +129,10 @@ void TMainWin::Build() {
     SampleList->setInsertPolicy(QComboBox::NoInsert);
     SampleList->setCompleter(nullptr); // typed text stays as typed
     SampleList->setEditText(QStringLiteral("01"));
+    // Typing changes the text; picking an item from the list is a change too, also when the
+    // item is the one already shown (its text then stays as it is).
     connect(SampleList, &QComboBox::editTextChanged, this, [this] { SampleListChange(); });
+    connect(SampleList, &QComboBox::activated, this, [this] { SampleListChange(); });
 
     AudBtn = Place(new QToolButton(this), "AudBtn", 111, 40, 23, 22);
     AudBtn->setCheckable(true);

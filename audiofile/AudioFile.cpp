@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -14,8 +15,19 @@ constexpr int kMinBits = 1;
 constexpr int kMaxBits = 32;
 
 // Size of the local blocks used to convert samples on their way to or from the stream; a
-// multiple of 1, 2, 3 and 4 so that whole samples always fit.
+// multiple of 1, 2, 3, 4 and 8 so that whole samples always fit.
 constexpr std::size_t kBlockBytes = 12288;
+
+// WAV format tags, also the first field of an extensible file's sub-format GUID.
+constexpr uint32_t kWavPcm = 1;
+constexpr uint32_t kWavFloat = 3;
+constexpr uint32_t kWavExtensible = 0xFFFE;
+// The rest of the sub-format GUID xxxxxxxx-0000-0010-8000-00aa00389b71, as stored.
+constexpr uint8_t kGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                   0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// Bytes of an extensible "fmt " body: the 16 of PCM, the extension's size, and 22 more.
+constexpr std::size_t kExtensibleFmtBytes = 40;
+constexpr uint32_t kExtensionBytes = 22;
 
 constexpr std::size_t kWavHeaderBytes = 46;
 constexpr std::size_t kAiffHeaderBytes = 124;
@@ -83,6 +95,87 @@ int32_t BytesPerSample(int32_t bits) {
     return (bits + 7) / 8;
 }
 
+// How an AIFF-C file stores its samples, from the compression type of its "COMM" chunk;
+// false for a compressed type. A float type fixes the sample size whatever the bits field says
+// (0 means the bits field decides).
+bool AifcLayout(const uint8_t* type, int32_t& encoding, bool& littleEndian, int32_t& floatBits) {
+    encoding = kEncodingPcm;
+    littleEndian = false;
+    floatBits = 0;
+    if (SameId(type, "NONE") || SameId(type, "twos")) return true;
+    if (SameId(type, "sowt")) {
+        littleEndian = true;
+        return true;
+    }
+    if (SameId(type, "fl32") || SameId(type, "FL32")) floatBits = 32;
+    if (SameId(type, "fl64") || SameId(type, "FL64")) floatBits = 64;
+    if (floatBits == 0) return false;
+    encoding = kEncodingFloat;
+    return true;
+}
+
+// A float sample as 16-bit PCM: full scale 1.0 is 32768, limited, truncated toward zero, as
+// every other conversion of the program; NaN is silence.
+int16_t FloatToSample(double x) {
+    if (std::isnan(x)) return 0;
+    const double v = x * 32768.0;
+    if (v >= 32767.0) return 32767;
+    if (v <= -32768.0) return -32768;
+    return static_cast<int16_t>(static_cast<int32_t>(v));
+}
+
+uint32_t Bytes32(const uint8_t* p, bool littleEndian) {
+    return littleEndian ? Le32(p) : Be32(p);
+}
+uint64_t Bytes64(const uint8_t* p, bool littleEndian) {
+    const uint64_t first = Bytes32(p, littleEndian);
+    const uint64_t second = Bytes32(p + 4, littleEndian);
+    return littleEndian ? (second << 32) | first : (first << 32) | second;
+}
+
+// Decodes n samples of `size` bytes each into out.
+void DecodeFloats(const uint8_t* b, std::size_t n, int32_t size, bool littleEndian, int16_t* out) {
+    if (size == 4) {
+        for (std::size_t i = 0; i < n; ++i, b += 4) {
+            const uint32_t bits = Bytes32(b, littleEndian);
+            float f = 0;
+            std::memcpy(&f, &bits, sizeof f);
+            out[i] = FloatToSample(static_cast<double>(f));
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i, b += 8) {
+            const uint64_t bits = Bytes64(b, littleEndian);
+            double d = 0;
+            std::memcpy(&d, &bits, sizeof d);
+            out[i] = FloatToSample(d);
+        }
+    }
+}
+
+// Integer samples: the top 16 bits of each container; 8-bit WAV bytes are unsigned.
+void DecodeIntegers(const uint8_t* b, std::size_t n, int32_t size, bool littleEndian,
+                    bool unsignedBytes, int16_t* out) {
+    if (size == 2 && littleEndian) { // the common cases in loops of their own
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
+    } else if (size == 2) {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = static_cast<int16_t>(static_cast<uint16_t>((b[2 * i] << 8) | b[2 * i + 1]));
+    } else {
+        for (std::size_t i = 0; i < n; ++i, b += size) {
+            uint32_t v = 0;
+            if (size == 1)
+                v = unsignedBytes ? uint32_t{static_cast<uint8_t>(b[0] ^ 0x80)} << 8
+                                  : uint32_t{b[0]} << 8;
+            else if (littleEndian)
+                v = (uint32_t{b[size - 1]} << 8) | b[size - 2];
+            else
+                v = (uint32_t{b[0]} << 8) | b[1];
+            out[i] = static_cast<int16_t>(static_cast<uint16_t>(v));
+        }
+    }
+}
+
 struct Marker {
     uint16_t id;
     uint32_t position;
@@ -117,7 +210,7 @@ AudioFile::~AudioFile() {
 }
 
 int32_t AudioFile::bytesPerSample() const {
-    return BytesPerSample(bitsPerSample);
+    return sampleBytes_ > 0 ? sampleBytes_ : BytesPerSample(bitsPerSample);
 }
 
 void AudioFile::resetFields() {
@@ -140,8 +233,11 @@ void AudioFile::resetFields() {
     loopStart = 0;
     loopEnd = 0;
     sampleRate = Extended80::FromUInt32(44100);
+    encoding = kEncodingPcm;
     writeFailed_ = false;
     dataEnd_ = 0;
+    sampleBytes_ = 0;
+    littleEndian_ = false;
 }
 
 void AudioFile::open(const std::string& path, bool forWriting) {
@@ -176,11 +272,16 @@ bool AudioFile::parseAiff() {
     const int64_t fileLength = FileLength(stream);
     uint8_t head[12];
     if (fileLength < 0 || !ReadExact(stream, head, 12)) return false;
-    if (!SameId(head, "FORM") || !SameId(head + 8, "AIFF")) return false;
+    // AIFF-C ("AIFC") carries a compression type in its "COMM" chunk; the rest is the same.
+    const bool aifc = SameId(head + 8, "AIFC");
+    if (!SameId(head, "FORM") || !(SameId(head + 8, "AIFF") || aifc)) return false;
 
     bool haveComm = false;
     int32_t ch = 0;
     int32_t bits = 0;
+    int32_t enc = kEncodingPcm;
+    bool little = false;
+    int32_t floatBits = 0;
     uint32_t commFrames = 0;
     Extended80 rate = sampleRate;
     bool haveSsnd = false;
@@ -199,12 +300,15 @@ bool AudioFile::parseAiff() {
         const int64_t limit = std::min(end, fileLength);
 
         if (SameId(header, "COMM")) {
-            uint8_t c[18];
-            if (limit - body < 18 || !ReadExact(stream, c, 18)) return false;
+            uint8_t c[22];
+            const std::size_t need = aifc ? 22 : 18; // AIFF-C: the compression type behind
+            if (limit - body < static_cast<int64_t>(need) || !ReadExact(stream, c, need))
+                return false;
+            if (aifc && !AifcLayout(c + 18, enc, little, floatBits)) return false;
             haveComm = true;
             ch = Be16(c);
             commFrames = Be32(c + 2);
-            bits = Be16(c + 6);
+            bits = floatBits != 0 ? floatBits : Be16(c + 6);
             rate = Extended80::FromBytes(c + 8);
         } else if (SameId(header, "SSND")) {
             uint8_t s[8];
@@ -232,11 +336,15 @@ bool AudioFile::parseAiff() {
         pos = next;
     }
 
-    if (!haveComm || ch == 0 || bits < kMinBits || bits > kMaxBits) return false;
+    if (!haveComm || ch == 0 || bits < kMinBits || (floatBits == 0 && bits > kMaxBits))
+        return false;
 
     channels = ch;
     bitsPerSample = bits;
     sampleRate = rate;
+    encoding = enc;
+    littleEndian_ = little;
+    sampleBytes_ = BytesPerSample(bits);
     const int64_t frameBytes = int64_t{BytesPerSample(bits)} * ch;
     int64_t available = 0;
     if (haveSsnd && ssndStart <= kMaxUInt32) {
@@ -273,7 +381,9 @@ bool AudioFile::parseWav() {
 
     bool haveFmt = false;
     int32_t ch = 0;
-    int32_t bits = 0;
+    int32_t bits = 0;  // the precision of a sample
+    int32_t bytes = 0; // the bytes of its container
+    int32_t enc = kEncodingPcm;
     uint32_t rate = 0;
     bool haveData = false;
 
@@ -286,23 +396,50 @@ bool AudioFile::parseWav() {
         const int64_t end = body + size;
 
         if (SameId(header, "fmt ")) {
-            uint8_t f[16];
+            uint8_t f[kExtensibleFmtBytes];
             if (size < 16 || !ReadExact(stream, f, 16)) return false;
-            if (Le16(f) != 1) return false; // not integer PCM
+            uint32_t tag = Le16(f);
             ch = Le16(f + 2);
             rate = Le32(f + 4);
             const int32_t blockAlign = Le16(f + 12);
-            bits = Le16(f + 14);
-            if (ch == 0 || bits < kMinBits || bits > kMaxBits) return false;
-            // Samples padded into wider containers than their size are not read.
-            if (blockAlign % ch == 0 && blockAlign / ch > BytesPerSample(bits)) return false;
+            const int32_t containerBits = Le16(f + 14);
+            bits = containerBits;
+            if (tag == kWavExtensible) {
+                // The sub-format GUID decides; the channel mask is not needed (channels 0 and
+                // 1 are left and right), and bytes beyond the extension are skipped.
+                if (size < kExtensibleFmtBytes ||
+                    !ReadExact(stream, f + 16, kExtensibleFmtBytes - 16) ||
+                    Le16(f + 16) < kExtensionBytes ||
+                    std::memcmp(f + 28, kGuidTail, sizeof kGuidTail) != 0)
+                    return false;
+                tag = Le32(f + 24);
+                const int32_t valid = Le16(f + 18);
+                if (tag == kWavPcm && valid != 0) bits = valid; // 0: the container is full
+                if (bits > containerBits) return false;
+            }
+            if (tag == kWavPcm) {
+                if (containerBits > kMaxBits) return false;
+                enc = kEncodingPcm;
+            } else if (tag == kWavFloat) {
+                if (containerBits != 32 && containerBits != 64) return false;
+                enc = kEncodingFloat;
+            } else {
+                return false; // compressed
+            }
+            bytes = BytesPerSample(containerBits);
+            if (ch == 0 || bits < kMinBits) return false;
+            // Samples padded into wider containers than the header tells are not read.
+            if (blockAlign % ch == 0 && blockAlign / ch > bytes) return false;
             haveFmt = true;
         } else if (SameId(header, "data")) {
             if (!haveFmt || body > kMaxUInt32) return false;
-            const int64_t frameBytes = int64_t{BytesPerSample(bits)} * ch;
+            const int64_t frameBytes = int64_t{bytes} * ch;
             const int64_t held = std::max<int64_t>(0, std::min(end, fileLength) - body);
             channels = ch;
             bitsPerSample = bits;
+            encoding = enc;
+            sampleBytes_ = bytes;
+            littleEndian_ = true;
             sampleRate = Extended80::FromUInt32(rate);
             dataStart = static_cast<uint32_t>(body);
             dataBytes = static_cast<uint32_t>(held);
@@ -341,36 +478,17 @@ int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
     if (pos >= int64_t{dataStart} && pos < dataEnd_)
         left = std::min(wanted, (dataEnd_ - pos) / size);
 
-    const bool wav = fileType == kAudioFileWav;
+    const bool unsignedBytes = fileType == kAudioFileWav;
     uint8_t block[kBlockBytes];
     const int64_t perBlock = static_cast<int64_t>(kBlockBytes) / size;
     int64_t got = 0;
     while (left > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min(left, perBlock));
         const std::size_t n = std::fread(block, static_cast<std::size_t>(size), want, stream);
-        const uint8_t* b = block;
-        int16_t* out = buffer + got;
-        if (size == 2 && wav) { // the common cases in loops of their own
-            for (std::size_t i = 0; i < n; ++i)
-                out[i] =
-                    static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
-        } else if (size == 2) {
-            for (std::size_t i = 0; i < n; ++i)
-                out[i] =
-                    static_cast<int16_t>(static_cast<uint16_t>((b[2 * i] << 8) | b[2 * i + 1]));
-        } else {
-            for (std::size_t i = 0; i < n; ++i, b += size) {
-                uint32_t v = 0;
-                if (size == 1)
-                    v = wav ? uint32_t{static_cast<uint8_t>(b[0] ^ 0x80)} << 8
-                            : uint32_t{b[0]} << 8;
-                else if (wav)
-                    v = (uint32_t{b[size - 1]} << 8) | b[size - 2];
-                else
-                    v = (uint32_t{b[0]} << 8) | b[1];
-                out[i] = static_cast<int16_t>(static_cast<uint16_t>(v));
-            }
-        }
+        if (encoding == kEncodingFloat)
+            DecodeFloats(block, n, size, littleEndian_, buffer + got);
+        else
+            DecodeIntegers(block, n, size, littleEndian_, unsignedBytes, buffer + got);
         got += static_cast<int64_t>(n);
         left -= static_cast<int64_t>(n);
         if (n < want) break;

@@ -1,7 +1,9 @@
 // One WAV or AIFF file, opened either for reading or for writing.
 //
-// Readers deliver every sample as signed 16-bit PCM in native byte order, interleaved by
-// channel. Writers take the same layout and produce a complete header on close.
+// Readers take integer PCM of 1 to 32 bits and IEEE float of 32 and 64 bits, from WAV (plain
+// and extensible) and from AIFF and AIFF-C, and deliver every sample as signed 16-bit PCM in
+// native byte order, interleaved by channel. Writers take the same layout and produce a
+// complete header on close.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +20,12 @@ enum AudioFileType : int32_t {
 };
 
 // Result codes of the operations below (0 or a count means success).
+// How the samples of a file are stored.
+enum AudioEncoding : int32_t {
+    kEncodingPcm = 0,   // signed integers (unsigned bytes in an 8-bit WAV)
+    kEncodingFloat = 1, // IEEE float, full scale at +-1.0
+};
+
 enum : int32_t {
     kAudioFileNotReady = -4,    // no stream, no type, or not a writer
     kAudioFileSeekFailed = -5,  // the stream refused to seek
@@ -74,8 +82,12 @@ class AudioFile {
     uint32_t loopStart = 0;
     uint32_t loopEnd = 0;
     Extended80 sampleRate = Extended80::FromUInt32(44100);
+    // Reader: how the samples are stored. bitsPerSample is then the precision of an integer
+    // sample (an extensible WAV's valid bits) or the size of a float one (32 or 64).
+    int32_t encoding = kEncodingPcm;
 
-    // Bytes one sample occupies in the file: (bitsPerSample + 7) / 8.
+    // Bytes one sample occupies in the file: for a reader its container as the header gives
+    // it (24 valid bits may sit in 4 bytes), else (bitsPerSample + 7) / 8.
     int32_t bytesPerSample() const;
 
   private:
@@ -86,5 +98,7 @@ class AudioFile {
     bool putAt(int64_t offset, const uint8_t* bytes, std::size_t count);
     void finishWriter();
     bool writeFailed_ = false;
-    int64_t dataEnd_ = 0; // reader: offset just behind the last whole frame of sample data
+    int64_t dataEnd_ = 0;       // reader: offset just behind the last whole frame of sample data
+    int32_t sampleBytes_ = 0;   // reader: bytes of one sample's container (0: from the bits)
+    bool littleEndian_ = false; // reader: sample bytes low first (WAV, AIFF-C "sowt")
 };

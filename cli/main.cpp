@@ -126,6 +126,7 @@ int InfoCommand(const Options& o) {
     file->open(o.file, false);
     const brelka::FileInfoLines lines = brelka::DescribeAudioFile(*file);
     nlohmann::json j;
+    const bool isFloat = file->encoding == kEncodingFloat;
     if (lines.known) {
         const double rate = file->sampleRate.ToDouble();
         j = {{"file", o.file},
@@ -134,6 +135,7 @@ int InfoCommand(const Options& o) {
              {"channels", file->channels},
              {"frames", file->frames},
              {"bits", file->bitsPerSample},
+             {"encoding", isFloat ? "float" : "pcm"},
              {"duration_ms",
               static_cast<int64_t>(static_cast<double>(file->frames) * 1000.0 /
                                    static_cast<double>(file->sampleRate.TruncToUInt32()))}};
@@ -143,7 +145,9 @@ int InfoCommand(const Options& o) {
     if (o.json)
         std::cout << j.dump(2) << "\n";
     else
-        std::cout << lines.rate << "\n" << lines.frames << "\n" << lines.bits << "\n";
+        std::cout << lines.rate << "\n"
+                  << lines.frames << "\n"
+                  << lines.bits << (isFloat ? " float" : "") << "\n";
     return kExitOk;
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "FileInfo.h"
 
 using brelka::DurationText;
@@ -14,4 +17,8 @@ TEST(FileInfo, DurationTexts) {
     // Hours and the rest agree at a rate with a fraction.
     EXPECT_EQ(DurationText(172800000, 48000.9), "1:00:00:000");
     EXPECT_EQ(DurationText(1000, 0.5), "");
+    // Rates no file means, but a header may hold: no overflow, a duration of nothing.
+    EXPECT_EQ(DurationText(0xFFFFFFFF, 1e16), "0:00:00:000");
+    EXPECT_EQ(DurationText(0xFFFFFFFF, std::numeric_limits<double>::infinity()), "0:00:00:000");
+    EXPECT_EQ(DurationText(0xFFFFFFFF, std::nan("")), "");
 }

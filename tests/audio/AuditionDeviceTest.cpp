@@ -295,8 +295,8 @@ TEST_F(FileAuditionTest, PressingAgainAtOnceAndClosingThePanelLeaveNothingBehind
 }
 
 TEST_F(FileAuditionTest, FileWithoutPlayableDataDoesNotPlay) {
-    panel.selectedPath = QString::fromStdString(
-        testsupport::CorpusFile("hound/waveformatex-ieeefloat-44100Hz-mono.wav"));
+    panel.selectedPath =
+        QString::fromStdString(testsupport::CorpusFile("go-audio-aiff/ableton.aif")); // compressed
     press();
     EXPECT_FALSE(panel.audition.playing());
     EXPECT_FALSE(panel.audition.fileOpen());

@@ -126,7 +126,7 @@ TEST_F(CliPlayTest, FailuresSayWhy) {
     EXPECT_EQ(Finish(), 1);
     EXPECT_NE(output.find("Sample File error. " + dir.file("SAMPLE08.BIN")), std::string::npos)
         << output;
-    Start({"play", QString::fromStdString(testsupport::CorpusFile("go-audio-aiff/sowt.aif"))});
+    Start({"play", QString::fromStdString(testsupport::CorpusFile("go-audio-aiff/ableton.aif"))});
     EXPECT_EQ(Finish(), 1);
     EXPECT_NE(output.find("Source File error."), std::string::npos) << output;
 

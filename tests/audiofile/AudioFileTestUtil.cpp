@@ -80,6 +80,26 @@ Bytes WavFmt(uint32_t tag, uint32_t channels, uint32_t rate, uint32_t bits, int 
     return b;
 }
 
+Bytes WavFmtExtensible(uint32_t subFormat, uint32_t channels, uint32_t rate, uint32_t containerBits,
+                       uint32_t validBits) {
+    Bytes b = WavFmt(0xFFFE, channels, rate, containerBits);
+    PutLe16(b, 22);
+    PutLe16(b, validBits);
+    PutLe32(b, channels == 2 ? 3 : 0); // channel mask: front left and right
+    PutLe32(b, subFormat);
+    b.insert(b.end(), {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
+    return b;
+}
+
+Bytes AifcComm(uint32_t channels, uint32_t frames, uint32_t bits, uint32_t rate,
+               const char* compression) {
+    Bytes b = AiffComm(channels, frames, bits, rate);
+    PutId(b, compression);
+    b.push_back(0); // empty name, padded to an even length
+    b.push_back(0);
+    return b;
+}
+
 Bytes AiffComm(uint32_t channels, uint32_t frames, uint32_t bits, uint32_t rate) {
     Bytes b;
     PutBe16(b, channels);
@@ -108,6 +128,7 @@ Decoded ReadWhole(const std::string& path, int32_t block) {
     d.channels = f->channels;
     d.frames = f->frames;
     d.bitsPerSample = f->bitsPerSample;
+    d.encoding = f->encoding;
     d.sampleRate = f->sampleRate;
     if (f->fileType != 0 && f->channels > 0 && f->seekFrame(0) == 0) {
         std::vector<int16_t> buf(static_cast<size_t>(block) * static_cast<size_t>(f->channels));

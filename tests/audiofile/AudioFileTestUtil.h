@@ -32,8 +32,15 @@ Bytes Aiff(const std::vector<Chunk>& chunks, const char* formType = "AIFF", bool
 
 // A 16-byte "fmt " body; block align defaults to the bytes a frame occupies.
 Bytes WavFmt(uint32_t tag, uint32_t channels, uint32_t rate, uint32_t bits, int blockAlign = -1);
+// A 40-byte extensible "fmt " body: `containerBits` per sample, `validBits`, and the standard
+// sub-format GUID whose first field is `subFormat` (1 PCM, 3 float).
+Bytes WavFmtExtensible(uint32_t subFormat, uint32_t channels, uint32_t rate, uint32_t containerBits,
+                       uint32_t validBits);
 // An 18-byte "COMM" body with an integer rate.
 Bytes AiffComm(uint32_t channels, uint32_t frames, uint32_t bits, uint32_t rate);
+// A 24-byte AIFF-C "COMM" body: AiffComm, the compression type and an empty name.
+Bytes AifcComm(uint32_t channels, uint32_t frames, uint32_t bits, uint32_t rate,
+               const char* compression);
 // An "SSND" body: offset, block size 0, `offset` filler bytes, then the sample bytes.
 Bytes AiffSsnd(const Bytes& samples, uint32_t offset = 0);
 
@@ -43,6 +50,7 @@ struct Decoded {
     int32_t channels = 0;
     uint32_t frames = 0;
     int32_t bitsPerSample = 0;
+    int32_t encoding = kEncodingPcm;
     Extended80 sampleRate;
     std::vector<int16_t> samples;
 };

@@ -1,4 +1,7 @@
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -209,13 +212,150 @@ TEST_F(ReaderTest, WavWithoutUsableFormatIsRefused) {
     EXPECT_TRUE(Refused(Put(Wav({{"fmt ", WavFmt(1, 0, 8000, 16, 2)}, data})))); // 0 channels
     EXPECT_TRUE(Refused(Put(Wav({fmt}))));                                       // no data
     EXPECT_TRUE(Refused(Put(Wav({fmt, fmt}))));                                  // two fmt, no data
-    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", WavFmt(3, 1, 8000, 32)}, data}))));    // float
-    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", WavFmt(0xFFFE, 1, 8000, 16)}, data})))); // extensible
-    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", Bytes(14, 1)}, data}))));                // short fmt
-    // 24-bit samples padded into 4-byte containers.
+    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", WavFmt(2, 1, 8000, 4)}, data}))));     // ADPCM
+    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", Bytes(14, 1)}, data}))));              // short fmt
+    // Float of a size that is no IEEE format.
+    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", WavFmt(3, 1, 8000, 16)}, data}))));
+    // 24-bit samples padded into 4-byte containers without saying so.
     EXPECT_TRUE(Refused(Put(Wav({{"fmt ", WavFmt(1, 2, 8000, 24, 8)}, data}))));
-    // A later format chunk that is not PCM refuses the file, as one before the data would.
-    EXPECT_TRUE(Refused(Put(Wav({fmt, data, {"fmt ", WavFmt(3, 1, 8000, 32)}}))));
+    // A later format chunk that is compressed refuses the file, as one before the data would.
+    EXPECT_TRUE(Refused(Put(Wav({fmt, data, {"fmt ", WavFmt(0x55, 1, 8000, 0)}}))));
+}
+
+// An extensible WAV: the container decides the bytes, the valid bits are its top bits, and
+// the sub-format GUID must be PCM or float.
+TEST_F(ReaderTest, ExtensibleLayouts) {
+    struct Layout {
+        Bytes fmt;
+        Bytes sample; // one sample as stored, then its 16-bit value and the fields
+        int16_t expected;
+        int32_t bits;
+        int32_t bytes;
+    };
+    const Layout layouts[] = {
+        {WavFmtExtensible(1, 1, 8000, 32, 24), {0x00, 0x56, 0x34, 0x92}, -0x6DCC, 24, 4},
+        {WavFmtExtensible(1, 1, 8000, 24, 20), {0x50, 0x34, 0x12}, 0x1234, 20, 3},
+        {WavFmtExtensible(1, 1, 8000, 32, 0), {0x11, 0x22, 0x34, 0x12}, 0x1234, 32, 4},
+        {WavFmtExtensible(1, 1, 8000, 16, 12), {0x30, 0x81}, -32464, 12, 2},
+        {WavFmtExtensible(1, 1, 8000, 8, 8), {0x80}, 0, 8, 1}, // unsigned, as every 8-bit WAV
+    };
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(std::to_string(l.bits) + " bits in " + std::to_string(l.bytes));
+        Bytes data(l.sample);
+        data.insert(data.end(), l.sample.size() * 2, l.bytes == 1 ? 0x80 : 0); // two silent
+        // Bytes behind the extension are skipped.
+        Bytes fmt = l.fmt;
+        fmt.insert(fmt.end(), {1, 2, 3, 4, 5, 6});
+        Reader r(Put(Wav({{"fmt ", fmt}, {"data", data}})));
+        ASSERT_EQ(r->fileType, kAudioFileWav);
+        EXPECT_EQ(r->bitsPerSample, l.bits);
+        EXPECT_EQ(r->bytesPerSample(), l.bytes);
+        EXPECT_EQ(r->frames, 3u);
+        ASSERT_EQ(r->seekFrame(0), 0);
+        int16_t buf[4] = {9, 9, 9, 9};
+        ASSERT_EQ(r->readFrames(4, buf), 3);
+        EXPECT_EQ(buf[0], l.expected);
+        EXPECT_EQ(buf[1], 0);
+    }
+    const Chunk data{"data", Bytes(12)};
+    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", WavFmtExtensible(1, 1, 8000, 16, 17)}, data}))));
+    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", WavFmtExtensible(2, 1, 8000, 16, 16)}, data}))));
+    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", WavFmtExtensible(3, 1, 8000, 24, 24)}, data}))));
+    Bytes otherGuid = WavFmtExtensible(1, 1, 8000, 16, 16);
+    otherGuid.back() ^= 1;
+    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", otherGuid}, data}))));
+    Bytes noExtension = WavFmtExtensible(1, 1, 8000, 16, 16);
+    noExtension[16] = 0; // the extension's size says 0 bytes
+    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", noExtension}, data}))));
+    const Bytes whole = WavFmtExtensible(1, 1, 8000, 16, 16);
+    EXPECT_TRUE(Refused(Put(Wav({{"fmt ", Bytes(whole.begin(), whole.end() - 1)}, data}))));
+}
+
+Bytes FloatBytes(float f, bool littleEndian) {
+    uint32_t v = 0;
+    std::memcpy(&v, &f, 4);
+    Bytes b;
+    littleEndian ? PutLe32(b, v) : PutBe32(b, v);
+    return b;
+}
+Bytes DoubleBytes(double d, bool littleEndian) {
+    uint64_t v = 0;
+    std::memcpy(&v, &d, 8);
+    Bytes b;
+    const auto hi = static_cast<uint32_t>(v >> 32);
+    const auto lo = static_cast<uint32_t>(v);
+    if (littleEndian) {
+        PutLe32(b, lo);
+        PutLe32(b, hi);
+    } else {
+        PutBe32(b, hi);
+        PutBe32(b, lo);
+    }
+    return b;
+}
+
+// Float samples: x 32768, limited to the 16-bit range, truncated toward zero; NaN is 0. Every
+// float layout of WAV and AIFF-C decodes them alike.
+TEST_F(ReaderTest, FloatSamplesAreScaledLimitedAndTruncated) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<std::pair<double, int16_t>> values = {
+        {-1.0, -32768},
+        {32767 / 32768.0, 32767},
+        {-1 / 32768.0, -1},
+        {1 / 32768.0, 1},
+        {0.0, 0},
+        {-0.0, 0},
+        {1.0, 32767},
+        {2.5, 32767},
+        {-7.0, -32768},
+        {inf, 32767},
+        {-inf, -32768},
+        {std::nan(""), 0},
+        {1.75 / 32768.0, 1},
+        {-1.75 / 32768.0, -1},
+        {-0.5 / 32768.0, 0},
+        {0.99999 / 32768.0, 0},
+        {1e-45, 0},
+        {-32767.9 / 32768.0, -32767},
+    };
+    const auto frames = static_cast<uint32_t>(values.size());
+    std::vector<int16_t> expected;
+    for (const auto& v : values)
+        expected.push_back(v.second);
+    auto samples = [&](int bits, bool littleEndian) {
+        Bytes b;
+        for (const auto& v : values) {
+            const Bytes one = bits == 32 ? FloatBytes(static_cast<float>(v.first), littleEndian)
+                                         : DoubleBytes(v.first, littleEndian);
+            b.insert(b.end(), one.begin(), one.end());
+        }
+        return b;
+    };
+    for (int bits : {32, 64}) {
+        const auto u = static_cast<uint32_t>(bits);
+        const char* lower = bits == 32 ? "fl32" : "fl64";
+        const char* upper = bits == 32 ? "FL32" : "FL64";
+        const std::vector<Bytes> files = {
+            Wav({{"fmt ", WavFmt(3, 1, 8000, u)}, {"data", samples(bits, true)}}),
+            Wav({{"fmt ", WavFmtExtensible(3, 1, 8000, u, u)}, {"data", samples(bits, true)}}),
+            Aiff({{"COMM", AifcComm(1, frames, u, 8000, lower)},
+                  {"SSND", AiffSsnd(samples(bits, false))}},
+                 "AIFC"),
+            // The float type fixes the size, whatever the bits field says.
+            Aiff({{"COMM", AifcComm(1, frames, 0, 8000, upper)},
+                  {"SSND", AiffSsnd(samples(bits, false))}},
+                 "AIFC"),
+        };
+        for (size_t i = 0; i < files.size(); ++i) {
+            SCOPED_TRACE(std::to_string(bits) + " bits, layout " + std::to_string(i));
+            const Decoded d = ReadWhole(Put(files[i]), 5);
+            ASSERT_NE(d.fileType, 0);
+            EXPECT_EQ(d.encoding, kEncodingFloat);
+            EXPECT_EQ(d.bitsPerSample, bits);
+            EXPECT_EQ(d.frames, frames);
+            EXPECT_EQ(d.samples, expected);
+        }
+    }
 }
 
 TEST_F(ReaderTest, UnrecognisedFilesAreRefused) {
@@ -426,6 +566,53 @@ TEST_F(ReaderTest, ReopeningResetsEveryField) {
     EXPECT_EQ(f->baseNote, 60);
     EXPECT_EQ(f->sampleRate, Extended80::FromUInt32(44100));
     EXPECT_EQ(f->close(1), 0);
+}
+
+// AIFF-C: "NONE" and "twos" are AIFF's big-endian PCM, "sowt" little-endian; markers and the
+// instrument chunk as in AIFF; other compression types are refused.
+TEST_F(ReaderTest, AifcCompressionTypes) {
+    const std::vector<int16_t> ramp = Ramp(6);
+    Bytes fver;
+    PutBe32(fver, 0xA2805140);
+    for (const char* type : {"NONE", "twos", "sowt"}) {
+        for (uint32_t bits : {8u, 16u, 24u}) {
+            SCOPED_TRACE(std::string(type) + " " + std::to_string(bits));
+            const bool little = std::string(type) == "sowt";
+            const size_t size = (bits + 7) / 8;
+            Bytes data;
+            std::vector<int16_t> expected;
+            for (int16_t v : ramp) {
+                const auto u = static_cast<uint16_t>(v);
+                Bytes one(size, 0x5A); // low bytes below the top 16 bits
+                one[0] = static_cast<uint8_t>(u >> 8);
+                if (size > 1) one[1] = static_cast<uint8_t>(u);
+                if (little) std::reverse(one.begin(), one.end());
+                data.insert(data.end(), one.begin(), one.end());
+                expected.push_back(size == 1 ? static_cast<int16_t>(u & 0xFF00) : v);
+            }
+            const Decoded d = ReadWhole(Put(Aiff({{"FVER", fver},
+                                                  {"COMM", AifcComm(1, 6, bits, 8000, type)},
+                                                  {"SSND", AiffSsnd(data)}},
+                                                 "AIFC")));
+            ASSERT_EQ(d.fileType, kAudioFileAiff);
+            EXPECT_EQ(d.encoding, kEncodingPcm);
+            EXPECT_EQ(d.bitsPerSample, static_cast<int32_t>(bits));
+            EXPECT_EQ(d.samples, expected);
+        }
+    }
+    Reader looped(Put(Aiff({{"COMM", AifcComm(1, 100, 16, 8000, "sowt")},
+                            {"MARK", MarkPadded({{1, 10}, {2, 90}}, "loop")},
+                            {"INST", Inst(36, 1, 2)},
+                            {"SSND", AiffSsnd(Bytes(200))}},
+                           "AIFC")));
+    ASSERT_EQ(looped->fileType, kAudioFileAiff);
+    EXPECT_EQ(looped->baseNote, 36);
+    EXPECT_EQ(looped->loopStart, 10u);
+    EXPECT_EQ(looped->loopEnd, 90u);
+    for (const char* type : {"ima4", "ulaw", "in24", "sowT"})
+        EXPECT_TRUE(Refused(Put(Aiff(
+            {{"COMM", AifcComm(1, 4, 16, 8000, type)}, {"SSND", AiffSsnd(Bytes(8))}}, "AIFC"))))
+            << type;
 }
 
 } // namespace

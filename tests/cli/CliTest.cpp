@@ -53,9 +53,54 @@ TEST(Cli, InfoShowsThePanelLines) {
     EXPECT_EQ(r.out, "Sampling Rate : 44100.00Hz\n"
                      "Sampling Frames : 7782 (stereo)  0:00:00:176\n"
                      "Bits / Word : 16\n");
-    r = Tool("info " + Quote(testsupport::CorpusFile("go-audio-aiff/sowt.aif")));
+    // Float files say so behind their size.
+    r = Tool("info " +
+             Quote(testsupport::CorpusFile("hound/waveformatex-ieeefloat-44100Hz-mono.wav")));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Sampling Rate : 44100.00Hz\n"
+                     "Sampling Frames : 4 (mono)  0:00:00:000\n"
+                     "Bits / Word : 32 float\n");
+    r = Tool("info " + Quote(testsupport::CorpusFile("go-audio-aiff/ableton.aif"))); // compressed
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("Source File error."), std::string::npos);
+}
+
+// Sources as programs export them: a 24-bit six-channel extensible WAV (L and R are its first
+// two channels) and a float AIFF-C go into slots with exactly the 16-bit samples they came from.
+TEST(Cli, ImportsExtensibleAndFloatSources) {
+    TempDir dir;
+    const std::string src = dir.file("src.wav");
+    ASSERT_EQ(testsupport::Run("sox -D -R -n -r 31250 -c 2 -b 16 " + Quote(src) +
+                               " synth 0.1 whitenoise vol 0.8 2>/dev/null")
+                  .status,
+              0);
+    const std::string six = dir.file("six.wav");
+    const std::string flt = dir.file("float.aifc");
+    ASSERT_EQ(
+        testsupport::Run("sox -D " + Quote(src) + " -b 24 " + Quote(six) + " remix 1 2 2 1 2 1")
+            .status,
+        0);
+    ASSERT_EQ(
+        testsupport::Run("sox -D " + Quote(src) + " -e floating-point -b 32 " + Quote(flt)).status,
+        0);
+    const std::pair<std::string, std::string> cases[] = {{six, "R"}, {flt, "L"}};
+    for (const auto& [source, channel] : cases) {
+        SCOPED_TRACE(source + " " + channel);
+        auto r = Tool("import " + Quote(dir.path()) + " 1 " + Quote(source) + " --channel " +
+                      channel + " --quality off");
+        ASSERT_EQ(r.status, 0) << r.out;
+        r = Tool("export " + Quote(dir.path()) + " 1 " + Quote(dir.file("back.wav")));
+        ASSERT_EQ(r.status, 0) << r.out;
+        const std::string one = dir.file("one.wav");
+        ASSERT_EQ(testsupport::Run("sox -D " + Quote(src) + " " + Quote(one) + " remix " +
+                                   (channel == "L" ? "1" : "2"))
+                      .status,
+                  0);
+        const std::string expected = SoxRaw(one);
+        const std::string back = SoxRaw(dir.file("back.wav"));
+        ASSERT_EQ(back.size(), 3584u * 2); // 3125 frames, padded to a multiple of 512
+        EXPECT_EQ(back.substr(0, expected.size()), expected);
+    }
 }
 
 // A corpus kick goes into a slot and comes back out sample for sample.
@@ -182,7 +227,7 @@ TEST(Cli, KitImportRefusesToRunPastTheLastSlot) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 
     // A failure stops the kit, unless asked to keep going.
-    const std::string bad = Quote(testsupport::CorpusFile("go-audio-aiff/sowt.aif"));
+    const std::string bad = Quote(testsupport::CorpusFile("go-audio-aiff/ableton.aif"));
     r = Tool("import -q " + Quote(dir.path()) + " 1 " + kick + " " + bad + " " + kick);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(testsupport::FileExists(dir.file("SAMPLE00.BIN")));
@@ -240,7 +285,15 @@ TEST(Cli, InfoJson) {
     EXPECT_EQ(j["channels"], 2);
     EXPECT_EQ(j["frames"], 105936);
     EXPECT_EQ(j["bits"], 24);
+    EXPECT_EQ(j["encoding"], "pcm");
     EXPECT_EQ(j["duration_ms"], 2207);
+    r = Tool("info --json " + Quote(testsupport::CorpusFile(
+                                  "hound/waveformatextensible-ieeefloat-44100Hz-mono.wav")),
+             false);
+    ASSERT_EQ(r.status, 0);
+    const auto f = nlohmann::json::parse(r.out);
+    EXPECT_EQ(f["bits"], 32);
+    EXPECT_EQ(f["encoding"], "float");
 }
 
 // The bar is drawn only on a terminal, and only for jobs that take a while.

@@ -25,7 +25,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(f->fileType == kAudioFileWav || f->fileType == kAudioFileAiff);
     FUZZ_CHECK(f->channels >= 1 && f->channels <= 0xFFFF);
-    FUZZ_CHECK(f->bitsPerSample >= 1 && f->bitsPerSample <= 32);
+    // Integers of 1 to 32 bits in containers of 1 to 4 bytes; floats of 4 or 8 bytes.
+    if (f->encoding == kEncodingFloat) {
+        FUZZ_CHECK(f->bitsPerSample == 32 || f->bitsPerSample == 64);
+        FUZZ_CHECK(f->bytesPerSample() * 8 == f->bitsPerSample);
+    } else {
+        FUZZ_CHECK(f->encoding == kEncodingPcm);
+        FUZZ_CHECK(f->bitsPerSample >= 1 && f->bitsPerSample <= 32);
+        FUZZ_CHECK(f->bytesPerSample() >= (f->bitsPerSample + 7) / 8 && f->bytesPerSample() <= 4);
+    }
     const int64_t frameBytes = int64_t{f->bytesPerSample()} * f->channels;
     // Nothing the fields promise lies outside the file.
     FUZZ_CHECK(int64_t{f->frames} * frameBytes <= fileSize);

@@ -56,16 +56,17 @@ std::vector<std::string> Names(const std::string& folder) {
 
 std::vector<uint8_t> WithPrefix(uint8_t selector, const uint8_t* data, size_t size) {
     std::vector<uint8_t> out;
-    const int kind = selector % 3;
+    const int kind = selector % 4;
     if (kind != 0) {
         const auto formSize = static_cast<uint32_t>(size + 4);
         const bool wav = kind == 1;
+        const char* form = wav ? "WAVE" : kind == 2 ? "AIFF" : "AIFC";
         out.insert(out.end(), wav ? "RIFF" : "FORM", (wav ? "RIFF" : "FORM") + 4);
         for (int i = 0; i < 4; ++i) {
             const int shift = wav ? 8 * i : 24 - 8 * i;
             out.push_back(static_cast<uint8_t>(formSize >> shift));
         }
-        out.insert(out.end(), wav ? "WAVE" : "AIFF", (wav ? "WAVE" : "AIFF") + 4);
+        out.insert(out.end(), form, form + 4);
     }
     out.insert(out.end(), data, data + size);
     return out;

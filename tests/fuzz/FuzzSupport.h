@@ -22,8 +22,8 @@ bool Exists(const std::string& path);
 std::vector<std::string> Names(const std::string& folder);
 
 // The input's first byte picks how the rest becomes a file: 0 as it is, 1 behind
-// "RIFF" <size> "WAVE", 2 behind "FORM" <size> "AIFF" (so the fuzzer need not find the magic
-// words to reach the chunk walks). Other values wrap around.
+// "RIFF" <size> "WAVE", 2 behind "FORM" <size> "AIFF", 3 behind "FORM" <size> "AIFC" (so the
+// fuzzer need not find the magic words to reach the chunk walks). Other values wrap around.
 std::vector<uint8_t> WithPrefix(uint8_t selector, const uint8_t* data, size_t size);
 
 // Rough count of multiply-adds (and, for the FIR kernels, of Bessel terms while setting up) that

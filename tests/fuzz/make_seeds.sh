@@ -12,17 +12,26 @@ rm -rf "$seeds"
 mkdir -p "$seeds"/{fuzz_audiofile,fuzz_samplefile,fuzz_import,fuzz_engine} "$seeds/made"
 made=$seeds/made
 
-# Files written by other programs: sox in several shapes, then brelka-cli's own writer.
+# Files written by other programs: sox in several shapes (its 24- and 32-bit and multichannel
+# WAVs are extensible; .aifc is AIFF-C), libsndfile's float and little-endian AIFF-C, then
+# brelka-cli's own writer.
 if command -v sox >/dev/null; then
   i=0
   for spec in "-r 31250 -c 1 -b 16" "-r 44100 -c 2 -b 16" "-r 8000 -c 1 -b 8" \
-              "-r 22050 -c 2 -b 24" "-r 48000 -c 1 -b 32" "-r 11025 -c 3 -b 16"; do
-    for ext in wav aif; do
+              "-r 22050 -c 2 -b 24" "-r 48000 -c 1 -b 32" "-r 11025 -c 3 -b 16" \
+              "-r 44100 -c 2 -e floating-point -b 32" "-r 8000 -c 1 -e floating-point -b 64"; do
+    for ext in wav aif aifc; do
       # shellcheck disable=SC2086
       sox -D -n $spec "$made/sox$i.$ext" synth 0.02 sine 440 2>/dev/null || true
     done
     i=$((i + 1))
   done
+  if command -v sndfile-convert >/dev/null; then
+    for enc in -float32 -float64; do
+      sndfile-convert "$enc" "$made/sox1.wav" "$made/sndfile$enc.aif" >/dev/null 2>&1 || true
+    done
+    sndfile-convert -endian=little "$made/sox1.wav" "$made/sndfile-sowt.aif" >/dev/null 2>&1 || true
+  fi
 fi
 # A slot file: the header area, then 1200 samples.
 slot() { # <path> <sample bytes>
@@ -50,7 +59,7 @@ while IFS= read -r -d '' f; do
   add fuzz_import "${qualities[$((q % 8))]}\\000" "$f" 16384
   q=$((q + 1))
 done < <(find "$corpus" "$made" -type f \( -iname '*.wav' -o -iname '*.aif' -o -iname '*.aiff' \
-          -o -path '*/fuzz/*' \) -print0 | sort -z)
+          -o -iname '*.aifc' -o -path '*/fuzz/*' \) -print0 | sort -z)
 
 # Slot files: no header, a bare header area, short and long data, some numbers that are no slot.
 for spec in '\000:0' '\001:2' '\007:1200' '\073:4096' '\074:10' '\100:2400' '\300:2400' '\205:9000'; do

@@ -1,4 +1,5 @@
 // The main window: its controls, the enable rules, the folder choice and the length label.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -307,6 +308,24 @@ TEST_F(MainWinTest, ChoosingAFolderListsItsSlotsAndSelectsTheFirst) {
     // The user's own pick does.
     win->SampleList->setCurrentIndex(1);
     EXPECT_EQ(win->LenLabel->text(), "  0:01:000");
+}
+
+// The folder choice shows its first slot without its length; picking that same slot from the
+// drop-down list shows the length.
+TEST_F(MainWinTest, PickingTheSlotAlreadyShownShowsItsLength) {
+    TempDir dir;
+    guitest::WriteSlot(dir.file("SAMPLE00.BIN"), std::vector<int16_t>(50000)); // 1.6 s
+    ChooseFolder(*win, dir.path());
+    ASSERT_EQ(win->SampleList->currentText(), "01");
+    EXPECT_EQ(win->LenLabel->text(), "---:--:---");
+    win->SampleList->showPopup();
+    QAbstractItemView* list = win->SampleList->view();
+    ASSERT_TRUE(list->isVisible());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(0, 0)).center());
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_EQ(win->SampleList->currentText(), "01");
+    EXPECT_EQ(win->LenLabel->text(), "  0:01:600");
 }
 
 TEST_F(MainWinTest, CancellingTheFolderDialogChangesNothing) {

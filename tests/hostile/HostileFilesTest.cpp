@@ -219,8 +219,46 @@ std::vector<Case> Cases() {
     c.push_back({"wav rate 0xFFFFFFFF, Simple",
                  wav({{"fmt ", WavFmt(1, 1, 0xFFFFFFFF, 16)}, {"data", Le16Ramp(8)}}), 2, 8,
                  JobStatus::Done, kQualitySimple});
-    c.push_back({"aiff-c form", Aiff({{"COMM", comm}, {"SSND", AiffSsnd(Be16Ramp(8))}}, "AIFC"), 0,
-                 0, JobStatus::SourceError});
+    c.push_back({"aiff-c form, COMM without compression",
+                 Aiff({{"COMM", comm}, {"SSND", AiffSsnd(Be16Ramp(8))}}, "AIFC"), 0, 0,
+                 JobStatus::SourceError});
+
+    // Extensible, float and AIFF-C layouts.
+    const Bytes ext24 = WavFmtExtensible(1, 2, 8000, 32, 24);
+    c.push_back({"extensible fmt size 0xFFFFFFFF",
+                 wav({{"fmt ", ext24, 0xFFFFFFFF}, {"data", Le16Ramp(8, 4)}}), 0, 0,
+                 JobStatus::SourceError});
+    c.push_back({"extensible fmt cut inside the extension",
+                 wav({{"fmt ", Bytes(ext24.begin(), ext24.begin() + 30)}, {"data", Le16Ramp(8)}}),
+                 0, 0, JobStatus::SourceError});
+    c.push_back({"extensible 24 in 32, data size past the end",
+                 wav({{"fmt ", ext24}, {"data", Le16Ramp(8, 4), 0xFFFFFFF0}}), 2, 8,
+                 JobStatus::Done});
+    c.push_back({"extensible float, 65535 channels, one frame",
+                 wav({{"fmt ", WavFmtExtensible(3, 65535, 8000, 32, 32)},
+                      {"data", Le16Ramp(1, 2 * 65535)}}),
+                 2, 1, JobStatus::Done});
+    {
+        Bytes specials; // NaN, infinities, the largest and a denormal double, twice over
+        for (uint32_t hi : {0x7FF80000u, 0x7FF00000u, 0xFFF00000u, 0x7FEFFFFFu, 0x00000000u,
+                            0xFFF80001u, 0x80000000u, 0x3FF00000u}) {
+            PutLe32(specials, hi == 0x7FEFFFFFu ? 0xFFFFFFFFu : 1u);
+            PutLe32(specials, hi);
+        }
+        c.push_back({"float NaN, infinities and extremes",
+                     wav({{"fmt ", WavFmt(3, 1, 8000, 64)}, {"data", specials}}), 2, 8,
+                     JobStatus::Done});
+    }
+    c.push_back({"aiff-c fl64 frame count 0xFFFFFFFF",
+                 Aiff({{"COMM", AifcComm(2, 0xFFFFFFFF, 64, 8000, "fl64")},
+                       {"SSND", AiffSsnd(Be16Ramp(8, 4))}},
+                      "AIFC"),
+                 1, 4, JobStatus::Done});
+    c.push_back(
+        {"aiff-c sowt 65535 channels, no data",
+         Aiff({{"COMM", AifcComm(65535, 0xFFFFFFFF, 24, 8000, "sowt")}, {"SSND", AiffSsnd({})}},
+              "AIFC"),
+         1, 0, JobStatus::Done});
     c.push_back({"empty file", {}, 0, 0, JobStatus::SourceError});
     c.push_back({"bare RIFF header",
                  Bytes{'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0xFF, 'W', 'A', 'V', 'E'}, 0, 0,
@@ -325,33 +363,51 @@ TEST(HostileFiles, ALowRateSourceIsConvertedInSmallCalls) {
     EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + m, slot.begin()));
 }
 
-// Cut at every byte, a WAV and an AIFF give the whole frames before the cut, or are refused.
+// Cut at every byte, each layout gives the whole frames before the cut, or is refused.
 TEST(HostileFiles, TruncatedAtEveryByte) {
     TempDir sources;
     TempDir card;
-    const Bytes samplesLe = Le16Ramp(40, 2);
-    const Bytes samplesBe = Be16Ramp(40, 2);
-    const Bytes wavFile = Wav({{"fmt ", WavFmt(1, 2, 31250, 16)}, {"data", samplesLe}});
-    const Bytes aiffFile = Aiff({{"COMM", AiffComm(2, 40, 16, 31250)},
-                                 {"MARK", MarkChunk(2, 2)},
-                                 {"INST", InstChunk()},
-                                 {"SSND", AiffSsnd(samplesBe)}});
-    for (const Bytes* file : {&wavFile, &aiffFile}) {
-        const bool wav = file == &wavFile;
-        const size_t dataAt = file->size() - samplesLe.size();
-        for (size_t cut = 0; cut <= file->size(); ++cut) {
-            SCOPED_TRACE((wav ? "wav cut at " : "aiff cut at ") + std::to_string(cut));
+    struct Layout {
+        const char* name;
+        Bytes file;
+        size_t frameBytes;
+        size_t refusedBelow; // a WAV until its data chunk header is in; an AIFF until its COMM
+    };
+    const Bytes le = Le16Ramp(40, 2);
+    const Bytes be = Be16Ramp(40, 2);
+    const std::vector<Layout> layouts = {
+        {"wav", Wav({{"fmt ", WavFmt(1, 2, 31250, 16)}, {"data", le}}), 4, 12 + 8 + 16 + 8},
+        {"extensible 24 in 32",
+         Wav({{"fmt ", WavFmtExtensible(1, 2, 31250, 32, 24)}, {"data", le}}), 8, 12 + 8 + 40 + 8},
+        {"float", Wav({{"fmt ", WavFmt(3, 1, 31250, 64)}, {"data", le}}), 8, 12 + 8 + 16 + 8},
+        {"aiff",
+         Aiff({{"COMM", AiffComm(2, 40, 16, 31250)},
+               {"MARK", MarkChunk(2, 2)},
+               {"INST", InstChunk()},
+               {"SSND", AiffSsnd(be)}}),
+         4, 12 + 8 + 18 + 1},
+        {"aiff-c fl32",
+         Aiff({{"COMM", AifcComm(2, 20, 32, 31250, "fl32")},
+               {"MARK", MarkChunk(2, 2)},
+               {"SSND", AiffSsnd(be)}},
+              "AIFC"),
+         8, 12 + 8 + 22 + 1},
+    };
+    for (const Layout& l : layouts) {
+        const size_t dataAt = l.file.size() - le.size();
+        for (size_t cut = 0; cut <= l.file.size(); ++cut) {
+            SCOPED_TRACE(std::string(l.name) + " cut at " + std::to_string(cut));
             const std::string path = sources.file("cut");
-            WriteBytes(path, Bytes(file->begin(), file->begin() + static_cast<long>(cut)));
+            WriteBytes(path, Bytes(l.file.begin(), l.file.begin() + static_cast<long>(cut)));
             const auto out = hostile::ImportOver(path, card.path());
             if (out.status == JobStatus::SourceError) {
                 EXPECT_EQ(ReadBytes(card.file("SAMPLE00.BIN")), hostile::OldSlotBytes());
-                // A WAV is refused until its data chunk header is in; an AIFF until its COMM is.
-                EXPECT_LT(cut, wav ? dataAt : 12u + 8u + 18u + 1u);
+                EXPECT_LT(cut, l.refusedBelow);
                 continue;
             }
             ASSERT_EQ(out.status, JobStatus::Done);
-            const int64_t whole = cut > dataAt ? static_cast<int64_t>(cut - dataAt) / 4 : 0;
+            const auto whole =
+                cut > dataAt ? static_cast<int64_t>((cut - dataAt) / l.frameBytes) : 0;
             EXPECT_EQ(out.framesRead, whole);
             ExpectValidSlot(card.file("SAMPLE00.BIN"), (whole + 511) / 512 * 512);
         }
