@@ -19,13 +19,13 @@ enum AudioFileType : int32_t {
     kAudioFileWav = 2,
 };
 
-// Result codes of the operations below (0 or a count means success).
 // How the samples of a file are stored.
 enum AudioEncoding : int32_t {
     kEncodingPcm = 0,   // signed integers (unsigned bytes in an 8-bit WAV)
     kEncodingFloat = 1, // IEEE float, full scale at +-1.0
 };
 
+// Result codes of the operations below (0 or a count means success).
 enum : int32_t {
     kAudioFileNotReady = -4,    // no stream, no type, or not a writer
     kAudioFileSeekFailed = -5,  // the stream refused to seek
