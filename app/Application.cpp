@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include <QIcon>
 #include <QMessageBox>
 
 #include <exception>
@@ -11,6 +12,10 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // take the application name in its place.
     setApplicationName(QString::fromStdString(platform::VersionString("ProductName")));
     setApplicationVersion(QString::fromStdString(platform::VersionString("FileVersion")));
+    // The desktop's menu entry and icon belong to this program (brelka.desktop, brelka.svg);
+    // the icon is also the windows' own where the toolkit can draw SVG.
+    setDesktopFileName(QStringLiteral("brelka"));
+    setWindowIcon(QIcon(QStringLiteral(":/brelka.svg")));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* e) {

@@ -7,8 +7,9 @@ if(BRELKA_GUI)
     MainWin.cpp MainWin.h
     GetWin.cpp GetWin.h
     Application.cpp Application.h
-    WindowIcons.cpp WindowIcons.h)
-  set_target_properties(brelka_window PROPERTIES AUTOMOC ON)
+    WindowIcons.cpp WindowIcons.h
+    ${CMAKE_SOURCE_DIR}/packaging/brelka.qrc)
+  set_target_properties(brelka_window PROPERTIES AUTOMOC ON AUTORCC ON)
   target_include_directories(brelka_window PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(brelka_window PUBLIC Qt6::Widgets brelka_core rateconv audiofile platform
     brelka_audition)

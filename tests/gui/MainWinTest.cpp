@@ -110,6 +110,9 @@ TEST_F(MainWinTest, EveryControlHasItsNameKindPlaceAndSize) {
 
 TEST_F(MainWinTest, StartsWithTheDesignsTextsAndStates) {
     EXPECT_EQ(win->windowTitle().toStdString(), BRELKA_EXPECTED_CAPTION);
+    // The program's icon, drawn from the SVG that the menu entry shows too.
+    EXPECT_FALSE(win->windowIcon().pixmap(48, 48).isNull());
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "brelka");
     EXPECT_EQ(win->size(), QSize(356, 278));
     EXPECT_EQ(win->minimumSize(), QSize(356, 278));
     EXPECT_EQ(win->maximumSize(), QSize(356, 278));
