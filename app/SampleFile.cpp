@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
+#include "Files.h"
 #include "FolderSearch.h"
 #include "Path.h"
 
@@ -33,9 +33,8 @@ struct HeaderBlock {
 std::FILE* OpenSlotForReading(const std::string& path) {
     // Only a plain file (or a link to one): a folder opens but has a meaningless size, and a
     // named pipe would block the open until something writes into it.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
-    return std::fopen(path.c_str(), "rb");
+    if (!platform::IsRegularFile(path)) return nullptr;
+    return platform::OpenFile(path, "rb");
 }
 
 int ParseSlotNumber(const std::string& text) {
@@ -79,7 +78,7 @@ int64_t FileSizeOf(const std::string& path) {
     std::FILE* f = OpenSlotForReading(path);
     if (!f) return -1;
     int64_t size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = static_cast<int64_t>(std::ftell(f));
+    if (platform::SeekFile(f, 0, SEEK_END)) size = platform::TellFile(f);
     std::fclose(f);
     return size;
 }
