@@ -1,5 +1,6 @@
 #include "SampleFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -105,9 +106,12 @@ std::vector<std::string> ScanSampleFolder(const std::string& folder) {
         char d1 = name[6], d2 = name[7];
         if (d1 < '0' || d1 > '5' || d2 < '0' || d2 > '9') continue;
         int fileNumber = 10 * (d1 - '0') + (d2 - '0');
-        if (!HasSampleHeader(base + name)) continue;
+        // The header is read through the slot's own name, the one every reader opens: where
+        // names differ by letter case (most Linux file systems), "sample00.bin" is not slot 01.
+        if (!HasSampleHeader(SlotFileName(folder, fileNumber + 1))) continue;
         char text[8];
         std::snprintf(text, sizeof text, "%02u", static_cast<unsigned>(fileNumber + 1));
+        if (std::find(slots.begin(), slots.end(), text) != slots.end()) continue;
         slots.emplace_back(text);
     }
     return slots;

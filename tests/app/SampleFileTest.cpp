@@ -119,7 +119,10 @@ TEST(FolderScan, ListsValidSlotsInFileSystemOrder) {
         if (name == "SAMPLE00.BIN") expected.push_back("01");
         if (name == "SAMPLE07.BIN") expected.push_back("08");
         if (name == "SAMPLE59.BIN") expected.push_back("60");
-        if (name == "sample03.bin") expected.push_back("04");
+        // Listed where the slot's own name opens it (a file system that ignores letter case),
+        // since that is the name every reader of slot 04 opens.
+        if (name == "sample03.bin" && testsupport::FileExists(dir.file("SAMPLE03.BIN")))
+            expected.push_back("04");
     }
     EXPECT_EQ(ScanSampleFolder(dir.path()), expected);
     EXPECT_EQ(ScanSampleFolder(dir.path() + "/"), expected);

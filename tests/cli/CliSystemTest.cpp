@@ -153,11 +153,16 @@ TEST(CliSystem, FolderSpellingsAndSlotNames) {
     for (const auto& folder : spellings) {
         const auto r = Cli({"list", folder});
         EXPECT_EQ(r.status, 0) << folder << ": " << r.err;
-        // In the order the file system returns them.
+#if defined(_WIN32)
+        // In the order the file system returns them; "sample00.bin" is SAMPLE00.BIN there.
         const bool first07 = r.out.find("07") < r.out.find("01");
         EXPECT_EQ(r.out,
                   first07 ? "07   0:00:262\n01   0:00:016\n" : "01   0:00:016\n07   0:00:262\n")
             << folder;
+#else
+        // Here it is another file than the one slot 01 reads.
+        EXPECT_EQ(r.out, "07   0:00:262\n") << folder;
+#endif
         const auto e = Cli({"export", folder, "7", dir.file("back.wav")});
         EXPECT_EQ(e.status, 0) << e.err;
         EXPECT_NE(e.out.find("07 SAMPLE06.BIN -> "), std::string::npos) << e.out;
