@@ -49,8 +49,12 @@ bool DynamicLibrary::Load(const std::string& nameOrPath) {
     if (nameOrPath.empty()) return false;
     HMODULE h = nullptr;
     if (HasSeparator(nameOrPath)) {
-        // The library's own dependencies are then looked for beside it.
-        h = LoadLibraryExW(Wide(nameOrPath).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        // The library's own dependencies are then looked for beside it; that search takes the
+        // path in the system's own form.
+        std::wstring path = Wide(nameOrPath);
+        for (auto& c : path)
+            if (c == L'/') c = L'\\';
+        h = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     } else {
         // The executable's folder, then the system's folder, and nowhere else: never the current
         // folder or the PATH, where anyone may have put a file of that name.
