@@ -1,8 +1,8 @@
 // The four exported functions and the process's one job. The job is created when the library is
 // loaded and freed, with whatever converters and staging buffers it still holds, when it is
-// unloaded (also without QMX_End). It has no thread of its own to wait for then: the engine's
-// helpers are the system pool's threads on Windows, and elsewhere they stop at QMX_End or at the
-// job's end here.
+// unloaded (also without QMX_End). On Windows that runs under the system's loader lock, where the
+// engine has no thread of its own to wait for: its helpers are the system pool's threads there.
+// Elsewhere its own helper threads are stopped and joined when the job is freed.
 #include "qmx.h"
 
 #include "LibraryLifetime.h"
