@@ -45,7 +45,7 @@ bool PoolWork::Available() {
 PoolWork::PoolWork(void (*callback)(void*), void* context)
     : callback_(callback), context_(context) {}
 
-PoolWork::~PoolWork() = default;
+PoolWork::~PoolWork() {} // nothing was created
 
 void PoolWork::Submit() {}
 
