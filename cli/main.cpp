@@ -252,6 +252,7 @@ int main(int argc, char** argv) {
     // Paths stay in one encoding from here to every file call: UTF-8.
     const std::vector<std::string> args = platform::Utf8Arguments(argc, argv);
     std::vector<const char*> argp;
+    argp.reserve(args.size());
     for (const auto& a : args)
         argp.push_back(a.c_str());
     CLI::App app{
