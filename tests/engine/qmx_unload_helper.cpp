@@ -47,6 +47,9 @@ class Watchdog {
     std::thread thread_;
 };
 
+// Held to the end, never unloaded, in "exit".
+platform::DynamicLibrary* volatile kept = nullptr;
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -71,7 +74,10 @@ int main(int argc, char** argv) {
         // Long enough calls to be shared out among the threads.
         for (int call = 0; call < 4; ++call)
             if (exec(in.data(), out.data(), 4096) < 0) return Fail("exec refused");
-        if (!unload) break; // the process ends with the library loaded and a job running
+        if (!unload) {
+            kept = library; // the process ends with the library loaded and a job running
+            break;
+        }
         {
             const Watchdog watchdog;
             delete library;
