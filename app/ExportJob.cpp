@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "AudioFile.h"
+#include "Files.h"
 #include "JobCommon.h"
 #include "Jobs.h"
 #include "ReSampler.h"
@@ -58,8 +59,8 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
         status = JobStatus::WriteError;
 
     int64_t size = -1;
-    if (std::fseek(source, 0, SEEK_END) == 0) size = std::ftell(source);
-    std::fseek(source, kHeaderArea, SEEK_SET);
+    if (platform::SeekFile(source, 0, SEEK_END)) size = platform::TellFile(source);
+    platform::SeekFile(source, kHeaderArea, SEEK_SET);
     const int64_t samples = size > kHeaderArea ? (size - kHeaderArea) / 2 : 0;
     PumpResult run;
     if (status == JobStatus::Done) {

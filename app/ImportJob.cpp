@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "AudioFile.h"
+#include "Files.h"
 #include "JobCommon.h"
 #include "Jobs.h"
 #include "ReSampler.h"
@@ -82,7 +83,7 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
 
     // The new slot is written beside the old one and replaces it only when complete.
     const std::string temporary = TemporaryNameFor(outcome.slotPath);
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    std::FILE* out = platform::OpenFile(temporary, "wb");
     if (!out) {
         source->close(1);
         outcome.status = JobStatus::CreateError;

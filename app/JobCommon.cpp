@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 
+#include "Files.h"
 #include "ReSampler.h"
 
 namespace brelka {
@@ -24,6 +24,7 @@ const char* JobMessage(JobStatus status) {
         return "Rate conversion error.";
     case JobStatus::Done:
     case JobStatus::Aborted:
+    case JobStatus::Cancelled:
         break;
     }
     return "";
@@ -130,6 +131,10 @@ PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t
             run.aborted = true;
             break;
         }
+        if (progress.cancel && progress.cancel()) {
+            run.status = JobStatus::Cancelled;
+            break;
+        }
     }
     if (quality != 0 && run.status == JobStatus::Done && !run.aborted)
         run.status = Flush(resampler, quality, settingRate, outRate, headroom, channels, step, run,
@@ -144,9 +149,7 @@ std::string TemporaryNameFor(const std::string& path) {
 }
 
 bool ReplaceWith(const std::string& temporary, const std::string& destination) {
-    std::error_code ec;
-    std::filesystem::rename(temporary, destination, ec);
-    return !ec;
+    return platform::MoveFileOver(temporary, destination);
 }
 
 JobStatus FinishOutput(JobStatus status, bool aborted, const std::string& temporary,
@@ -161,8 +164,7 @@ JobStatus FinishOutput(JobStatus status, bool aborted, const std::string& tempor
 }
 
 void RemoveQuietly(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
+    platform::RemoveFile(path);
 }
 
 } // namespace brelka

@@ -18,7 +18,7 @@ using BlockReader = std::function<void(int32_t count, int16_t* block)>;
 using BlockSink = std::function<bool(const int16_t* frames, int32_t count)>;
 
 struct PumpResult {
-    JobStatus status = JobStatus::Done; // Done, ConvertError or WriteError
+    JobStatus status = JobStatus::Done; // Done, ConvertError, WriteError or Cancelled
     bool aborted = false;
     int64_t framesIn = 0;
     int64_t framesOut = 0;
@@ -47,7 +47,8 @@ inline int16_t MixSamples(int16_t left, int16_t right) {
 std::string TemporaryNameFor(const std::string& path);
 
 // Ends a job's output: on success the temporary file replaces the destination (Done, or
-// Aborted when the user stopped the job), on failure it is removed. Returns the job's status.
+// Aborted when the user stopped the job), on failure or when cancelled it is removed. Returns
+// the job's status.
 JobStatus FinishOutput(JobStatus status, bool aborted, const std::string& temporary,
                        const std::string& destination);
 

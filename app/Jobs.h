@@ -21,10 +21,12 @@ enum class JobStatus {
     SampleError,  // "Sample File error."
     WriteError,   // "File write error."
     ConvertError, // "Rate conversion error."
+    Cancelled,    // stopped by the caller's cancel callback; the destination is as it was
 };
 
-// The message box text of a failure; empty for Done and Aborted.
+// The message box text of a failure; empty for Done, Aborted and Cancelled.
 const char* JobMessage(JobStatus status);
+// True when the job did not write its output: a failure, or cancelled.
 inline bool JobFailed(JobStatus s) {
     return s != JobStatus::Done && s != JobStatus::Aborted;
 }
@@ -38,6 +40,10 @@ struct JobProgress {
     std::function<void(int blocks)> started; // the block loop begins
     std::function<bool(int k, int n)> block; // block k of n is written; true asks for an abort
     std::function<void()> closing;           // "Closing the file..."
+    // Asked after each block: true stops the job and throws its output away, so the destination
+    // stays as it was and no temporary file is left (an interrupted command, unlike an abort,
+    // which keeps the blocks done so far).
+    std::function<bool()> cancel;
 };
 
 struct ImportRequest {

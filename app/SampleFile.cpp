@@ -1,11 +1,12 @@
 #include "SampleFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
+#include "Files.h"
 #include "FolderSearch.h"
 #include "Path.h"
 
@@ -33,9 +34,8 @@ struct HeaderBlock {
 std::FILE* OpenSlotForReading(const std::string& path) {
     // Only a plain file (or a link to one): a folder opens but has a meaningless size, and a
     // named pipe would block the open until something writes into it.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
-    return std::fopen(path.c_str(), "rb");
+    if (!platform::IsRegularFile(path)) return nullptr;
+    return platform::OpenFile(path, "rb");
 }
 
 int ParseSlotNumber(const std::string& text) {
@@ -79,7 +79,7 @@ int64_t FileSizeOf(const std::string& path) {
     std::FILE* f = OpenSlotForReading(path);
     if (!f) return -1;
     int64_t size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = static_cast<int64_t>(std::ftell(f));
+    if (platform::SeekFile(f, 0, SEEK_END)) size = platform::TellFile(f);
     std::fclose(f);
     return size;
 }
@@ -106,9 +106,12 @@ std::vector<std::string> ScanSampleFolder(const std::string& folder) {
         char d1 = name[6], d2 = name[7];
         if (d1 < '0' || d1 > '5' || d2 < '0' || d2 > '9') continue;
         int fileNumber = 10 * (d1 - '0') + (d2 - '0');
-        if (!HasSampleHeader(base + name)) continue;
+        // The header is read through the slot's own name, the one every reader opens: where
+        // names differ by letter case (most Linux file systems), "sample00.bin" is not slot 01.
+        if (!HasSampleHeader(SlotFileName(folder, fileNumber + 1))) continue;
         char text[8];
         std::snprintf(text, sizeof text, "%02u", static_cast<unsigned>(fileNumber + 1));
+        if (std::find(slots.begin(), slots.end(), text) != slots.end()) continue;
         slots.emplace_back(text);
     }
     return slots;

@@ -4,9 +4,9 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <vector>
+
+#include "Files.h"
 
 namespace {
 
@@ -74,20 +74,21 @@ bool ReadExact(std::FILE* f, uint8_t* bytes, std::size_t count) {
     return std::fread(bytes, 1, count, f) == count;
 }
 
+// Offsets are 64 bits wide on every system: a WAV's data may reach 4 GB.
 bool SeekTo(std::FILE* f, int64_t offset) {
-    if (offset < 0 || offset > LONG_MAX) return false;
-    return std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0;
+    if (offset < 0) return false;
+    return platform::SeekFile(f, offset, SEEK_SET);
 }
 
 int64_t Tell(std::FILE* f) {
-    return static_cast<int64_t>(std::ftell(f));
+    return platform::TellFile(f);
 }
 
 // Length of the file in bytes, or -1; the position is left at the start.
 int64_t FileLength(std::FILE* f) {
-    if (std::fseek(f, 0, SEEK_END) != 0) return -1;
+    if (!platform::SeekFile(f, 0, SEEK_END)) return -1;
     const int64_t length = Tell(f);
-    if (std::fseek(f, 0, SEEK_SET) != 0) return -1;
+    if (!platform::SeekFile(f, 0, SEEK_SET)) return -1;
     return length;
 }
 
@@ -245,16 +246,15 @@ void AudioFile::open(const std::string& path, bool forWriting) {
     resetFields();
 
     if (forWriting) {
-        stream = std::fopen(path.c_str(), "wb");
+        stream = platform::OpenFile(path, "wb");
         if (stream != nullptr) writing = 1;
         return;
     }
 
     // Only a plain file is read: a folder opens on some systems but reads as nothing sensible,
     // and opening a named pipe would wait for a writer.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return;
-    stream = std::fopen(path.c_str(), "rb");
+    if (!platform::IsRegularFile(path)) return;
+    stream = platform::OpenFile(path, "rb");
     if (stream == nullptr) return;
     if (parseAiff()) {
         fileType = kAudioFileAiff;

@@ -1,6 +1,7 @@
 #include "Progress.h"
 
 #include <cstdio>
+#include <iostream>
 
 #include "Terminal.h"
 #include "TickCount.h"
@@ -14,6 +15,13 @@ std::string Clock(uint32_t ms) {
     const uint32_t s = ms / 1000;
     std::snprintf(text, sizeof text, "%u:%02u", s / 60, s % 60);
     return text;
+}
+// Characters of UTF-8 text (its bytes other than continuation bytes).
+size_t Columns(const std::string& text) {
+    size_t n = 0;
+    for (const char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    return n;
 }
 } // namespace
 
@@ -55,13 +63,18 @@ void ProgressBar::Update(int k, int n) {
     if (now - start_ < kDelayMs || (drawn_ && now - lastDraw_ < kRefreshMs && k < n)) return;
     lastDraw_ = now;
     drawn_ = true;
-    std::fprintf(stderr, "\r%s\033[K", Line(label_, k, n, now - start_).c_str());
-    std::fflush(stderr);
+    // Back to the start of the line and over the last bar, with blanks where it was longer: no
+    // terminal control sequences, which a Windows console shows as text.
+    const std::string line = Line(label_, k, n, now - start_);
+    const size_t width = Columns(line);
+    std::cerr << '\r' << line << std::string(width < shown_ ? shown_ - width : 0, ' ')
+              << std::flush;
+    shown_ = width;
 }
 
 void ProgressBar::Clear() {
     if (!drawn_) return;
-    std::fprintf(stderr, "\r\033[K");
-    std::fflush(stderr);
+    std::cerr << '\r' << std::string(shown_, ' ') << '\r' << std::flush;
     drawn_ = false;
+    shown_ = 0;
 }

@@ -2,6 +2,7 @@
 // standard error is a terminal and the job has run for about half a second.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -30,4 +31,5 @@ class ProgressBar {
     bool drawn_ = false;
     uint32_t start_ = 0;
     uint32_t lastDraw_ = 0;
+    size_t shown_ = 0; // characters of the bar on the terminal now
 };

@@ -4,7 +4,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <map>
 #include <string>
@@ -13,16 +12,19 @@
 #include "AudioFile.h"
 #include "DynamicLibrary.h"
 #include "FileInfo.h"
+#include "Files.h"
+#include "Interrupt.h"
 #include "Jobs.h"
 #include "Play.h"
 #include "Progress.h"
 #include "ReSampler.h"
 #include "SampleFile.h"
+#include "Terminal.h"
 #include "Version.h"
 
 namespace {
 
-enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130 };
 
 const std::map<std::string, int> kQualities = {
     {"off", kQualityOff},       {"simple", kQualitySimple}, {"light", kQualityLight},
@@ -83,6 +85,10 @@ int ChooseQuality(const std::string& name, const std::string& source, uint32_t t
 // A job that ends with a failure: the message and the path it concerns.
 int ReportFailure(brelka::JobStatus status, const std::string& sourceSide,
                   const std::string& destSide) {
+    if (status == brelka::JobStatus::Cancelled) {
+        std::cerr << "Interrupted; " << destSide << " was left as it was.\n";
+        return kExitInterrupted;
+    }
     const bool source =
         status == brelka::JobStatus::SourceError || status == brelka::JobStatus::SampleError;
     return Fail(brelka::JobMessage(status), source ? sourceSide : destSide);
@@ -104,8 +110,7 @@ nlohmann::json SlotJson(const std::string& folder, const std::string& text) {
 }
 
 int ListCommand(const Options& o) {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(o.folder, ec)) return Fail("No such folder:", o.folder);
+    if (!platform::IsDirectory(o.folder)) return Fail("No such folder:", o.folder);
     const auto slots = brelka::ScanSampleFolder(o.folder);
     if (o.json) {
         nlohmann::json list = nlohmann::json::array();
@@ -151,7 +156,15 @@ int InfoCommand(const Options& o) {
     return kExitOk;
 }
 
+// The bar's callbacks, and Ctrl-C as the job's cancel: the destination is then left as it was.
+brelka::JobProgress JobCallbacks(ProgressBar& bar) {
+    brelka::JobProgress p = bar.Callbacks();
+    p.cancel = platform::InterruptRequested;
+    return p;
+}
+
 int ImportCommand(const Options& o) {
+    const platform::InterruptGuard interrupts; // the first Ctrl-C stops the job at its next block
     const int first = brelka::ParseSlotNumber(o.slot);
     const auto count = static_cast<int>(o.files.size());
     if (first + count - 1 > brelka::kSlotCount) {
@@ -172,20 +185,23 @@ int ImportCommand(const Options& o) {
         request.channel = kChannels.at(o.channel == "KEEP" ? "MIX" : o.channel);
         request.quality = quality;
         ProgressBar bar("import " + BaseName(file), o.quiet);
-        const brelka::ImportOutcome r = brelka::RunImport(request, resampler, bar.Callbacks());
+        const brelka::ImportOutcome r = brelka::RunImport(request, resampler, JobCallbacks(bar));
         if (brelka::JobFailed(r.status)) {
             result = ReportFailure(r.status, file, r.slotPath);
-            if (!o.keepGoing) return result;
+            if (!o.keepGoing || result == kExitInterrupted) return result;
             continue;
         }
-        std::printf("%02d %s <- %s: %lld samples (%s)\n", r.slot, BaseName(r.slotPath).c_str(),
-                    file.c_str(), static_cast<long long>(r.samplesWritten),
-                    brelka::SlotLengthText(r.slotPath).c_str());
+        char slot[8];
+        std::snprintf(slot, sizeof slot, "%02d", r.slot);
+        std::cout << slot << " " << BaseName(r.slotPath) << " <- " << file << ": "
+                  << r.samplesWritten << " samples (" << brelka::SlotLengthText(r.slotPath)
+                  << ")\n";
     }
     return result;
 }
 
 int ExportCommand(const Options& o) {
+    const platform::InterruptGuard interrupts;
     CReSampler resampler;
     const std::string name = o.quality == "auto" ? "off" : o.quality;
     const int quality = kQualities.at(name);
@@ -196,14 +212,17 @@ int ExportCommand(const Options& o) {
     request.destPath = o.file;
     request.quality = quality;
     ProgressBar bar("export " + BaseName(o.file), o.quiet);
-    const brelka::ExportOutcome r = brelka::RunExport(request, resampler, bar.Callbacks());
+    const brelka::ExportOutcome r = brelka::RunExport(request, resampler, JobCallbacks(bar));
     if (brelka::JobFailed(r.status)) return ReportFailure(r.status, r.slotPath, o.file);
-    std::printf("%02d %s -> %s: %lld frames at %d Hz\n", r.slot, BaseName(r.slotPath).c_str(),
-                o.file.c_str(), static_cast<long long>(r.framesWritten), r.outputRate);
+    char slot[8];
+    std::snprintf(slot, sizeof slot, "%02d", r.slot);
+    std::cout << slot << " " << BaseName(r.slotPath) << " -> " << o.file << ": " << r.framesWritten
+              << " frames at " << r.outputRate << " Hz\n";
     return kExitOk;
 }
 
 int ConvertCommand(const Options& o) {
+    const platform::InterruptGuard interrupts;
     CReSampler resampler;
     const int quality =
         ChooseQuality(o.quality, o.file, static_cast<uint32_t>(o.rate), resampler, o.quiet);
@@ -215,11 +234,10 @@ int ConvertCommand(const Options& o) {
     request.channel = kChannels.at(o.channel);
     request.quality = quality;
     ProgressBar bar("convert " + BaseName(o.file), o.quiet);
-    const brelka::ConvertOutcome r = brelka::RunConvert(request, resampler, bar.Callbacks());
+    const brelka::ConvertOutcome r = brelka::RunConvert(request, resampler, JobCallbacks(bar));
     if (brelka::JobFailed(r.status)) return ReportFailure(r.status, o.file, o.out);
-    std::printf("%s -> %s: %lld frames, %d channel%s at %d Hz\n", o.file.c_str(), o.out.c_str(),
-                static_cast<long long>(r.framesWritten), r.channels, r.channels == 1 ? "" : "s",
-                o.rate);
+    std::cout << o.file << " -> " << o.out << ": " << r.framesWritten << " frames, " << r.channels
+              << " channel" << (r.channels == 1 ? "" : "s") << " at " << o.rate << " Hz\n";
     return kExitOk;
 }
 
@@ -234,13 +252,21 @@ const char* kQualityHelp = "off, simple, light, medium, heavy, ultra";
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::UseUtf8Console();
+    // Paths stay in one encoding from here to every file call: UTF-8.
+    const std::vector<std::string> args = platform::Utf8Arguments(argc, argv);
+    std::vector<const char*> argp;
+    argp.reserve(args.size());
+    for (const auto& a : args)
+        argp.push_back(a.c_str());
     CLI::App app{
         "brelka-cli: moves sound between WAV/AIFF files and the drum machine's sample "
         "files (SAMPLE00.BIN ... SAMPLE59.BIN for slots 01 ... 60; mono 16-bit, 31250 Hz)."};
     app.set_version_flag("--version", platform::VersionString("ProductName") + " " +
                                           platform::VersionString("FileVersion"));
     app.require_subcommand(1);
-    app.fallthrough(); // -q also after the command
+    app.allow_windows_style_options(false); // "/x" is a path on every system
+    app.fallthrough();                      // -q also after the command
     app.footer("Exit codes: 0 success, 1 a file refused or failed, 2 usage.\n"
                "Run 'brelka-cli <command> --help' for the options of a command.");
     Options o;
@@ -312,7 +338,7 @@ int main(int argc, char** argv) {
     play->add_option("what", playArgs, "<folder> <slot>, or <file>")->required()->expected(1, 2);
 
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(argp.size()), argp.data());
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;

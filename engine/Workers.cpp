@@ -1,5 +1,6 @@
 #include "Workers.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -24,11 +25,23 @@ template <typename Ready> bool SpinUntil(Ready ready) {
 } // namespace
 
 Workers::Workers(int threads) {
+    if (threads <= 1) return;
+    if (platform::PoolWork::Available()) {
+        work_ = std::make_unique<platform::PoolWork>(HelpOnce, this);
+        if (work_->ok()) {
+            helpers_ = threads - 1;
+            return;
+        }
+        work_.reset(); // no pool to be had: the calling thread does all the work
+        return;
+    }
     for (int i = 1; i < threads; ++i)
         pool_.emplace_back([this] { Loop(); });
+    helpers_ = static_cast<int>(pool_.size());
 }
 
 Workers::~Workers() {
+    if (work_) return; // nothing runs between two runs: nothing to wait for
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
@@ -68,11 +81,43 @@ void Workers::Loop() {
     }
 }
 
+void Workers::HelpOnce(void* self) {
+    auto* workers = static_cast<Workers*>(self);
+    std::unique_lock<std::mutex> lock(workers->mutex_);
+    while (workers->TakeAndRun(lock)) {
+    }
+}
+
 void Workers::Run(int count, void (*task)(void*, int), void* context) {
     if (count <= 0) return;
-    if (pool_.empty() || count == 1) {
+    if (helpers_ == 0 || count == 1) {
         for (int i = 0; i < count; ++i)
             task(context, i);
+        return;
+    }
+    if (work_) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            task_ = task;
+            context_ = context;
+            next_ = 0;
+            count_ = count;
+            finished_ = 0;
+        }
+        for (int i = 0; i < std::min(helpers_, count - 1); ++i)
+            work_->Submit();
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            while (TakeAndRun(lock)) {
+            }
+        }
+        // Every pool thread's part has returned, so none of them is in the engine's code between
+        // two runs.
+        work_->Wait();
+        std::lock_guard<std::mutex> lock(mutex_);
+        task_ = nullptr;
+        context_ = nullptr;
+        count_ = 0;
         return;
     }
     std::unique_lock<std::mutex> lock(mutex_);

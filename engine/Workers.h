@@ -1,12 +1,17 @@
-// A few threads that share the work of one conversion call with the thread that makes it.
+// A few threads that share the work of one conversion call with the thread that makes it. Where
+// the system has a thread pool of its own (Windows), its threads do the work, so the engine never
+// has a thread to stop when it is unloaded; elsewhere the engine starts its own.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "ThreadPool.h"
 
 namespace qmx {
 
@@ -18,7 +23,7 @@ class Workers {
     Workers(const Workers&) = delete;
     Workers& operator=(const Workers&) = delete;
 
-    int threads() const { return static_cast<int>(pool_.size()) + 1; }
+    int threads() const { return helpers_ + 1; }
 
     // Runs task(0) ... task(count - 1), spread over the calling thread and the workers, and
     // returns when all have finished. Tasks must not throw. Nothing is allocated.
@@ -32,7 +37,10 @@ class Workers {
   private:
     void Loop();
     bool TakeAndRun(std::unique_lock<std::mutex>& lock);
+    static void HelpOnce(void* self); // a pool thread's part of one run
 
+    int helpers_ = 0; // threads beside the calling one
+    std::unique_ptr<platform::PoolWork> work_;
     std::vector<std::thread> pool_;
     std::mutex mutex_;
     std::condition_variable wake_;

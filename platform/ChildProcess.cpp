@@ -7,8 +7,9 @@
 #ifndef PSAPI_VERSION
 #define PSAPI_VERSION 2 // GetProcessMemoryInfo from kernel32
 #endif
-#include <psapi.h>
 #include <windows.h>
+// psapi.h needs the types of windows.h.
+#include <psapi.h>
 #else
 #include <fcntl.h>
 #include <sys/resource.h>

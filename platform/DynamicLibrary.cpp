@@ -1,5 +1,6 @@
 #include "DynamicLibrary.h"
 
+#include "Files.h"
 #include "Path.h"
 
 #if defined(_WIN32)
@@ -28,18 +29,39 @@ std::string ModuleFileName(const std::string& base) {
 }
 
 std::string ExecutableFolder() {
-    char buf[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return {};
-    std::string p(buf, n);
-    auto cut = p.find_last_of("\\/");
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return {};
+        if (n < buf.size()) {
+            buf.resize(n);
+            break;
+        }
+        buf.resize(buf.size() * 2); // a long path: try again with room for it
+    }
+    const std::string p = Utf8(buf);
+    const auto cut = p.find_last_of("\\/");
     return cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
 }
 
 bool DynamicLibrary::Load(const std::string& nameOrPath) {
     Unload();
-    // LoadLibraryA searches the executable's folder first on its own.
-    handle_ = reinterpret_cast<void*>(LoadLibraryA(nameOrPath.c_str()));
+    if (nameOrPath.empty()) return false;
+    HMODULE h = nullptr;
+    if (HasSeparator(nameOrPath)) {
+        // The library's own dependencies are then looked for beside it; that search takes the
+        // path in the system's own form.
+        std::wstring path = Wide(nameOrPath);
+        for (auto& c : path)
+            if (c == L'/') c = L'\\';
+        h = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    } else {
+        // The executable's folder, then the system's folder, and nowhere else: never the current
+        // folder or the PATH, where anyone may have put a file of that name.
+        h = LoadLibraryExW(Wide(nameOrPath).c_str(), nullptr,
+                           LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    handle_ = reinterpret_cast<void*>(h);
     return handle_ != nullptr;
 }
 

@@ -2,6 +2,9 @@
 
 #include <cctype>
 
+#include "Files.h"
+#include "Path.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -42,19 +45,19 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
 
 std::vector<FolderEntry> FindEntries(const std::string& folder, const std::string& pattern) {
     std::vector<FolderEntry> out;
-    std::string query = folder;
-    if (!query.empty() && query.back() != '\\' && query.back() != '/') query += '\\';
-    query += pattern;
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(query.c_str(), &data);
+    const std::wstring query = Wide(WithTrailingSeparator(folder) + pattern);
+    WIN32_FIND_DATAW data;
+    // Long names only: the 8.3 short names that the plain search also matches are left out.
+    HANDLE h =
+        FindFirstFileExW(query.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
     if (h == INVALID_HANDLE_VALUE) return out;
     do {
-        std::string name = data.cFileName;
+        const std::string name = Utf8(data.cFileName);
         if (name == "." || name == "..") continue;
-        // The system's search also matches short 8.3 names; keep only long names that match.
+        // The system's '?' also matches nothing before a dot; keep the exact rule.
         if (!WildcardMatch(pattern, name)) continue;
         out.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-    } while (FindNextFileA(h, &data));
+    } while (FindNextFileW(h, &data));
     FindClose(h);
     return out;
 }

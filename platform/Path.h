@@ -11,9 +11,22 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
-// The folder with the platform's separator appended, unless it already ends in one.
+// True for a character that ends a folder's part of a path ('/' everywhere, '\' on Windows too).
+inline bool IsPathSeparator(char c) {
+#if defined(_WIN32)
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+// The folder with the platform's separator appended, unless it already ends in one (on Windows
+// also "E:", which names the current folder of drive E, stays as it is).
 inline std::string WithTrailingSeparator(const std::string& folder) {
-    if (!folder.empty() && folder.back() == kPathSeparator) return folder;
+    if (!folder.empty() && IsPathSeparator(folder.back())) return folder;
+#if defined(_WIN32)
+    if (folder.size() == 2 && folder[1] == ':') return folder;
+#endif
     return folder + kPathSeparator;
 }
 

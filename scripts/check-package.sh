@@ -104,6 +104,20 @@ else
   pass unpacked-play-module
 fi
 
+# The Windows archive, when scripts/package.sh made one: the tool, the engine, the README and the
+# licence in one folder, and nothing else.
+zip=$(ls "$(dirname "$deb")"/brelka-*-windows-x64.zip 2>/dev/null | tail -n 1)
+if [ -n "$zip" ]; then
+  name=$(basename "$zip" .zip)
+  listed=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
+  want="$name/LICENSE $name/README.md $name/brelka-cli.exe $name/qmx.dll "
+  if [ "$listed" = "$want" ]; then
+    pass windows-archive
+  else
+    fail windows-archive "holds: $listed"
+  fi
+fi
+
 # Installed for real, where that is allowed.
 if [ "${BRELKA_INSTALL_TEST:-1}" = "0" ] || [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null; then
   echo "-- pkg install: skipped (needs root and apt-get; BRELKA_INSTALL_TEST=0 skips it)"

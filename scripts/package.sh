@@ -24,5 +24,5 @@ cp "$deb" "$dist/"
 echo "$dist/$(basename "$deb")"
 
 if [ "${1:-}" != "--deb-only" ] && [ -f "$root/scripts/package-windows.sh" ]; then
-  DIST_DIR=$dist bash "$root/scripts/package-windows.sh"
+  bash "$root/scripts/package-windows.sh" "$dist"
 fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal suite, the same suite built with the
-# sanitizers, the fuzz targets, and the Debian package's checks. Ends with one line that counts
-# them all.
+# sanitizers, the fuzz targets, the Windows build under wine, and the release packages' checks.
+# Ends with one line that counts them all.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # The tests and the benchmark are options of the build; warnings fail it here.
@@ -13,13 +13,14 @@ status=0
 (cd "$build" && ctest --output-on-failure --timeout 600 -j "$(nproc)") 2>&1 | tee "$logs/ctest.log" || status=1
 bash "$root/scripts/sanitize.sh" 2>&1 | tee "$logs/sanitize.log" || status=1
 bash "$root/scripts/fuzz.sh" 2>&1 | tee "$logs/fuzz.log" || status=1
-{ bash "$root/scripts/package.sh" --deb-only && bash "$root/scripts/check-package.sh"; } 2>&1 |
+bash "$root/scripts/windows.sh" 2>&1 | tee "$logs/windows.log" || status=1
+{ bash "$root/scripts/package.sh" && bash "$root/scripts/check-package.sh"; } 2>&1 |
   tee "$logs/package.log" || status=1
 
 # "N% tests passed, F tests failed out of T" of each suite, and one test a fuzz target.
 passed=0
 failed=0
-for suite in ctest sanitize; do
+for suite in ctest sanitize windows; do
   line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$logs/$suite.log" | tail -n 1)
   if [ -z "$line" ]; then
     failed=$((failed + 1)) # the suite did not run to its end
@@ -32,6 +33,9 @@ for suite in ctest sanitize; do
 done
 passed=$((passed + $(grep -c '^== fuzz_' "$logs/fuzz.log") - $(grep -c '^!! fuzz_' "$logs/fuzz.log")))
 failed=$((failed + $(grep -c '^!! fuzz_' "$logs/fuzz.log")))
+# The comparison of the Linux and the Windows tool's outputs counts as one test.
+passed=$((passed + $(grep -c '^same results: passed' "$logs/windows.log")))
+failed=$((failed + $(grep -c '^same results: failed' "$logs/windows.log")))
 passed=$((passed + $(grep -c '^== pkg ' "$logs/package.log")))
 failed=$((failed + $(grep -c '^!! pkg ' "$logs/package.log")))
 if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi

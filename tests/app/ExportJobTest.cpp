@@ -121,6 +121,7 @@ TEST(ExportJob, FailuresAndWhatTheyLeave) {
     EXPECT_STREQ(JobMessage(out.status), "File create error.");
 }
 
+#if !defined(_WIN32) // a full card by a file size limit of POSIX
 TEST(ExportJob, AFullDiskKeepsThePreviousFile) {
     TempDir dir;
     jobtest::WriteSlot(dir.file("SAMPLE00.BIN"), jobtest::Noise(60000, 4));
@@ -132,3 +133,4 @@ TEST(ExportJob, AFullDiskKeepsThePreviousFile) {
     EXPECT_EQ(jobtest::FolderNames(dir.path()),
               (std::vector<std::string>{"SAMPLE00.BIN", "keep.wav"}));
 }
+#endif

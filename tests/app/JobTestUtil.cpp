@@ -6,15 +6,63 @@
 #include <random>
 #include <stdexcept>
 
+#include "AudioFile.h"
+#include "Files.h"
 #include "TestSupport.h"
 
+#if !defined(_WIN32)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#endif
 
 namespace jobtest {
+
+#if defined(_WIN32)
+
+// sox cannot run under wine: the files are written and read by the program's own audio file
+// code, which the Linux suite holds against sox and libsndfile.
+void SoxWrite(const std::string& path, const std::vector<int16_t>& samples, int rate,
+              int channels) {
+    AudioFile f;
+    f.open(path, true);
+    f.channels = channels;
+    f.bitsPerSample = 16;
+    f.sampleRate = Extended80::FromUInt32(static_cast<uint32_t>(rate));
+    const size_t dot = path.rfind('.');
+    const bool aiff = dot != std::string::npos && path.substr(dot) == ".aif";
+    const int32_t frames = static_cast<int32_t>(samples.size() / static_cast<size_t>(channels));
+    if (f.writing != 1 || f.beginWrite(aiff ? kAudioFileAiff : kAudioFileWav) != 0 ||
+        f.writeFrames(samples.data(), frames) != 0 || f.close(0) != 0)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<int16_t> SoxRead(const std::string& path) {
+    AudioFile f;
+    f.open(path, false);
+    if (f.fileType == kAudioFileNone) throw std::runtime_error("cannot read " + path);
+    std::vector<int16_t> s(static_cast<size_t>(f.frames) * static_cast<size_t>(f.channels));
+    f.seekFrame(0);
+    if (!s.empty()) f.readFrames(static_cast<int32_t>(f.frames), s.data());
+    f.close(0);
+    return s;
+}
+
+std::string SoxInfo(const std::string& path, const std::string& field) {
+    AudioFile f;
+    f.open(path, false);
+    if (f.fileType == kAudioFileNone) return "";
+    const uint32_t v = field == "-r"   ? f.sampleRate.TruncToUInt32()
+                       : field == "-c" ? static_cast<uint32_t>(f.channels)
+                       : field == "-s" ? f.frames
+                                       : static_cast<uint32_t>(f.bitsPerSample);
+    f.close(0);
+    return std::to_string(v);
+}
+
+#else
 
 using testsupport::Quote;
 
@@ -52,6 +100,8 @@ std::string SoxInfo(const std::string& path, const std::string& field) {
     return r.out;
 }
 
+#endif
+
 std::vector<int16_t> SlotSamples(const std::string& path) {
     const auto bytes = testsupport::ReadBytes(path);
     std::vector<int16_t> s;
@@ -82,6 +132,7 @@ std::vector<int16_t> Noise(size_t n, unsigned seed, int amplitude) {
     return v;
 }
 
+#if !defined(_WIN32)
 bool InChildWithFileSizeLimit(long bytes, const std::function<bool()>& job) {
     const pid_t child = fork();
     if (child < 0) return false;
@@ -96,11 +147,12 @@ bool InChildWithFileSizeLimit(long bytes, const std::function<bool()>& job) {
     waitpid(child, &st, 0);
     return WIFEXITED(st) && WEXITSTATUS(st) == 0;
 }
+#endif
 
 std::vector<std::string> FolderNames(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(platform::FsPath(folder)))
+        names.push_back(platform::Utf8Path(e.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }

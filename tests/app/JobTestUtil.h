@@ -9,7 +9,8 @@
 namespace jobtest {
 
 // Writes interleaved samples as a 16-bit file of the given rate and channels through sox; the
-// file type follows the extension (.wav, .aif).
+// file type follows the extension (.wav, .aif). On Windows, where sox cannot run, these three go
+// through the program's own audio file code instead.
 void SoxWrite(const std::string& path, const std::vector<int16_t>& samples, int rate, int channels);
 
 // Samples of a file as sox decodes them to 16-bit (interleaved).
@@ -26,6 +27,7 @@ std::vector<int16_t> Noise(size_t n, unsigned seed, int amplitude = 20000);
 
 // Runs job in a child process whose files may grow to at most `bytes` (writes beyond fail, as
 // on a full card); true when the child ran to its end and job returned true.
+// POSIX only.
 bool InChildWithFileSizeLimit(long bytes, const std::function<bool()>& job);
 
 // Folder listing, for checks that nothing was left behind.

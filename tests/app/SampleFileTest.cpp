@@ -40,9 +40,18 @@ TEST(SlotNumbers, ParseAndName) {
     EXPECT_EQ(ParseSlotNumber("08"), 8);
     EXPECT_EQ(ParseSlotNumber("60"), 60);
     EXPECT_EQ(ParseSlotNumber("75"), 60);
+#if defined(_WIN32)
+    // A backslash only when the folder ends in neither separator; "E:" is drive E's current
+    // folder and takes none.
+    EXPECT_EQ(SlotFileName("E:\\card", 1), "E:\\card\\SAMPLE00.BIN");
+    EXPECT_EQ(SlotFileName("E:\\", 60), "E:\\SAMPLE59.BIN");
+    EXPECT_EQ(SlotFileName("E:/card/", 60), "E:/card/SAMPLE59.BIN");
+    EXPECT_EQ(SlotFileName("E:", 2), "E:SAMPLE01.BIN");
+#else
     EXPECT_EQ(SlotFileName("/card", 1), "/card/SAMPLE00.BIN");
     EXPECT_EQ(SlotFileName("/card/", 60), "/card/SAMPLE59.BIN");
     EXPECT_EQ(SlotFileName("/card", ParseSlotNumber("75")), "/card/SAMPLE59.BIN");
+#endif
 }
 
 TEST(SampleHeader, WrittenBytesAndTheHeaderTest) {
@@ -110,7 +119,10 @@ TEST(FolderScan, ListsValidSlotsInFileSystemOrder) {
         if (name == "SAMPLE00.BIN") expected.push_back("01");
         if (name == "SAMPLE07.BIN") expected.push_back("08");
         if (name == "SAMPLE59.BIN") expected.push_back("60");
-        if (name == "sample03.bin") expected.push_back("04");
+        // Listed where the slot's own name opens it (a file system that ignores letter case),
+        // since that is the name every reader of slot 04 opens.
+        if (name == "sample03.bin" && testsupport::FileExists(dir.file("SAMPLE03.BIN")))
+            expected.push_back("04");
     }
     EXPECT_EQ(ScanSampleFolder(dir.path()), expected);
     EXPECT_EQ(ScanSampleFolder(dir.path() + "/"), expected);

@@ -142,6 +142,7 @@ Decoded ReadWhole(const std::string& path, int32_t block) {
     return d;
 }
 
+#if !defined(_WIN32) // sox does not run under wine
 SoxInfo SoxQuery(const std::string& path) {
     using testsupport::Quote;
     using testsupport::Run;
@@ -167,6 +168,7 @@ bool SoxDecode(const std::string& path, const std::string& rawPath, std::vector<
     out = testsupport::ReadRawS16LE(rawPath);
     return true;
 }
+#endif
 
 Bytes InsertChunk(const Bytes& file, const Chunk& chunk, const std::string& before) {
     if (file.size() < 12) throw std::runtime_error("not a chunked file");

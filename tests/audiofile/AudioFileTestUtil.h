@@ -56,7 +56,7 @@ struct Decoded {
 };
 Decoded ReadWhole(const std::string& path, int32_t block = 4096);
 
-// sox's view of a file; ok false when sox refuses it.
+// sox's view of a file; ok false when sox refuses it. Not on Windows, where sox cannot run.
 struct SoxInfo {
     bool ok = false;
     int channels = 0;

@@ -2,10 +2,9 @@
 // again when the object goes away (so every object sees a freshly loaded job).
 #pragma once
 
+#include "DynamicLibrary.h"
 #include "TestSupport.h"
 #include "qmx.h"
-
-#include <dlfcn.h>
 
 #include <stdexcept>
 #include <string>
@@ -13,17 +12,18 @@
 
 class QmxLibrary {
   public:
-    static std::string Path() { return testsupport::BinDir() + "/libqmx.so"; }
+    static std::string Path() {
+        return testsupport::BinDir() + "/" + platform::EngineLibraryFileName();
+    }
 
     QmxLibrary() {
-        handle_ = dlopen(Path().c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle_) throw std::runtime_error(std::string("cannot load the engine: ") + dlerror());
+        if (!library_.Load(Path())) throw std::runtime_error("cannot load the engine " + Path());
         Setting = Find<QmxSettingFn>("QMX_Setting");
         Begin = Find<QmxBeginFn>("QMX_Begin");
         Exec = Find<QmxExecFn>("QMX_Exec");
         End = Find<QmxEndFn>("QMX_End");
     }
-    ~QmxLibrary() { dlclose(handle_); }
+    ~QmxLibrary() = default;
     QmxLibrary(const QmxLibrary&) = delete;
     QmxLibrary& operator=(const QmxLibrary&) = delete;
 
@@ -65,9 +65,9 @@ class QmxLibrary {
 
   private:
     template <typename F> F Find(const char* name) {
-        void* p = dlsym(handle_, name);
+        void* p = library_.Symbol(name);
         if (!p) throw std::runtime_error(std::string("missing export ") + name);
         return reinterpret_cast<F>(p);
     }
-    void* handle_ = nullptr;
+    platform::DynamicLibrary library_;
 };

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
+#include "DynamicLibrary.h"
 #include "ReSampler.h"
 #include "Reference.h"
 #include "RsLagrange.h"
@@ -82,9 +81,9 @@ TEST(ReSampler, NewSettingTakesEffectAtTheNextBegin) {
 TEST(ReSampler, PassesEngineCallsThroughToTheLibrary) {
     CReSampler rs(STANDIN_ENGINE);
     ASSERT_TRUE(rs.available());
-    void* lib = dlopen(STANDIN_ENGINE, RTLD_NOW | RTLD_NOLOAD);
-    ASSERT_NE(lib, nullptr);
-    auto last = reinterpret_cast<void (*)(int32_t*)>(dlsym(lib, "Standin_Last"));
+    platform::DynamicLibrary lib; // the same library again, which the client holds
+    ASSERT_TRUE(lib.Load(STANDIN_ENGINE));
+    auto last = reinterpret_cast<void (*)(int32_t*)>(lib.Symbol("Standin_Last"));
     ASSERT_NE(last, nullptr);
 
     EXPECT_EQ(rs.Setting(48000, 31250, true, kQualityMedium), 0);
@@ -107,11 +106,11 @@ TEST(ReSampler, PassesEngineCallsThroughToTheLibrary) {
     EXPECT_EQ(v[4], calls);
     // The engine's refusal passes through unchanged.
     EXPECT_EQ(rs.Setting(44100, 31250, false, 9), -1);
-    dlclose(lib);
 }
 
 TEST(ReSampler, FindsTheEngineBesideTheExecutable) {
-    const bool beside = testsupport::FileExists(testsupport::BinDir() + "/libqmx.so");
+    const bool beside =
+        testsupport::FileExists(testsupport::BinDir() + "/" + platform::EngineLibraryFileName());
     CReSampler rs;
     EXPECT_EQ(rs.available(), beside);
 }

@@ -32,9 +32,44 @@ struct CommandResult {
     int status = -1;
     std::string out;
 };
+#if !defined(_WIN32)
 CommandResult Run(const std::string& command);
 // Quotes a string for the shell.
 std::string Quote(const std::string& s);
+#endif
+
+// Runs a program with its arguments (UTF-8), no shell between, in `folder` when given; collects
+// its standard output and error apart (Windows line ends made plain "\n"). Standard input is
+// empty. status is the exit code, -1 when the program could not start or died by a signal.
+struct ProgramResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string& folder = "");
+
+// A started program, for tests that act on it while it runs.
+class Child {
+  public:
+    Child(const std::vector<std::string>& argv, const std::string& folder = "");
+    ~Child(); // waits for it
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    bool started() const;
+    // Ctrl-C: SIGINT, or on Windows the console's Ctrl-C event (which this process then ignores).
+    void Interrupt();
+    // Waits for its end; its exit code (-1 by a signal).
+    int Wait();
+    // The file that receives its "out" or "err" stream.
+    std::string OutputPath(const std::string& stream) const;
+
+  private:
+    struct State;
+    State* state_;
+};
+
+// A built program of the project: BinDir() + "/" + name + ".exe" on Windows.
+std::string Program(const std::string& name);
 
 std::string CorpusDir(); // tests/data: files written by other programs
 std::string CorpusFile(const std::string& relative);
