@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/packages.txt that are missing.
+# Installs the Debian packages listed in scripts/packages.txt (or the lists given, by name in
+# scripts/ or by path) that are missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/packages.txt")
+lists=("$@")
+[ ${#lists[@]} -gt 0 ] || lists=(packages.txt)
+wanted=()
+for list in "${lists[@]}"; do
+  [ -f "$list" ] || list=$here/$list
+  mapfile -t -O "${#wanted[@]}" wanted < <(grep -v -E '^\s*(#|$)' "$list")
+done
 missing=()
 for p in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -10,20 +10,7 @@ build=${WIN_BUILD_DIR:-$root/build-win}
 linux_build=${BUILD_DIR:-$root/build}
 start=$(date +%s)
 
-missing=()
-for p in $(grep -v -E '^\s*(#|$)' "$root/scripts/packages-windows.txt"); do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing packages need root (apt-get): ${missing[*]}" >&2
-    exit 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
-    exit 1
-fi
+bash "$root/scripts/setup.sh" packages-windows.txt || exit 1
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
