@@ -72,7 +72,6 @@ std::vector<uint8_t> WithPrefix(uint8_t selector, const uint8_t* data, size_t si
     return out;
 }
 
-
 double ConversionCost(int quality, double inRate, double outRate, double frames) {
     if (!(inRate >= 1.0) || !(outRate >= 1.0)) return 0.0;
     const double outputs = frames * outRate / inRate;
