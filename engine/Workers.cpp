@@ -98,11 +98,7 @@ void Workers::Run(int count, void (*task)(void*, int), void* context) {
     if (work_) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            task_ = task;
-            context_ = context;
-            next_ = 0;
-            count_ = count;
-            finished_ = 0;
+            Begin(task, context, count);
         }
         for (int i = 0; i < std::min(helpers_, count - 1); ++i)
             work_->Submit();
@@ -115,17 +111,11 @@ void Workers::Run(int count, void (*task)(void*, int), void* context) {
         // two runs.
         work_->Wait();
         std::lock_guard<std::mutex> lock(mutex_);
-        task_ = nullptr;
-        context_ = nullptr;
-        count_ = 0;
+        End();
         return;
     }
     std::unique_lock<std::mutex> lock(mutex_);
-    task_ = task;
-    context_ = context;
-    next_ = 0;
-    count_ = count;
-    finished_ = 0;
+    Begin(task, context, count);
     allDone_.store(false, std::memory_order_relaxed);
     ++run_;
     published_.store(run_, std::memory_order_release);
@@ -138,6 +128,18 @@ void Workers::Run(int count, void (*task)(void*, int), void* context) {
         lock.lock();
         done_.wait(lock, [&] { return finished_ == count_; });
     }
+    End();
+}
+
+void Workers::Begin(void (*task)(void*, int), void* context, int count) {
+    task_ = task;
+    context_ = context;
+    next_ = 0;
+    count_ = count;
+    finished_ = 0;
+}
+
+void Workers::End() {
     task_ = nullptr;
     context_ = nullptr;
     count_ = 0;

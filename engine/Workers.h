@@ -38,6 +38,9 @@ class Workers {
     void Loop();
     bool TakeAndRun(std::unique_lock<std::mutex>& lock);
     static void HelpOnce(void* self); // a pool thread's part of one run
+    // Sets out, and clears, the task of one run; the caller holds mutex_.
+    void Begin(void (*task)(void*, int), void* context, int count);
+    void End();
 
     int helpers_ = 0; // threads beside the calling one
     std::unique_ptr<platform::PoolWork> work_;
