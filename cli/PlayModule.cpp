@@ -2,72 +2,36 @@
 // that its other commands run without the window toolkit's libraries in memory.
 #include "PlayModule.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QFile>
-#include <QObject>
-#include <QTimer>
-
-#include <atomic>
-#include <csignal>
 #include <iostream>
 
 #include "FileAudition.h"
 #include "FileInfo.h"
+#include "Interrupt.h"
 #include "Jobs.h"
+#include "MessageLoop.h"
 #include "SampleFile.h"
 #include "SlotAudition.h"
 
 namespace {
 
-std::atomic<bool> gInterrupted{false};
-
-extern "C" void OnInterrupt(int) {
-    gInterrupted = true;
-}
-
-// The receiver of the device's notifications: hands them to the audition and ends the event
-// loop when the audition has stopped.
-class Player : public QObject {
+// Passes the window's messages on to the audition made after the loop.
+class Forward : public brelka::WaveListener {
   public:
-    std::function<bool(QEvent*)> handle;
-    bool event(QEvent* e) override { return (handle && handle(e)) || QObject::event(e); }
-};
-
-// Ctrl-C from here on is noted, for RunUntil to stop the sound; the previous handler comes
-// back at the end of the scope.
-class CatchInterrupt {
-  public:
-    CatchInterrupt() {
-        gInterrupted = false;
-        previous_ = std::signal(SIGINT, OnInterrupt);
+    brelka::WaveListener* to = nullptr;
+    void WaveDone(brelka::WaveHeader* header) override {
+        if (to) to->WaveDone(header);
     }
-    ~CatchInterrupt() { std::signal(SIGINT, previous_); }
-    CatchInterrupt(const CatchInterrupt&) = delete;
-    CatchInterrupt& operator=(const CatchInterrupt&) = delete;
-
-  private:
-    void (*previous_)(int) = nullptr;
+    void WaveStop() override {
+        if (to) to->WaveStop();
+    }
 };
 
-// Runs the event loop until done() or Ctrl-C (also one pressed before), then stop().
-void RunUntil(const std::function<bool()>& done, const std::function<void()>& stop) {
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (gInterrupted) stop();
-        if (gInterrupted || done()) QCoreApplication::quit();
-    });
-    poll.start(10);
-    if (!done()) QCoreApplication::exec();
+// Runs the message loop until done() or Ctrl-C (also one pressed before), then stop().
+void RunUntil(brelka::MessageLoop& loop, const std::function<bool()>& done,
+              const std::function<void()>& stop) {
+    loop.RunUntil([&] { return platform::InterruptRequested() || done(); });
+    if (platform::InterruptRequested()) stop();
 }
-
-// Qt wants an application object for its event loop and the audio devices.
-struct App {
-    int argc = 1;
-    char name[16] = "brelka-cli";
-    char* argv[2] = {name, nullptr};
-    QCoreApplication app{argc, argv};
-};
 
 int NoDevice() {
     std::cerr << "No audio output device could be opened.\n";
@@ -80,20 +44,20 @@ int PlaySlot(const std::string& folder, const std::string& slotText, bool quiet)
         std::cerr << brelka::JobMessage(brelka::JobStatus::SampleError) << " " << path << "\n";
         return 1;
     }
-    CatchInterrupt interrupt;
-    App app;
-    Player player;
+    const platform::InterruptGuard interrupt;
+    Forward forward;
+    const std::unique_ptr<brelka::MessageLoop> loop = brelka::MessageLoop::Create(forward);
     bool up = false;
     brelka::AuditionView view;
     view.setGauge = [](int) {};
-    view.setInfoText = [](const QString&) {};
+    view.setInfoText = [](const std::string&) {};
     view.putAudBtnUp = [&] { up = true; };
-    brelka::SlotAudition audition(&player, view);
-    player.handle = [&](QEvent* e) { return audition.handleEvent(e); };
+    brelka::SlotAudition audition(loop->Window(), view);
+    forward.to = &audition;
     if (!quiet) std::cerr << "Playing " << path << " (" << brelka::SlotLengthText(path) << ")\n";
-    audition.AudBtnClick(true, QString::fromStdString(folder), QString::fromStdString(slotText));
+    audition.AudBtnClick(true, folder, slotText);
     const bool device = audition.deviceOpen();
-    RunUntil([&] { return up || !audition.playing(); }, [&] { audition.Stop(); });
+    RunUntil(*loop, [&] { return up || !audition.playing(); }, [&] { audition.Stop(); });
     return device ? 0 : NoDevice();
 }
 
@@ -102,16 +66,16 @@ int PlayFile(const std::string& path, bool quiet) {
         std::cerr << brelka::JobMessage(brelka::JobStatus::SourceError) << " " << path << "\n";
         return 1;
     }
-    CatchInterrupt interrupt;
-    App app;
-    Player player;
-    brelka::FileAudition audition(&player);
-    player.handle = [&](QEvent* e) { return audition.handleEvent(e); };
+    const platform::InterruptGuard interrupt;
+    Forward forward;
+    const std::unique_ptr<brelka::MessageLoop> loop = brelka::MessageLoop::Create(forward);
+    brelka::FileAudition audition(loop->Window());
+    forward.to = &audition;
     if (!quiet) std::cerr << "Playing " << path << "\n";
     // Held down until the sound has played out (or Ctrl-C releases it).
-    audition.AudBtnMouseDown(QFile::decodeName(path.c_str()));
+    audition.AudBtnMouseDown(path);
     const bool device = audition.playing();
-    RunUntil([&] { return !audition.playing(); }, [&] { audition.AudBtnMouseUp(); });
+    RunUntil(*loop, [&] { return !audition.playing(); }, [&] { audition.AudBtnMouseUp(); });
     return device ? 0 : NoDevice();
 }
 

@@ -1,23 +1,19 @@
 // Listening to a slot from the main window: the device sample file of the chosen slot plays
 // once from start to end through 16 circulating buffers while AudBtn is down.
 //
-// The window owns one SlotAudition, forwards AudBtn's clicks to AudBtnClick, and passes every
-// kWaveDoneEvent and kWaveStopEvent it receives to handleEvent. The audition talks back
+// The window owns one SlotAudition, forwards AudBtn's clicks to AudBtnClick, and hands the two
+// wave messages it receives to the audition, its WaveListener. The audition talks back
 // through the callbacks of AuditionView.
 #pragma once
-
-#include <QString>
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "WaveOut.h"
-
-class QEvent;
-class QObject;
 
 namespace brelka {
 
@@ -57,31 +53,32 @@ class PlaybackBuffers {
 // What an audition changes in its window.
 struct AuditionView {
     std::function<void(int)> setGauge;
-    std::function<void(const QString&)> setInfoText;
+    std::function<void(const std::string&)> setInfoText;
     std::function<void()> putAudBtnUp;
     std::function<void(bool)> setPlaying; // optional: mirrors playing() into the window
 };
 
-class SlotAudition {
+class SlotAudition : public WaveListener {
   public:
     static constexpr int kBufferCount = 16;
     static constexpr int kBufferBytes = 1024; // 512 samples
 
-    // window receives the device's notifications and the stop event.
-    SlotAudition(QObject* window, AuditionView view);
+    // window receives the device's messages and the stop message.
+    SlotAudition(WaveWindow& window, AuditionView view);
     // Stops without touching the window: closes the file and the device, frees every buffer.
-    ~SlotAudition();
+    ~SlotAudition() override;
     SlotAudition(const SlotAudition&) = delete;
     SlotAudition& operator=(const SlotAudition&) = delete;
 
     // AudBtn has just changed its down state. folder is the text of SrcEdit, slotText the
     // text of SampleList.
-    void AudBtnClick(bool down, const QString& folder, const QString& slotText);
+    void AudBtnClick(bool down, const std::string& folder, const std::string& slotText);
 
-    // kWaveDoneEvent and kWaveStopEvent; true when the event was one of them.
-    bool handleEvent(QEvent* event);
+    // The two messages.
+    void WaveDone(WaveHeader* header) override { bufferDone(header); }
+    void WaveStop() override { stop(); }
 
-    // Stops at once, as the stop event does (when the window closes).
+    // Stops at once, as the stop message does (when the window closes).
     void Stop() { stop(); }
 
     bool playing() const { return playing_; }
@@ -92,14 +89,14 @@ class SlotAudition {
     bool fileOpen() const { return playStream_ != nullptr; }
 
   private:
-    void start(const QString& folder, const QString& slotText);
+    void start(const std::string& folder, const std::string& slotText);
     void fillAndQueue(PlaybackBuffer& buffer);
     void bufferDone(WaveHeader* header);
     void stop();
     void setPlaying(bool on);
     void closeStream();
 
-    QObject* window_;
+    WaveWindow& window_;
     AuditionView view_;
     std::unique_ptr<WaveOut> waveOut_;
     std::FILE* playStream_ = nullptr;

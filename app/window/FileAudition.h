@@ -1,42 +1,40 @@
 // Listening to a WAV or AIFF file from the preview panel of the open dialog: the file plays at
 // its own rate and channels for as long as the mouse button is held on the panel's AudBtn.
 //
-// The panel owns one FileAudition, forwards AudBtn's mouse down and up, and passes every
-// kWaveDoneEvent and kWaveStopEvent it receives to handleEvent.
+// The panel owns one FileAudition, forwards AudBtn's mouse down and up, and hands the two wave
+// messages it receives to the audition, its WaveListener.
 #pragma once
 
-#include <QString>
-
 #include <memory>
+#include <string>
 
 #include "SlotAudition.h"
 #include "WaveOut.h"
 
 class AudioFile;
-class QEvent;
-class QObject;
 
 namespace brelka {
 
-class FileAudition {
+class FileAudition : public WaveListener {
   public:
     static constexpr int kMaxBuffers = 16;
     static constexpr int kBufferFrames = 512;
 
-    // panel receives the device's notifications and the stop event.
-    explicit FileAudition(QObject* panel);
+    // panel receives the device's messages and the stop message.
+    explicit FileAudition(WaveWindow& panel);
     // Stops: closes the device and the file, frees every buffer.
-    ~FileAudition();
+    ~FileAudition() override;
     FileAudition(const FileAudition&) = delete;
     FileAudition& operator=(const FileAudition&) = delete;
 
     // Mouse down on AudBtn (any button): plays selectedPath. Ignored while playing.
-    void AudBtnMouseDown(const QString& selectedPath);
+    void AudBtnMouseDown(const std::string& selectedPath);
     // Mouse up on AudBtn.
     void AudBtnMouseUp() { stop(); }
 
-    // kWaveDoneEvent and kWaveStopEvent; true when the event was one of them.
-    bool handleEvent(QEvent* event);
+    // The two messages.
+    void WaveDone(WaveHeader* header) override { bufferDone(header); }
+    void WaveStop() override { stop(); }
 
     bool playing() const { return waveOut_ != nullptr; }
     const WaveFormat& format() const { return format_; }
@@ -52,7 +50,7 @@ class FileAudition {
     void stop();
     void closeFile();
 
-    QObject* panel_;
+    WaveWindow& panel_;
     std::unique_ptr<WaveOut> waveOut_;
     WaveFormat format_;
     AudioFile* playFile_ = nullptr;

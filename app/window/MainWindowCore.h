@@ -1,0 +1,89 @@
+// The main window's behaviour, whatever toolkit draws it: folder and slot choice, the slot's
+// length, the enable rules, the import and export jobs with their progress and abort, and the
+// slot audition. The front builds the controls, implements MainWindowToolkit, and forwards
+// each event to the handler of the same name.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "WindowToolkit.h"
+
+class CReSampler;
+
+namespace brelka {
+
+struct JobProgress;
+class PreviewPanelCore;
+class SlotAudition;
+class WaveListener;
+class WaveWindow;
+
+class MainWindowCore {
+  public:
+    // window receives the slot audition's messages; the front passes them to
+    // AuditionListener(). engineLibrary: the engine to bind ("" binds none).
+    MainWindowCore(MainWindowToolkit& toolkit, WaveWindow& window,
+                   const std::string& engineLibrary);
+    // Binds the engine library by its usual name.
+    MainWindowCore(MainWindowToolkit& toolkit, WaveWindow& window);
+    // Stops a running audition first, then unloads the engine.
+    ~MainWindowCore();
+    MainWindowCore(const MainWindowCore&) = delete;
+    MainWindowCore& operator=(const MainWindowCore&) = delete;
+
+    // Flags.
+    bool abortRequested = false; // set by "Abort", polled by the running job
+    bool folderChosen = false;   // a folder has been chosen at least once
+    bool busy = false;           // an import or export job runs
+    bool playing = false;        // a slot audition runs (mirrors the audition's own state)
+
+    // The preview panel inside the open dialog, when the front has one.
+    PreviewPanelCore* previewPanel = nullptr;
+
+    // Handlers.
+    void SrcEditClick();
+    void SampleListChange();
+    void AbortBtnClick();
+    // The enable rules; the front calls it whenever its message queue has run empty.
+    void AppEventsIdle();
+    void OpenDialogSelectionChange(const std::string& path);
+    void FromExecBtnClick();
+    void ToExecBtnClick();
+    // AudBtn has just been put down or up by the user.
+    void AudBtnClick(bool down);
+    // The window is closing: a running audition ends.
+    void WindowClosing();
+
+    // Empties the slot list and lists the slots found in the folder.
+    void ScanSampleFolder(const std::string& folder);
+
+    // The jobs' progress and abort step after block k of n; start and last are tick counts
+    // (last is updated). True when the job must stop.
+    bool UpdateJobProgress(int k, int n, uint32_t start, uint32_t& last);
+
+    // The import channel (0 "L", 1 "R", 2 "MIX") and the quality code (0 none ... 5).
+    int ImportChannel() const;
+    int QualityCode() const;
+
+    // The folder the last folder choice returned; empty before the first.
+    const std::string& ChosenFolder() const { return chosenFolder_; }
+    CReSampler& Resampler() { return *resampler_; }
+    SlotAudition& Audition() { return *audition_; }
+    WaveListener& AuditionListener();
+
+  private:
+    void BeginJob();
+    void EndJob(bool clearProgress);
+    JobProgress JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared);
+    void SelectSlot(int slot);
+
+    MainWindowToolkit& toolkit_;
+    std::unique_ptr<CReSampler> resampler_;
+    std::unique_ptr<SlotAudition> audition_;
+    std::string chosenFolder_;
+    std::string lastSaveName_;
+};
+
+} // namespace brelka
