@@ -1,0 +1,94 @@
+// The main window on the Win32 API: it builds the controls, implements the toolkit that the
+// window's behaviour (MainWindowCore) drives, forwards each control's event to the handler of
+// the same name and runs the program's message loop.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "MainWindowCore.h"
+#include "WaveWindowWin32.h"
+#include "WindowToolkit.h"
+
+class TGetWin;
+
+class TMainWin : public brelka::MainWindowToolkit {
+  public:
+    static constexpr int kClientWidth = 356;
+    static constexpr int kClientHeight = 278;
+
+    // Binds the engine library by its usual name.
+    TMainWin();
+    ~TMainWin() override;
+    TMainWin(const TMainWin&) = delete;
+    TMainWin& operator=(const TMainWin&) = delete;
+
+    // The panel the open dialog shows; made after the window, with the window as its parent.
+    void SetPreviewPanel(TGetWin* panel) { panel_ = panel; }
+    HWND Handle() const { return hwnd_; }
+    brelka::MainWindowCore& Core() { return *core_; }
+
+    void Show(int how);
+    // Runs the messages until the window is closed; returns the exit code.
+    int RunMessageLoop();
+
+    // MainWindowToolkit.
+    void SetEnabled(brelka::Control control, bool on) override;
+    bool IsChecked(brelka::Control control) const override;
+    void SetChecked(brelka::Control control, bool on) override;
+    std::string Text(brelka::Control control) const override;
+    void SetText(brelka::Control control, const std::string& text) override;
+    int ImportRadioIndex() const override;
+    void SetGauge(int percent) override;
+    void ClearSlotItems() override;
+    void AddSlotItem(const std::string& text) override;
+    int SlotItemCount() const override;
+    std::string SlotItem(int index) const override;
+    void SelectSlotItem(int index) override;
+    bool ChooseFolder(std::string& folder) override;
+    bool ChooseImportFile(std::string& path) override;
+    bool ChooseExportFile(const std::string& lastName, std::string& path) override;
+    void ShowMessage(const std::string& text) override;
+    void SetWaitCursor(bool on) override;
+    void RunPendingEvents() override;
+
+  private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK GaugeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR self);
+    static UINT_PTR CALLBACK OpenDialogHook(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT Message(UINT msg, WPARAM wParam, LPARAM lParam);
+    void Build();
+    void Command(int id, int code);
+    // Keyboard moves between the controls (Tab, and the arrows inside a radio group).
+    bool NavigationKey(const MSG& msg);
+    // One message taken from the queue: false when it was the quit message.
+    bool Dispatch(MSG& msg);
+    void Idle();
+    HWND Ctl(brelka::Control control) const;
+    void ApplyEnabled(brelka::Control control);
+    void PaintGroup(HWND group, HDC dc);
+    void PaintGauge(HWND gauge, HDC dc);
+
+    HWND hwnd_ = nullptr;
+    HWND controls_[16] = {};
+    bool enabled_[16] = {};
+    HWND importItems_[3] = {};
+    HWND image_ = nullptr, label1_ = nullptr, gauge_ = nullptr, tip_ = nullptr;
+    HBITMAP folder_ = nullptr, speakerOn_ = nullptr, speakerOff_ = nullptr;
+    int quietCombo_ = 0; // > 0 while the program itself changes the slot combo
+    bool waitCursor_ = false;
+    bool closeAfterJob_ = false;
+    bool quit_ = false;
+    int exitCode_ = 0;
+    std::string caption_;
+    TGetWin* panel_ = nullptr;
+    std::unique_ptr<brelka::Win32WaveWindow> waveWindow_;
+    std::unique_ptr<brelka::MainWindowCore> core_;
+};
+
+extern TMainWin* MainWin;
