@@ -38,7 +38,7 @@ void RegisterPanelClass() {
 TGetWin::TGetWin(HWND parent) : parent_(parent) {
     RegisterPanelClass();
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, BRELKA_PANEL_CLASS, L"GetWin",
-                            WS_CHILD | WS_CLIPCHILDREN, 0, 0, kWidth, kHeight, parent, nullptr,
+                            WS_CHILD, 0, 0, kWidth, kHeight, parent, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TGetWin::WndProc));
@@ -107,18 +107,18 @@ void TGetWin::SetLabel(brelka::PanelLabel label, const std::string& text) {
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void TGetWin::Attach(HWND host) {
+void TGetWin::Attach(HWND host, const RECT& place) {
     SetParent(hwnd_, host);
-    FitHost();
+    Fit(place);
     ShowWindow(hwnd_, SW_SHOW);
 }
 
-void TGetWin::FitHost() {
+void TGetWin::Fit(const RECT& place) {
     RECT r{};
-    HWND host = GetParent(hwnd_);
-    GetClientRect(host, &r);
-    const int width = r.right > kWidth ? r.right : kWidth;
-    SetWindowPos(hwnd_, nullptr, 0, 0, width, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    GetClientRect(GetParent(hwnd_), &r);
+    const int room = r.right - place.left;
+    SetWindowPos(hwnd_, HWND_TOP, place.left, place.top, room > kWidth ? room : kWidth, kHeight,
+                 SWP_NOACTIVATE);
 }
 
 void TGetWin::Detach() {

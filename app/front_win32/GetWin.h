@@ -25,12 +25,12 @@ class TGetWin : public brelka::PreviewPanelToolkit {
 
     void SetLabel(brelka::PanelLabel label, const std::string& text) override;
 
-    // Into the open dialog's own panel area, and back to the parent, hidden (a held button
-    // stops then).
-    void Attach(HWND host);
+    // Into the open dialog's own panel area at place (host's client coordinates), and back to
+    // the parent, hidden (a held button stops then).
+    void Attach(HWND host, const RECT& place);
     void Detach();
-    // Keeps the panel as wide as its host.
-    void FitHost();
+    // At place, as wide as the host allows and never narrower than the design.
+    void Fit(const RECT& place);
 
     HWND Handle() const { return hwnd_; }
     brelka::PreviewPanelCore& Core() { return *core_; }

@@ -41,6 +41,16 @@ const wchar_t kOpenFilter[] =
 const wchar_t kSaveFilter[] = L"WinPCM(*.wav)\0*.wav\0AIFF(*.aif)\0*.aif\0";
 constexpr DWORD kPathChars = 32768;
 
+// Where the open dialog put the panel's place holder, in the template's client coordinates.
+RECT PanelPlace(HWND dlg) {
+    RECT r{0, 0, 0, 0};
+    if (HWND place = GetDlgItem(dlg, IDC_PANEL_PLACE)) {
+        GetWindowRect(place, &r);
+        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+    }
+    return r;
+}
+
 } // namespace
 
 TMainWin::TMainWin() {
@@ -75,7 +85,7 @@ void TMainWin::Build() {
     caption_ = platform::VersionString("ProductName") + " Ver." +
                platform::VersionString("FileVersion");
     // Fixed size: no sizing frame, no maximize box.
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     const DWORD exStyle = WS_EX_CONTROLPARENT;
     RECT frame{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
@@ -354,23 +364,22 @@ bool TMainWin::ChooseFolder(std::string& folder) {
 UINT_PTR CALLBACK TMainWin::OpenDialogHook(HWND dlg, UINT msg, WPARAM, LPARAM lParam) {
     auto* self = reinterpret_cast<TMainWin*>(GetWindowLongPtrW(dlg, GWLP_USERDATA));
     switch (msg) {
-    case WM_INITDIALOG: {
+    case WM_INITDIALOG:
         self = reinterpret_cast<TMainWin*>(reinterpret_cast<OPENFILENAMEW*>(lParam)->lCustData);
         SetWindowLongPtrW(dlg, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        if (self->panel_) {
-            SetWindowPos(dlg, nullptr, 0, 0, TGetWin::kWidth, TGetWin::kHeight,
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-            self->panel_->Attach(dlg);
-            self->core_->previewPanel = &self->panel_->Core();
-        }
         return TRUE;
-    }
     case WM_SIZE:
-        if (self && self->panel_) self->panel_->FitHost();
+        if (self && self->panel_ && GetParent(self->panel_->Handle()) == dlg)
+            self->panel_->Fit(PanelPlace(dlg));
         return 0;
     case WM_NOTIFY: {
         const auto* note = reinterpret_cast<const OFNOTIFYW*>(lParam);
-        if (self && note->hdr.code == CDN_SELCHANGE) {
+        if (!self) return 0;
+        if (note->hdr.code == CDN_INITDONE && self->panel_) {
+            // The dialog has laid out its controls and the panel's place below them.
+            self->panel_->Attach(dlg, PanelPlace(dlg));
+            self->core_->previewPanel = &self->panel_->Core();
+        } else if (note->hdr.code == CDN_SELCHANGE) {
             std::vector<wchar_t> path(kPathChars, L'\0');
             const LRESULT n = SendMessageW(GetParent(dlg), CDM_GETFILEPATH, kPathChars,
                                            reinterpret_cast<LPARAM>(path.data()));

@@ -1,0 +1,425 @@
+// brelka.exe under wine, driven through its real controls and dialogs as a user drives it: the
+// design at start, imports through the open dialog with its preview panel, exports through the
+// save dialog, and an aborted import. The slot files and exports are kept in window-results/
+// beside the build's bin/ with a list of the requests, which scripts/window-results.sh repeats
+// with the Linux command-line tool to compare the bytes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "ControlIds.h"
+#include "TestSupport.h"
+#include "WindowDriver.h"
+
+using namespace windowtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBin = BRELKA_BIN_DIR;
+// The build folder (bin/ is its child).
+const std::string kBuild = kBin.substr(0, kBin.rfind('/'));
+const std::string kResults = kBuild + "/window-results";
+const std::string kShots = kBuild;
+const std::string kStereoKick = "go-audio-wav/kick-16b441k.wav"; // 44100 Hz, 7782 frames
+
+// The system's file dialogs: their OK button and file-name field.
+constexpr int kDialogOk = IDOK;
+constexpr int kFileNameCombo = 0x47c; // cmb13
+constexpr int kFileNameEdit = 0x480;  // edt1
+
+std::string Native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+fs::path Fs(const std::string& path) {
+    return fs::path(Wide(path));
+}
+
+void FreshFolder(const std::string& path) {
+    std::error_code ec;
+    fs::remove_all(Fs(path), ec);
+    fs::create_directories(Fs(path));
+}
+
+void CopyCorpus(const std::string& name, const std::string& to) {
+    fs::copy_file(Fs(std::string(BRELKA_CORPUS_DIR) + "/" + name), Fs(to),
+                  fs::copy_options::overwrite_existing);
+}
+
+// A 16-bit PCM WAV of noise.
+void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, uint32_t frames) {
+    std::ofstream out(Fs(path), std::ios::binary);
+    auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    const uint32_t bytes = frames * channels * 2;
+    out.write("RIFF", 4);
+    u32(36 + bytes);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(channels);
+    u32(rate);
+    u32(rate * channels * 2);
+    u16(static_cast<uint16_t>(channels * 2));
+    u16(16);
+    out.write("data", 4);
+    u32(bytes);
+    std::vector<int16_t> block(65536);
+    uint32_t seed = 1;
+    for (uint32_t done = 0; done < frames * channels;) {
+        const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(block.size()),
+                                              frames * channels - done);
+        for (uint32_t i = 0; i < n; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            block[i] = static_cast<int16_t>((seed >> 16) & 0x3FFF) - 0x2000;
+        }
+        out.write(reinterpret_cast<const char*>(block.data()), n * 2);
+        done += n;
+    }
+}
+
+std::string SlotPath(const std::string& card, int slot) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/SAMPLE%02d.BIN", slot - 1);
+    return card + name;
+}
+
+// The user at the window of one started program.
+class MainWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        program_ = std::make_unique<Program>(kBin + "/brelka.exe");
+        window_ = program_->window();
+        ASSERT_NE(window_, nullptr) << "brelka.exe shows no window";
+    }
+    void TearDown() override {
+        if (program_) {
+            EXPECT_TRUE(program_->Close()) << "the program did not end on close";
+        }
+    }
+
+    HWND Ctl(int id) const { return GetDlgItem(window_, id); }
+    bool Enabled(int id) const { return IsWindowEnabled(Ctl(id)) != FALSE; }
+
+    // A dialog the window opened, once it shows.
+    HWND WaitDialog() const {
+        HWND dlg = nullptr;
+        Eventually([&] { return (dlg = OwnedDialog(window_)) != nullptr; }, 15000);
+        return dlg;
+    }
+    bool WaitDialogGone(HWND dlg) const {
+        return Eventually([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, 15000);
+    }
+    static HWND NameField(HWND dlg) {
+        if (HWND combo = GetDlgItem(dlg, kFileNameCombo)) return combo;
+        return GetDlgItem(dlg, kFileNameEdit);
+    }
+    // Types a name into a file dialog's name field and presses its OK button.
+    static void Enter(HWND dlg, const std::string& name) {
+        HWND field = NameField(dlg);
+        HWND edit = FindChild(field, L"Edit");
+        Type(edit ? edit : field, name);
+        Eventually([&] { return Text(field) == name; }, 5000);
+        Click(GetDlgItem(dlg, kDialogOk));
+    }
+
+    // The window is idle again after a job: its buttons are back and the information line is
+    // empty.
+    bool WaitJobEnd() const {
+        return Eventually(
+            [&] { return Enabled(IDC_FROMEXECBTN) && Text(Ctl(IDC_INFOTEXT)).empty(); }, 60000);
+    }
+
+    void ChooseFolder(const std::string& folder) {
+        MouseClick(Ctl(IDC_SRCEDIT));
+        HWND dlg = WaitDialog();
+        ASSERT_NE(dlg, nullptr) << "no folder dialog";
+        Enter(dlg, Native(folder));
+        // Typing a folder's path opens it; OK with the name field empty then chooses it.
+        if (!Eventually([&] { return !IsWindowVisible(dlg); }, 1500))
+            Click(GetDlgItem(dlg, kDialogOk));
+        ASSERT_TRUE(WaitDialogGone(dlg)) << Describe(dlg);
+        ASSERT_TRUE(Eventually([&] { return Text(Ctl(IDC_SRCEDIT)) == Native(folder); }))
+            << Text(Ctl(IDC_SRCEDIT));
+    }
+
+    // Types the slot number into the slot combo.
+    void TypeSlot(const std::string& slot) {
+        HWND edit = FindChild(Ctl(IDC_SAMPLELIST), L"Edit");
+        Type(edit, slot);
+        ASSERT_TRUE(Eventually([&] { return Text(Ctl(IDC_SAMPLELIST)) == slot; }));
+    }
+
+    // channel 0 L, 1 R, 2 MIX; quality 0 off ... 5 Ultra Heavy.
+    void Choose(int channel, int quality) {
+        Click(Ctl(IDC_IMPORT_L + channel));
+        ASSERT_TRUE(Eventually([&] { return Checked(Ctl(IDC_IMPORT_L + channel)); }));
+        const bool on = quality > 0;
+        if (Checked(Ctl(IDC_RATECONVCHECK)) != on) Click(Ctl(IDC_RATECONVCHECK));
+        ASSERT_TRUE(Eventually([&] { return Checked(Ctl(IDC_RATECONVCHECK)) == on; }));
+        if (!on) return;
+        const int radio = IDC_RSSIMPLE + quality - 1;
+        ASSERT_TRUE(Eventually([&] { return Enabled(radio); })) << "quality " << quality;
+        Click(Ctl(radio));
+        ASSERT_TRUE(Eventually([&] { return Checked(Ctl(radio)); }));
+    }
+
+    // "from WAV/AIFF": opens the source's folder in the open dialog, selects the file in its
+    // list (the panel then shows it), runs check on the open dialog and presses OK.
+    void Import(const std::string& source, const std::function<void(HWND)>& check = {}) {
+        ASSERT_TRUE(Eventually([&] { return Enabled(IDC_FROMEXECBTN); }));
+        Click(Ctl(IDC_FROMEXECBTN));
+        HWND dlg = WaitDialog();
+        ASSERT_NE(dlg, nullptr) << "no open dialog";
+        const std::string folder = Native(fs::path(Fs(source)).parent_path().u8string());
+        const std::string name = fs::path(Fs(source)).filename().u8string();
+        fs::create_directories(fs::path(Fs(source)).parent_path() / L"folder");
+        Enter(dlg, folder);
+        // The user picks the file in the list: the folder lists a sub-folder first, then the
+        // file alone, so the last item is the file.
+        // (The dialog makes a new list for each folder it shows.)
+        ASSERT_TRUE(Eventually([&] {
+            HWND list = FindChild(dlg, L"SysListView32");
+            if (list) Key(list, VK_END);
+            Sleep(200);
+            return Text(NameField(dlg)) == name;
+        })) << Text(NameField(dlg)) << "\n" << Describe(dlg);
+        if (check) check(dlg);
+        Click(GetDlgItem(dlg, kDialogOk));
+        ASSERT_TRUE(WaitDialogGone(dlg));
+    }
+
+    // "to WAV/AIFF" into path.
+    void Export(const std::string& path) {
+        ASSERT_TRUE(Eventually([&] { return Enabled(IDC_TOEXECBTN); }));
+        Click(Ctl(IDC_TOEXECBTN));
+        HWND dlg = WaitDialog();
+        ASSERT_NE(dlg, nullptr) << "no save dialog";
+        Enter(dlg, Native(path));
+        ASSERT_TRUE(WaitDialogGone(dlg));
+        ASSERT_TRUE(WaitJobEnd());
+    }
+
+    void Shot(HWND hwnd, const std::string& name) {
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Sleep(300);
+        EXPECT_TRUE(CaptureWindow(hwnd, kShots + "/" + name + ".bmp"));
+    }
+
+    std::unique_ptr<Program> program_;
+    HWND window_ = nullptr;
+};
+
+TEST_F(MainWindow, ShowsTheDesignAtStart) {
+    wchar_t caption[128] = {};
+    GetWindowTextW(window_, caption, 128);
+    EXPECT_EQ(Utf8(caption), "brelka Ver.1.0.0.0");
+    RECT client{};
+    GetClientRect(window_, &client);
+    EXPECT_EQ(client.right, 356);
+    EXPECT_EQ(client.bottom, 278);
+    EXPECT_EQ(GetWindowLongW(window_, GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0)
+        << "the window is of fixed size";
+
+    struct Design {
+        int id;
+        RECT place;
+        const char* text;
+        bool enabled;
+    };
+    const Design design[] = {
+        {IDC_SRCEDIT, {36, 12, 341, 32}, "(not specified)", true},
+        {IDC_LABEL1, {13, 44, 58, 56}, "Sample", true},
+        {IDC_SAMPLELIST, {61, 40, 110, 0}, "01", true},
+        {IDC_AUDBTN, {111, 40, 134, 62}, "", false},
+        {IDC_LENLABEL, {60, 64, 110, 76}, "---:--:---", true},
+        {IDC_IMPORTRADIO, {141, 40, 326, 81}, "Import Channel", true},
+        {IDC_CONVGROUP, {12, 94, 341, 173}, "", true},
+        {IDC_RATECONVCHECK, {28, 91, 189, 108}, "SamplingRate Conversion", true},
+        {IDC_RSSIMPLE, {28, 111, 109, 128}, "Simple", false},
+        {IDC_RSLIGHT, {28, 131, 109, 148}, "Light", false},
+        {IDC_RSMEDIUM, {130, 131, 211, 148}, "Medium", false},
+        {IDC_RSHEAVY, {232, 131, 313, 148}, "Heavy", false},
+        {IDC_RSUHEAVY, {28, 151, 112, 168}, "Ultra Heavy", false},
+        {IDC_INFOTEXT, {12, 182, 341, 201}, "", true},
+        {IDC_GAUGE, {12, 208, 341, 228}, "", true},
+        {IDC_TOEXECBTN, {12, 238, 152, 263}, "to WAV/AIFF", false},
+        {IDC_FROMEXECBTN, {152, 238, 292, 263}, "from WAV/AIFF", false},
+        {IDC_ABORTBTN, {292, 238, 340, 263}, "Abort", false},
+    };
+    for (const Design& d : design) {
+        SCOPED_TRACE(d.text);
+        HWND c = Ctl(d.id);
+        ASSERT_NE(c, nullptr) << d.id;
+        const RECT r = PlaceInParent(c);
+        EXPECT_EQ(r.left, d.place.left) << d.id;
+        EXPECT_EQ(r.top, d.place.top) << d.id;
+        EXPECT_EQ(r.right, d.place.right) << d.id;
+        if (d.place.bottom) {
+            EXPECT_EQ(r.bottom, d.place.bottom) << d.id;
+        }
+        EXPECT_EQ(Text(c), d.text) << d.id;
+        EXPECT_EQ(IsWindowEnabled(c) != FALSE, d.enabled) << d.id;
+    }
+    EXPECT_TRUE(Checked(Ctl(IDC_IMPORT_MIX)));
+    EXPECT_TRUE(Checked(Ctl(IDC_RSSIMPLE)));
+    EXPECT_FALSE(Checked(Ctl(IDC_RATECONVCHECK)));
+
+    // Tab order: the window's children in the order Tab visits them.
+    std::vector<int> order;
+    for (HWND c = GetWindow(window_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (GetDlgCtrlID(c) == IDC_ABORTBTN || order.size() < 17) order.push_back(GetDlgCtrlID(c));
+    const std::vector<int> tab = {
+        IDC_TOEXECBTN,   IDC_SRCEDIT,    IDC_CONVGROUP,   IDC_RSSIMPLE,   IDC_RSLIGHT,
+        IDC_RSMEDIUM,    IDC_RSHEAVY,    IDC_RSUHEAVY,    IDC_INFOTEXT,   IDC_RATECONVCHECK,
+        IDC_SAMPLELIST,  IDC_FROMEXECBTN, IDC_IMPORTRADIO, IDC_IMPORT_L,   IDC_IMPORT_R,
+        IDC_IMPORT_MIX,  IDC_ABORTBTN};
+    EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 17), tab);
+
+    // Conversion on: all five qualities with the engine beside the program; off keeps the choice.
+    Click(Ctl(IDC_RATECONVCHECK));
+    EXPECT_TRUE(Eventually([&] { return Enabled(IDC_RSUHEAVY) && Enabled(IDC_RSSIMPLE); }));
+    Click(Ctl(IDC_RSHEAVY));
+    EXPECT_TRUE(Eventually([&] { return Checked(Ctl(IDC_RSHEAVY)); }));
+    Click(Ctl(IDC_RATECONVCHECK));
+    EXPECT_TRUE(Eventually([&] { return !Enabled(IDC_RSSIMPLE) && !Enabled(IDC_RSHEAVY); }));
+    EXPECT_TRUE(Checked(Ctl(IDC_RSHEAVY)));
+    EXPECT_FALSE(Checked(Ctl(IDC_RSSIMPLE)));
+}
+
+// The whole road of a user: a folder, imports of every channel at every kind of conversion
+// through the open dialog and its panel, exports to WAV and AIFF through the save dialog.
+TEST_F(MainWindow, ImportsAndExportsThroughTheDialogs) {
+    FreshFolder(kResults);
+    const std::string card = kResults + "/card";
+    FreshFolder(card);
+    FreshFolder(kResults + "/src");
+    FreshFolder(kResults + "/export");
+    const std::string kick = kResults + "/src/kick-16b441k.wav";
+    CopyCorpus(kStereoKick, kick);
+    std::ofstream requests(Fs(kResults + "/requests.txt"));
+
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(card));
+    // An empty card: no slots listed, both jobs possible, nothing to hear.
+    EXPECT_TRUE(Eventually([&] { return Enabled(IDC_FROMEXECBTN) && Enabled(IDC_TOEXECBTN); }));
+    EXPECT_FALSE(Enabled(IDC_AUDBTN));
+    EXPECT_EQ(SendMessageW(Ctl(IDC_SAMPLELIST), CB_GETCOUNT, 0, 0), 0);
+
+    struct Request {
+        const char* slot;
+        int channel;
+        int quality;
+    };
+    const char* channels[] = {"L", "R", "MIX"};
+    const char* qualities[] = {"off", "simple", "light", "medium", "heavy", "ultra"};
+    const Request imports[] = {{"01", 2, 0}, {"02", 0, 0}, {"03", 1, 1}, {"04", 2, 4}, {"05", 0, 5}};
+    bool panelSeen = false;
+    for (const Request& r : imports) {
+        SCOPED_TRACE(r.slot);
+        ASSERT_NO_FATAL_FAILURE(TypeSlot(r.slot));
+        ASSERT_NO_FATAL_FAILURE(Choose(r.channel, r.quality));
+        ASSERT_NO_FATAL_FAILURE(Import(kick, [&](HWND dlg) {
+            if (panelSeen) return;
+            panelSeen = true;
+            // The panel inside the dialog shows the selected file.
+            HWND panel = FindChild(dlg, BRELKA_PANEL_CLASS);
+            ASSERT_NE(panel, nullptr) << Describe(dlg);
+            EXPECT_TRUE(IsWindowVisible(panel));
+            EXPECT_TRUE(Eventually([&] {
+                return Text(GetDlgItem(panel, IDC_PANEL_FSLABEL)) == "Sampling Rate : 44100.00Hz";
+            })) << Text(GetDlgItem(panel, IDC_PANEL_FSLABEL));
+            EXPECT_EQ(Text(GetDlgItem(panel, IDC_PANEL_FRAMESLABEL)),
+                      "Sampling Frames : 7782 (stereo)  0:00:00:176");
+            EXPECT_EQ(Text(GetDlgItem(panel, IDC_PANEL_BITLABEL)), "Bits / Word : 16");
+            const RECT place = PlaceInParent(panel);
+            EXPECT_GE(place.right - place.left, 416);
+            EXPECT_EQ(place.bottom - place.top, 84);
+            Shot(dlg, "window-open-dialog");
+        }));
+        ASSERT_TRUE(WaitJobEnd());
+        EXPECT_TRUE(testsupport::FileExists(SlotPath(card, std::stoi(r.slot)))) << r.slot;
+        requests << "import " << r.slot << ' ' << channels[r.channel] << ' '
+                 << qualities[r.quality] << " src/kick-16b441k.wav\n";
+    }
+    EXPECT_TRUE(panelSeen);
+    // After an import the slot is listed and selected; the slots can be heard.
+    EXPECT_EQ(SendMessageW(Ctl(IDC_SAMPLELIST), CB_GETCOUNT, 0, 0), 5);
+    EXPECT_EQ(Text(Ctl(IDC_SAMPLELIST)), "05");
+    EXPECT_TRUE(Eventually([&] { return Enabled(IDC_AUDBTN); }));
+
+    // Picking a slot shows its length (7782 frames at 44100 Hz, unconverted: 7782 at 31250).
+    TypeSlot("02");
+    EXPECT_TRUE(Eventually([&] { return Text(Ctl(IDC_LENLABEL)) != "---:--:---"; }))
+        << Text(Ctl(IDC_LENLABEL));
+
+    // Exports: the slot at the device rate to WAV, and converted to 44100 Hz to AIFF.
+    ASSERT_NO_FATAL_FAILURE(Choose(2, 0));
+    ASSERT_NO_FATAL_FAILURE(Export(kResults + "/export/slot02.wav"));
+    requests << "export 02 off export/slot02.wav\n";
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("04"));
+    ASSERT_NO_FATAL_FAILURE(Choose(2, 4));
+    ASSERT_NO_FATAL_FAILURE(Export(kResults + "/export/slot04.aif"));
+    requests << "export 04 heavy export/slot04.aif\n";
+    EXPECT_TRUE(testsupport::FileExists(kResults + "/export/slot02.wav"));
+    EXPECT_TRUE(testsupport::FileExists(kResults + "/export/slot04.aif"));
+    Shot(window_, "window-main");
+}
+
+// The converter on one thread, so that a long import takes its time.
+class MainWindowOneThread : public MainWindow {
+  protected:
+    void SetUp() override {
+        SetEnvironmentVariableW(L"QMX_THREADS", L"1");
+        MainWindow::SetUp();
+        SetEnvironmentVariableW(L"QMX_THREADS", nullptr);
+    }
+};
+
+// While an import runs, "Abort" stops it: the slot then holds the shorter sample converted so
+// far, a whole device sample file, and nothing else is left in the folder.
+TEST_F(MainWindowOneThread, AbortEndsALongImportEarly) {
+    const std::string work = kResults + "-abort";
+    const std::string card = work + "/card";
+    FreshFolder(work);
+    FreshFolder(card);
+    FreshFolder(work + "/long");
+    // Four minutes at 192 kHz: seconds of work for the converter on one thread.
+    const uint32_t seconds = 240;
+    WriteNoiseWav(work + "/long/long.wav", 192000, 1, 192000u * seconds);
+    const int64_t whole = 512 + int64_t{seconds} * 31250 * 2;
+
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(card));
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("07"));
+    ASSERT_NO_FATAL_FAILURE(Choose(2, 4));
+    ASSERT_NO_FATAL_FAILURE(Import(work + "/long/long.wav"));
+    ASSERT_TRUE(Eventually([&] { return Text(Ctl(IDC_INFOTEXT)).rfind("Passing ", 0) == 0; }))
+        << Text(Ctl(IDC_INFOTEXT));
+    // During the job only "Abort" is enabled.
+    EXPECT_TRUE(Enabled(IDC_ABORTBTN));
+    for (int id : {IDC_SRCEDIT, IDC_SAMPLELIST, IDC_FROMEXECBTN, IDC_TOEXECBTN, IDC_RATECONVCHECK})
+        EXPECT_FALSE(Enabled(id)) << id;
+    Click(Ctl(IDC_ABORTBTN));
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_FALSE(Enabled(IDC_ABORTBTN));
+
+    const int64_t size = testsupport::FileSize(SlotPath(card, 7));
+    EXPECT_GT(size, 512);
+    EXPECT_LT(size, whole) << "the import ran to its end";
+    EXPECT_EQ((size - 512) % 1024, 0) << "the data is padded to whole 512-sample blocks";
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(Fs(card)))
+        left.push_back(entry.path().filename().u8string());
+    EXPECT_EQ(left, std::vector<std::string>{"SAMPLE06.BIN"});
+    EXPECT_EQ(Text(Ctl(IDC_SAMPLELIST)), "07");
+    std::error_code ec;
+    fs::remove_all(Fs(work), ec);
+}
+
+} // namespace

@@ -1,0 +1,225 @@
+#include "WindowDriver.h"
+
+#include <cstdio>
+
+namespace windowtest {
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+bool Eventually(const std::function<bool()>& done, int ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (static_cast<int>(GetTickCount() - start) > ms) return false;
+        Sleep(30);
+    }
+}
+
+std::string Text(HWND hwnd) {
+    wchar_t buffer[4096] = {};
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_NORMAL, 10000, &got))
+        return "<no answer>";
+    return Utf8(std::wstring(buffer, got));
+}
+
+bool Checked(HWND hwnd) {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(hwnd, BM_GETCHECK, 0, 0, SMTO_NORMAL, 10000, &state);
+    return state == BST_CHECKED;
+}
+
+RECT PlaceInParent(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void Click(HWND button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+void MouseClick(HWND hwnd) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
+}
+
+void ClickAt(HWND hwnd, int x, int y) {
+    const LPARAM at = MAKELPARAM(x, y);
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
+}
+
+void Type(HWND edit, const std::string& text) {
+    SendMessageTimeoutW(edit, EM_SETSEL, 0, -1, SMTO_NORMAL, 10000, nullptr);
+    for (wchar_t c : Wide(text))
+        PostMessageW(edit, WM_CHAR, c, 1);
+}
+
+void Key(HWND hwnd, WORD key) {
+    PostMessageW(hwnd, WM_KEYDOWN, key, 1);
+    PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
+}
+
+namespace {
+
+struct Search {
+    const wchar_t* cls;
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND hwnd, LPARAM data) {
+    auto* s = reinterpret_cast<Search*>(data);
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if ((!s->cls || lstrcmpiW(cls, s->cls) == 0) && (s->id < 0 || GetDlgCtrlID(hwnd) == s->id)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct Owned {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwned(HWND hwnd, LPARAM data) {
+    auto* s = reinterpret_cast<Owned*>(data);
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (IsWindowVisible(hwnd) && GetWindow(hwnd, GW_OWNER) == s->owner &&
+        lstrcmpW(cls, L"#32770") == 0) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void DescribeInto(HWND hwnd, int depth, std::string& out) {
+    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t cls[64] = {};
+        GetClassNameW(c, cls, 64);
+        wchar_t text[128] = {};
+        GetWindowTextW(c, text, 128);
+        const RECT r = PlaceInParent(c);
+        char line[512];
+        std::snprintf(line, sizeof line, "%*s%s id=%d \"%s\" %ld,%ld %ldx%ld%s\n", depth * 2, "",
+                      Utf8(cls).c_str(), GetDlgCtrlID(c), Utf8(text).c_str(), r.left, r.top,
+                      r.right - r.left, r.bottom - r.top, IsWindowVisible(c) ? "" : " hidden");
+        out += line;
+        DescribeInto(c, depth + 1, out);
+    }
+}
+
+} // namespace
+
+HWND FindChild(HWND parent, const wchar_t* cls, int id) {
+    Search s{cls, id, nullptr};
+    EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND OwnedDialog(HWND owner) {
+    Owned s{owner, nullptr};
+    EnumWindows(MatchOwned, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+std::string Describe(HWND hwnd) {
+    std::string out;
+    DescribeInto(hwnd, 0, out);
+    return out;
+}
+
+bool CaptureWindow(HWND hwnd, const std::string& bmpPath) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
+    file.bfSize = file.bfOffBits + stride * static_cast<DWORD>(h);
+    bool ok = false;
+    if (FILE* f = _wfopen(Wide(bmpPath).c_str(), L"wb")) {
+        ok = fwrite(&file, sizeof file, 1, f) == 1 &&
+             fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
+             fwrite(bits, stride * static_cast<DWORD>(h), 1, f) == 1;
+        ok = fclose(f) == 0 && ok;
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+Program::Program(const std::string& exe) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    std::wstring command = L"\"" + Wide(exe) + L"\"";
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_))
+        return;
+    WaitForInputIdle(process_.hProcess, 20000);
+    Eventually([this] {
+        window_ = FindWindowW(L"TMainWin", nullptr);
+        return window_ != nullptr && IsWindowVisible(window_);
+    });
+}
+
+bool Program::Close() {
+    if (!process_.hProcess) return true;
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    const bool ended = WaitForSingleObject(process_.hProcess, 20000) == WAIT_OBJECT_0;
+    return ended;
+}
+
+Program::~Program() {
+    if (!process_.hProcess) return;
+    if (!Close()) TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 5000);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+} // namespace windowtest

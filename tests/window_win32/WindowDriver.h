@@ -1,0 +1,64 @@
+// Drives brelka.exe the way a user does, from another process: it starts the program, finds
+// its window and dialogs, clicks their buttons, types into their fields and reads what they
+// show.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace windowtest {
+
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+
+// Polls until done() holds, at most ms milliseconds; false when it never did.
+bool Eventually(const std::function<bool()>& done, int ms = 20000);
+
+// A control's text, read through the control itself.
+std::string Text(HWND hwnd);
+bool Checked(HWND hwnd);
+// The window's rectangle in its parent's client coordinates.
+RECT PlaceInParent(HWND hwnd);
+
+// A user's click on a button (it is pressed and released by the button's own handling).
+void Click(HWND button);
+// A left click at the middle of a control, as mouse messages.
+void MouseClick(HWND hwnd);
+// A left click at a point of a control's client area.
+void ClickAt(HWND hwnd, int x, int y);
+// Replaces an edit field's text by typing it.
+void Type(HWND edit, const std::string& text);
+// A key pressed and released over a control.
+void Key(HWND hwnd, WORD key);
+
+// The first child (at any depth) of the class, or with the id; nullptr when none.
+HWND FindChild(HWND parent, const wchar_t* cls, int id = -1);
+// The visible dialog owned by owner; nullptr when none is shown.
+HWND OwnedDialog(HWND owner);
+// The tree of windows under hwnd, for a failure's message.
+std::string Describe(HWND hwnd);
+
+// The window's pixels as they are on the screen, written as a 24-bit BMP file.
+bool CaptureWindow(HWND hwnd, const std::string& bmpPath);
+
+// brelka.exe started for the test, ended (closed, or stopped) at destruction.
+class Program {
+  public:
+    explicit Program(const std::string& exe);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    HWND window() const { return window_; }
+    HWND control(int id) const { return GetDlgItem(window_, id); }
+    // Closes the window as the user does; true when the program then ended by itself.
+    bool Close();
+
+  private:
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
+
+} // namespace windowtest
