@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows stage: installs mingw-w64 and wine from Debian when missing, cross-builds into
-# build-win/ (or $WIN_BUILD_DIR) without the window and Qt, runs the Windows suites under wine
-# (headless, its prefix inside the build folder), then compares the Linux brelka-cli with
-# brelka-cli.exe under wine on the same inputs, byte for byte (build/ must hold the Linux build,
-# or $BUILD_DIR). Ends with CTest's summary line, the comparison counted as one more test.
+# build-win/ (or $WIN_BUILD_DIR) with the Win32 window (no Qt), runs the Windows suites under wine
+# (headless, its prefix inside the build folder; the window's test on a virtual display of its
+# own), then compares the Linux brelka-cli with brelka-cli.exe under wine on the same inputs, and
+# the slot files and exports the window wrote with the Linux tool's for the same requests, byte
+# for byte (build/ must hold the Linux build, or $BUILD_DIR). Ends with CTest's summary line,
+# each comparison counted as one more test.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${WIN_BUILD_DIR:-$root/build-win}
@@ -15,7 +17,7 @@ bash "$root/scripts/setup.sh" packages-windows.txt || exit 1
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" \
-  -DBRELKA_GUI=OFF -DBRELKA_BENCH=OFF -DBRELKA_TESTS=ON -DBRELKA_WERROR=ON \
+  -DBRELKA_GUI=ON -DBRELKA_BENCH=OFF -DBRELKA_TESTS=ON -DBRELKA_WERROR=ON \
   -DBRELKA_CARD_DRIVE=Q: "$@" >/dev/null || exit 1
 cmake --build "$build" --parallel "$(nproc)" || exit 1
 
@@ -38,6 +40,13 @@ if bash "$root/scripts/same-results.sh" "$linux_build/bin/brelka-cli" "$build/bi
   echo "same results: passed"
 else
   echo "same results: failed"
+  status=1
+fi
+echo "== same results: the Win32 window (wine) and brelka-cli (Linux)"
+if bash "$root/scripts/window-results.sh" "$linux_build/bin/brelka-cli" "$build/window-results"; then
+  echo "window results: passed"
+else
+  echo "window results: failed"
   status=1
 fi
 wineserver -k 2>/dev/null
