@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "AudioFile.h"
+#include "AudioFileOwner.h"
 #include "DynamicLibrary.h"
 #include "FileInfo.h"
 #include "Files.h"
@@ -68,11 +69,10 @@ int ChooseQuality(const std::string& name, const std::string& source, uint32_t t
         const int q = kQualities.at(name);
         return (q >= kQualityLight && !resampler.available()) ? -1 : q;
     }
-    auto* probe = new AudioFile();
+    AudioFileOwner probe;
     probe->open(source, false);
     const uint32_t rate = probe->sampleRate.TruncToUInt32();
     const bool known = probe->fileType != kAudioFileNone;
-    probe->close(1);
     if (!known || rate == targetRate) return kQualityOff;
     if (resampler.available()) return kQualityHeavy;
     if (!quiet) {

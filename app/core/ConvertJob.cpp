@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "AudioFile.h"
+#include "AudioFileOwner.h"
 #include "JobCommon.h"
 #include "Jobs.h"
 #include "ReSampler.h"
@@ -46,12 +47,11 @@ void PickChannels(const int16_t* in, int32_t frames, int channels, int choice, i
 ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
                           const JobProgress& progress) {
     ConvertOutcome outcome;
-    auto* source = new AudioFile();
+    AudioFileOwner source;
     source->open(request.sourcePath, false);
     const double rate = source->sampleRate.ToDouble();
     if (source->fileType == kAudioFileNone || !(rate >= 1.0) || source->channels < 1 ||
         request.rate < 1) {
-        source->close(1);
         outcome.status = JobStatus::SourceError;
         return outcome;
     }
@@ -62,11 +62,9 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
         static_cast<int32_t>(std::min<uint32_t>(source->sampleRate.TruncToUInt32(), INT32_MAX));
 
     const std::string temporary = TemporaryNameFor(request.destPath);
-    auto* dest = new AudioFile();
+    AudioFileOwner dest;
     dest->open(temporary, true);
     if (dest->writing != 1) {
-        dest->close(1);
-        source->close(1);
         outcome.status = JobStatus::CreateError;
         return outcome;
     }
@@ -95,8 +93,8 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
             [&](const int16_t* s, int32_t n) { return dest->writeFrames(s, n) == 0; }, progress);
         status = run.status;
     }
-    source->close(1);
-    if (dest->close(1) != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
+    source.Close();
+    if (dest.Close() != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
     outcome.status = FinishOutput(status, run.aborted, temporary, request.destPath);
     if (!JobFailed(outcome.status)) {
         outcome.framesRead = run.framesIn;

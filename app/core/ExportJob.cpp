@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "AudioFile.h"
+#include "AudioFileOwner.h"
 #include "Files.h"
 #include "JobCommon.h"
 #include "Jobs.h"
@@ -39,10 +40,9 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
     }
     // The new file is written beside the destination and replaces it only when complete.
     const std::string temporary = TemporaryNameFor(request.destPath);
-    auto* dest = new AudioFile();
+    AudioFileOwner dest;
     dest->open(temporary, true);
     if (dest->writing != 1) {
-        dest->close(1);
         std::fclose(source);
         outcome.status = JobStatus::CreateError;
         return outcome;
@@ -74,7 +74,7 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
         status = run.status;
     }
     std::fclose(source);
-    if (dest->close(1) != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
+    if (dest.Close() != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
     outcome.status = FinishOutput(status, run.aborted, temporary, request.destPath);
     if (!JobFailed(outcome.status)) outcome.framesWritten = run.framesOut;
     return outcome;

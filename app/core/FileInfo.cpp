@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "AudioFile.h"
+#include "AudioFileOwner.h"
 
 namespace brelka {
 
@@ -69,10 +70,9 @@ FileInfoLines DescribeAudioFile(const AudioFile& file) {
 }
 
 FileInfoLines DescribeAudioPath(const std::string& path) {
-    auto* file = new AudioFile();
+    AudioFileOwner file;
     file->open(path, false);
     FileInfoLines lines = DescribeAudioFile(*file);
-    file->close(1);
     return lines;
 }
 

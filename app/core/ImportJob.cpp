@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "AudioFile.h"
+#include "AudioFileOwner.h"
 #include "Files.h"
 #include "JobCommon.h"
 #include "Jobs.h"
@@ -70,13 +71,12 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
     outcome.slot = ParseSlotNumber(request.slotText);
     outcome.slotPath = SlotFileName(request.folder, outcome.slot);
 
-    auto* source = new AudioFile();
+    AudioFileOwner source;
     source->open(request.sourcePath, false);
     const double rate = source->sampleRate.ToDouble();
     // A rate below 1 Hz (or not a number) has no meaning for the device; nor has a file
     // without channels.
     if (source->fileType == kAudioFileNone || !(rate >= 1.0) || source->channels < 1) {
-        source->close(1);
         outcome.status = JobStatus::SourceError;
         return outcome;
     }
@@ -85,7 +85,6 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
     const std::string temporary = TemporaryNameFor(outcome.slotPath);
     std::FILE* out = platform::OpenFile(temporary, "wb");
     if (!out) {
-        source->close(1);
         outcome.status = JobStatus::CreateError;
         return outcome;
     }
@@ -119,7 +118,7 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
         writer.Write(zeros.data(), static_cast<int32_t>(zeros.size()));
         written += static_cast<int64_t>(zeros.size());
     }
-    source->close(1);
+    source.Close();
     if (std::fclose(out) != 0 || writer.failed()) status = JobStatus::WriteError;
     outcome.status = FinishOutput(status, run.aborted, temporary, outcome.slotPath);
     if (!JobFailed(outcome.status)) outcome.samplesWritten = written;

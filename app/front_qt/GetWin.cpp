@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QToolButton>
 
-#include "MainWin.h"
+#include "FrontText.h"
 #include "WindowIcons.h"
 
 TGetWin* GetWin = nullptr;

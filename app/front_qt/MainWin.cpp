@@ -10,7 +10,6 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -25,6 +24,7 @@
 
 #include <algorithm>
 
+#include "FrontText.h"
 #include "GetWin.h"
 #include "Jobs.h"
 #include "PreviewPanelCore.h"
@@ -57,27 +57,6 @@ template <typename W> W* Place(W* w, const char* name, int left, int top, int wi
 }
 
 } // namespace
-
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(QDir::toNativeSeparators(path)).toStdString();
-}
-
-QString DisplayPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-QFont WindowFont() {
-    static const bool substituted = [] {
-        if (!QFontDatabase::hasFamily(QStringLiteral("MS Gothic")))
-            QFont::insertSubstitution(QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"));
-        return true;
-    }();
-    (void)substituted;
-    QFont font(QStringLiteral("MS Gothic"));
-    font.setPixelSize(12);
-    font.setStyleHint(QFont::TypeWriter);
-    return font;
-}
 
 TMainWin::TMainWin(QWidget* parent) : QWidget(parent) {
     Build();

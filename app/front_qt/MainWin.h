@@ -2,7 +2,6 @@
 // behaviour (MainWindowCore) and gives it what it asks of a toolkit.
 #pragma once
 
-#include <QFont>
 #include <QString>
 #include <QWidget>
 
@@ -131,10 +130,3 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
 };
 
 extern TMainWin* MainWin;
-
-// A path as the standard library's file functions take it, and back.
-std::string LocalPath(const QString& path);
-QString DisplayPath(const std::string& path);
-
-// The windows' font: "MS Gothic" at 12 pixels, or the gothic font standing in for it.
-QFont WindowFont();

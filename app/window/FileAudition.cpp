@@ -18,14 +18,13 @@ FileAudition::~FileAudition() {
 }
 
 void FileAudition::closeFile() {
-    if (playFile_ != nullptr) playFile_->close(1);
-    playFile_ = nullptr;
+    playFile_.Close();
 }
 
 void FileAudition::AudBtnMouseDown(const std::string& selectedPath) {
     if (waveOut_) return; // a second button pressed while the first is held
 
-    playFile_ = new AudioFile();
+    playFile_ = AudioFileOwner();
     playFile_->open(selectedPath, false);
     if (playFile_->dataStart == 0 || playFile_->fileType == kAudioFileNone) {
         closeFile();

@@ -8,10 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "AudioFileOwner.h"
 #include "SlotAudition.h"
 #include "WaveOut.h"
-
-class AudioFile;
 
 namespace brelka {
 
@@ -39,7 +38,7 @@ class FileAudition : public WaveListener {
     bool playing() const { return waveOut_ != nullptr; }
     const WaveFormat& format() const { return format_; }
     size_t buffers() const { return buffers_.size(); }
-    bool fileOpen() const { return playFile_ != nullptr; }
+    bool fileOpen() const { return static_cast<bool>(playFile_); }
     // The whole sound has been read: the buffers still queued play out, then the audition stops.
     bool ended() const { return ended_; }
 
@@ -53,7 +52,7 @@ class FileAudition : public WaveListener {
     WaveWindow& panel_;
     std::unique_ptr<WaveOut> waveOut_;
     WaveFormat format_;
-    AudioFile* playFile_ = nullptr;
+    AudioFileOwner playFile_{nullptr};
     bool ended_ = false;
     PlaybackBuffers buffers_;
 };

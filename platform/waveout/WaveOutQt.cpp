@@ -31,7 +31,7 @@ QAudioFormat ToAudioFormat(const WaveFormat& f) {
 }
 
 // A QAudioSink in push mode, fed from the queue of written buffers by a timer.
-class QtWaveOut : public WaveOut {
+class QtWaveOut final : public WaveOut {
   public:
     QtWaveOut(const WaveFormat& format, QObject* receiver);
     ~QtWaveOut() override;
@@ -92,7 +92,7 @@ QtWaveOut::QtWaveOut(const WaveFormat& format, QObject* receiver)
 }
 
 QtWaveOut::~QtWaveOut() {
-    reset();
+    QtWaveOut::reset();
     timer_->stop();
     if (io_ != nullptr) sink_->stop(); // the sound ends here
     // Deleting a sink runs the pending events of the whole application. Inside a running

@@ -18,6 +18,7 @@
 
 #include "AudioTestSupport.h"
 #include "FileAudition.h"
+#include "FrontText.h"
 #include "GetWin.h"
 #include "GuiTestSupport.h"
 #include "MainWin.h"

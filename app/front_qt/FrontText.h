@@ -1,0 +1,14 @@
+// What both Qt windows share: paths between Qt's strings and the file functions, and the font.
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+#include <string>
+
+// A path as the standard library's file functions take it, and back.
+std::string LocalPath(const QString& path);
+QString DisplayPath(const std::string& path);
+
+// The windows' font: "MS Gothic" at 12 pixels, or the gothic font standing in for it.
+QFont WindowFont();
