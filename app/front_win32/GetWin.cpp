@@ -10,8 +10,8 @@ TGetWin* GetWin = nullptr;
 
 namespace {
 
-HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, int x,
-           int y, int w, int h) {
+HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, int x, int y,
+           int w, int h) {
     HWND hwnd = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                 GetModuleHandleW(nullptr), nullptr);
@@ -37,9 +37,8 @@ void RegisterPanelClass() {
 
 TGetWin::TGetWin(HWND parent) : parent_(parent) {
     RegisterPanelClass();
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, BRELKA_PANEL_CLASS, L"GetWin",
-                            WS_CHILD, 0, 0, kWidth, kHeight, parent, nullptr,
-                            GetModuleHandleW(nullptr), nullptr);
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, BRELKA_PANEL_CLASS, L"GetWin", WS_CHILD, 0, 0,
+                            kWidth, kHeight, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TGetWin::WndProc));
 
@@ -47,13 +46,13 @@ TGetWin::TGetWin(HWND parent) : parent_(parent) {
     // The captions reserve the width of their values with trailing spaces.
     fsLabel_ = Child(hwnd_, L"STATIC", L"Sampling Rate :                     ", SS_LEFTNOWORDWRAP,
                      IDC_PANEL_FSLABEL, 16, 8, labelWidths_[0], 12);
-    framesLabel_ = Child(hwnd_, L"STATIC", L"Sampling Frames :                 ",
-                         SS_LEFTNOWORDWRAP, IDC_PANEL_FRAMESLABEL, 16, 24, labelWidths_[1], 12);
-    bitLabel_ = Child(hwnd_, L"STATIC", L"Bits / Word :   ", SS_LEFTNOWORDWRAP,
-                      IDC_PANEL_BITLABEL, 196, 8, labelWidths_[2], 12);
+    framesLabel_ = Child(hwnd_, L"STATIC", L"Sampling Frames :                 ", SS_LEFTNOWORDWRAP,
+                         IDC_PANEL_FRAMESLABEL, 16, 24, labelWidths_[1], 12);
+    bitLabel_ = Child(hwnd_, L"STATIC", L"Bits / Word :   ", SS_LEFTNOWORDWRAP, IDC_PANEL_BITLABEL,
+                      196, 8, labelWidths_[2], 12);
     speaker_ = brelka::SpeakerBitmap(true);
-    audBtn_ = Child(hwnd_, L"BUTTON", L"", BS_PUSHBUTTON | BS_BITMAP, IDC_PANEL_AUDBTN, 364, 12,
-                    23, 22);
+    audBtn_ =
+        Child(hwnd_, L"BUTTON", L"", BS_PUSHBUTTON | BS_BITMAP, IDC_PANEL_AUDBTN, 364, 12, 23, 22);
     SendMessageW(audBtn_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(speaker_));
     SetWindowSubclass(audBtn_, &TGetWin::AudBtnProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
@@ -81,9 +80,12 @@ TGetWin::~TGetWin() {
 
 HWND TGetWin::Label(brelka::PanelLabel label) const {
     switch (label) {
-    case brelka::PanelLabel::FsLabel: return fsLabel_;
-    case brelka::PanelLabel::FramesLabel: return framesLabel_;
-    case brelka::PanelLabel::BitLabel: return bitLabel_;
+    case brelka::PanelLabel::FsLabel:
+        return fsLabel_;
+    case brelka::PanelLabel::FramesLabel:
+        return framesLabel_;
+    case brelka::PanelLabel::BitLabel:
+        return bitLabel_;
     }
     return nullptr;
 }
@@ -180,7 +182,8 @@ LRESULT CALLBACK TGetWin::AudBtnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     case WM_NCDESTROY:
         RemoveWindowSubclass(hwnd, &TGetWin::AudBtnProc, 1);
         break;
-    default: break;
+    default:
+        break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }

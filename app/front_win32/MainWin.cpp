@@ -69,7 +69,8 @@ TMainWin::~TMainWin() {
 }
 
 void TMainWin::Build() {
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof(icc),
+                             ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
@@ -82,8 +83,8 @@ void TMainWin::Build() {
     wc.lpszClassName = BRELKA_MAIN_CLASS;
     RegisterClassExW(&wc);
 
-    caption_ = platform::VersionString("ProductName") + " Ver." +
-               platform::VersionString("FileVersion");
+    caption_ =
+        platform::VersionString("ProductName") + " Ver." + platform::VersionString("FileVersion");
     // Fixed size: no sizing frame, no maximize box.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     const DWORD exStyle = WS_EX_CONTROLPARENT;
@@ -95,9 +96,9 @@ void TMainWin::Build() {
 
     auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD ctlStyle, DWORD ctlEx, int id,
                     int x, int y, int w, int h) {
-        HWND c = CreateWindowExW(ctlEx, cls, text, WS_CHILD | WS_VISIBLE | ctlStyle, x, y, w, h,
-                                 hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 instance, nullptr);
+        HWND c =
+            CreateWindowExW(ctlEx, cls, text, WS_CHILD | WS_VISIBLE | ctlStyle, x, y, w, h, hwnd_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(brelka::WindowFont()), FALSE);
         return c;
     };
@@ -106,8 +107,8 @@ void TMainWin::Build() {
     // RateConvCheck, SampleList, FromExecBtn, ImportRadio with its items, AbortBtn); the rest
     // take no focus.
     c[Index(Control::ToExecBtn)] =
-        make(L"BUTTON", L"to WAV/AIFF", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, IDC_TOEXECBTN,
-             12, 238, 140, 25);
+        make(L"BUTTON", L"to WAV/AIFF", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, IDC_TOEXECBTN, 12,
+             238, 140, 25);
     c[Index(Control::SrcEdit)] =
         make(L"EDIT", L"(not specified)", WS_TABSTOP | WS_GROUP | ES_READONLY | ES_AUTOHSCROLL,
              WS_EX_CLIENTEDGE, IDC_SRCEDIT, 36, 12, 305, 20);
@@ -125,13 +126,13 @@ void TMainWin::Build() {
                                  {Control::RsUHeavy, L"Ultra Heavy", 16, 57, 84}};
     for (const Quality& q : qualities) {
         const bool first = q.control == Control::RsSimple;
-        c[Index(q.control)] = make(L"BUTTON", q.text,
-                                   BS_AUTORADIOBUTTON | (first ? WS_GROUP | WS_TABSTOP : 0), 0,
-                                   ControlId(q.control), 12 + q.x, 94 + q.y, q.w, 17);
+        c[Index(q.control)] =
+            make(L"BUTTON", q.text, BS_AUTORADIOBUTTON | (first ? WS_GROUP | WS_TABSTOP : 0), 0,
+                 ControlId(q.control), 12 + q.x, 94 + q.y, q.w, 17);
     }
-    c[Index(Control::InfoText)] = make(L"STATIC", L"", WS_GROUP | SS_LEFTNOWORDWRAP | SS_SUNKEN |
-                                                           SS_CENTERIMAGE | SS_NOPREFIX,
-                                       0, IDC_INFOTEXT, 12, 182, 329, 19);
+    c[Index(Control::InfoText)] = make(
+        L"STATIC", L"", WS_GROUP | SS_LEFTNOWORDWRAP | SS_SUNKEN | SS_CENTERIMAGE | SS_NOPREFIX, 0,
+        IDC_INFOTEXT, 12, 182, 329, 19);
     // Laid over the group's top edge as its caption.
     c[Index(Control::RateConvCheck)] =
         make(L"BUTTON", L"SamplingRate Conversion", WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0,
@@ -140,18 +141,17 @@ void TMainWin::Build() {
         make(L"COMBOBOX", L"", WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
              0, IDC_SAMPLELIST, 61, 40, 49, 240);
     c[Index(Control::FromExecBtn)] =
-        make(L"BUTTON", L"from WAV/AIFF", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0,
-             IDC_FROMEXECBTN, 152, 238, 140, 25);
+        make(L"BUTTON", L"from WAV/AIFF", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, IDC_FROMEXECBTN,
+             152, 238, 140, 25);
     c[Index(Control::ImportRadio)] = make(L"BUTTON", L"Import Channel", WS_GROUP | BS_GROUPBOX, 0,
                                           IDC_IMPORTRADIO, 141, 40, 185, 41);
     const wchar_t* items[3] = {L"L", L"R", L"MIX"};
     for (int i = 0; i < 3; ++i)
-        importItems_[i] = make(L"BUTTON", items[i],
-                               BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0), 0,
-                               IDC_IMPORT_L + i, 141 + 8 + 58 * i, 40 + 18, 56, 17);
-    c[Index(Control::AbortBtn)] =
-        make(L"BUTTON", L"Abort", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, IDC_ABORTBTN, 292,
-             238, 48, 25);
+        importItems_[i] =
+            make(L"BUTTON", items[i], BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0), 0,
+                 IDC_IMPORT_L + i, 141 + 8 + 58 * i, 40 + 18, 56, 17);
+    c[Index(Control::AbortBtn)] = make(L"BUTTON", L"Abort", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON,
+                                       0, IDC_ABORTBTN, 292, 238, 48, 25);
 
     folder_ = brelka::FolderBitmap();
     image_ = make(L"STATIC", L"", WS_GROUP | SS_BITMAP, 0, IDC_IMAGE, 15, 12, 20, 20);
@@ -171,8 +171,7 @@ void TMainWin::Build() {
     for (Control b : {Control::ToExecBtn, Control::FromExecBtn})
         SendMessageW(c[Index(b)], WM_SETFONT, reinterpret_cast<WPARAM>(brelka::JobButtonFont()),
                      FALSE);
-    SendMessageW(c[Index(Control::SampleList)], WM_SETTEXT, 0,
-                 reinterpret_cast<LPARAM>(L"01"));
+    SendMessageW(c[Index(Control::SampleList)], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"01"));
     SendMessageW(importItems_[2], BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(c[Index(Control::RsSimple)], BM_SETCHECK, BST_CHECKED, 0);
 
@@ -394,7 +393,8 @@ UINT_PTR CALLBACK TMainWin::OpenDialogHook(HWND dlg, UINT msg, WPARAM, LPARAM lP
             self->panel_->Detach();
         }
         return 0;
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -475,8 +475,7 @@ bool TMainWin::Dispatch(MSG& msg) {
 }
 
 bool TMainWin::NavigationKey(const MSG& msg) {
-    if (msg.message != WM_KEYDOWN || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)))
-        return false;
+    if (msg.message != WM_KEYDOWN || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
     HWND focus = GetFocus();
     // The combo's list, while it is open, keeps its own keys.
     if (SendMessageW(Ctl(Control::SampleList), CB_GETDROPPEDSTATE, 0, 0)) return false;
@@ -558,7 +557,8 @@ void TMainWin::Command(int id, int code) {
     case IDC_ABORTBTN:
         if (code == BN_CLICKED) core_->AbortBtnClick();
         return;
-    default: return;
+    default:
+        return;
     }
 }
 
@@ -575,8 +575,8 @@ LRESULT CALLBACK TMainWin::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
 
 LRESULT TMainWin::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
     // The slot audition's messages: a buffer handed back by the device, and the stop.
-    if (core_ && brelka::DeliverWaveMessage(msg, static_cast<intptr_t>(lParam),
-                                            core_->AuditionListener()))
+    if (core_ &&
+        brelka::DeliverWaveMessage(msg, static_cast<intptr_t>(lParam), core_->AuditionListener()))
         return 0;
     switch (msg) {
     case WM_COMMAND:
@@ -603,7 +603,8 @@ LRESULT TMainWin::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
         ShowWindow(hwnd_, SW_HIDE);
         PostQuitMessage(0);
         return 0;
-    default: break;
+    default:
+        break;
     }
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
@@ -626,7 +627,8 @@ LRESULT CALLBACK TMainWin::ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
         }
         case WM_GETDLGCODE:
             return DefSubclassProc(hwnd, msg, wParam, lParam) & ~DLGC_HASSETSEL;
-        default: break;
+        default:
+            break;
         }
     } else if (id == 2 && msg == WM_PAINT) {
         PAINTSTRUCT ps;
@@ -655,7 +657,8 @@ LRESULT CALLBACK TMainWin::GaugeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
                                      DWORD_PTR data) {
     auto* self = reinterpret_cast<TMainWin*>(data);
     switch (msg) {
-    case WM_ERASEBKGND: return 1;
+    case WM_ERASEBKGND:
+        return 1;
     case WM_PAINT:
     case WM_PRINTCLIENT: {
         PAINTSTRUCT ps;
@@ -664,8 +667,11 @@ LRESULT CALLBACK TMainWin::GaugeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         if (msg == WM_PAINT) EndPaint(hwnd, &ps);
         return 0;
     }
-    case WM_NCDESTROY: RemoveWindowSubclass(hwnd, &TMainWin::GaugeProc, 1); break;
-    default: break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, &TMainWin::GaugeProc, 1);
+        break;
+    default:
+        break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }

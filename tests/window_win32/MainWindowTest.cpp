@@ -74,8 +74,8 @@ void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, ui
     std::vector<int16_t> block(65536);
     uint32_t seed = 1;
     for (uint32_t done = 0; done < frames * channels;) {
-        const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(block.size()),
-                                              frames * channels - done);
+        const uint32_t n =
+            std::min<uint32_t>(static_cast<uint32_t>(block.size()), frames * channels - done);
         for (uint32_t i = 0; i < n; ++i) {
             seed = seed * 1664525u + 1013904223u;
             block[i] = static_cast<int16_t>((seed >> 16) & 0x3FFF) - 0x2000;
@@ -190,7 +190,9 @@ class MainWindow : public ::testing::Test {
             if (list) Key(list, VK_END);
             Sleep(200);
             return Text(NameField(dlg)) == name;
-        })) << Text(NameField(dlg)) << "\n" << Describe(dlg);
+        })) << Text(NameField(dlg))
+            << "\n"
+            << Describe(dlg);
         if (check) check(dlg);
         Click(GetDlgItem(dlg, kDialogOk));
         ASSERT_TRUE(WaitDialogGone(dlg));
@@ -277,10 +279,10 @@ TEST_F(MainWindow, ShowsTheDesignAtStart) {
     for (HWND c = GetWindow(window_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         if (GetDlgCtrlID(c) == IDC_ABORTBTN || order.size() < 17) order.push_back(GetDlgCtrlID(c));
     const std::vector<int> tab = {
-        IDC_TOEXECBTN,   IDC_SRCEDIT,    IDC_CONVGROUP,   IDC_RSSIMPLE,   IDC_RSLIGHT,
-        IDC_RSMEDIUM,    IDC_RSHEAVY,    IDC_RSUHEAVY,    IDC_INFOTEXT,   IDC_RATECONVCHECK,
-        IDC_SAMPLELIST,  IDC_FROMEXECBTN, IDC_IMPORTRADIO, IDC_IMPORT_L,   IDC_IMPORT_R,
-        IDC_IMPORT_MIX,  IDC_ABORTBTN};
+        IDC_TOEXECBTN,  IDC_SRCEDIT,     IDC_CONVGROUP,   IDC_RSSIMPLE, IDC_RSLIGHT,
+        IDC_RSMEDIUM,   IDC_RSHEAVY,     IDC_RSUHEAVY,    IDC_INFOTEXT, IDC_RATECONVCHECK,
+        IDC_SAMPLELIST, IDC_FROMEXECBTN, IDC_IMPORTRADIO, IDC_IMPORT_L, IDC_IMPORT_R,
+        IDC_IMPORT_MIX, IDC_ABORTBTN};
     EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 17), tab);
 
     // Conversion on: all five qualities with the engine beside the program; off keeps the choice.
@@ -319,7 +321,8 @@ TEST_F(MainWindow, ImportsAndExportsThroughTheDialogs) {
     };
     const char* channels[] = {"L", "R", "MIX"};
     const char* qualities[] = {"off", "simple", "light", "medium", "heavy", "ultra"};
-    const Request imports[] = {{"01", 2, 0}, {"02", 0, 0}, {"03", 1, 1}, {"04", 2, 4}, {"05", 0, 5}};
+    const Request imports[] = {
+        {"01", 2, 0}, {"02", 0, 0}, {"03", 1, 1}, {"04", 2, 4}, {"05", 0, 5}};
     bool panelSeen = false;
     for (const Request& r : imports) {
         SCOPED_TRACE(r.slot);
@@ -345,8 +348,8 @@ TEST_F(MainWindow, ImportsAndExportsThroughTheDialogs) {
         }));
         ASSERT_TRUE(WaitJobEnd());
         EXPECT_TRUE(testsupport::FileExists(SlotPath(card, std::stoi(r.slot)))) << r.slot;
-        requests << "import " << r.slot << ' ' << channels[r.channel] << ' '
-                 << qualities[r.quality] << " src/kick-16b441k.wav\n";
+        requests << "import " << r.slot << ' ' << channels[r.channel] << ' ' << qualities[r.quality]
+                 << " src/kick-16b441k.wav\n";
     }
     EXPECT_TRUE(panelSeen);
     // After an import the slot is listed and selected; the slots can be heard.

@@ -6,8 +6,8 @@ namespace windowtest {
 
 std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
     return out;
@@ -35,8 +35,8 @@ bool Eventually(const std::function<bool()>& done, int ms) {
 std::string Text(HWND hwnd) {
     wchar_t buffer[4096] = {};
     DWORD_PTR got = 0;
-    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer),
-                             SMTO_NORMAL, 10000, &got))
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
+                             10000, &got))
         return "<no answer>";
     return Utf8(std::wstring(buffer, got));
 }
