@@ -546,20 +546,25 @@ void TMainWin::Command(int id, int code) {
         }
         return;
     case IDC_AUDBTN:
-        if (code == BN_CLICKED) core_->AudBtnClick(IsChecked(Control::AudBtn));
-        return;
     case IDC_TOEXECBTN:
-        if (code == BN_CLICKED) core_->ToExecBtnClick();
-        return;
     case IDC_FROMEXECBTN:
-        if (code == BN_CLICKED) core_->FromExecBtnClick();
-        return;
     case IDC_ABORTBTN:
-        if (code == BN_CLICKED) core_->AbortBtnClick();
+        if (code == BN_CLICKED) Clicked(id);
         return;
     default:
         return;
     }
+}
+
+void TMainWin::Clicked(int id) {
+    if (id == IDC_AUDBTN)
+        core_->AudBtnClick(IsChecked(Control::AudBtn));
+    else if (id == IDC_TOEXECBTN)
+        core_->ToExecBtnClick();
+    else if (id == IDC_FROMEXECBTN)
+        core_->FromExecBtnClick();
+    else if (id == IDC_ABORTBTN)
+        core_->AbortBtnClick();
 }
 
 LRESULT CALLBACK TMainWin::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

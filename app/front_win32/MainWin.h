@@ -64,6 +64,8 @@ class TMainWin : public brelka::MainWindowToolkit {
     LRESULT Message(UINT msg, WPARAM wParam, LPARAM lParam);
     void Build();
     void Command(int id, int code);
+    // A button's click, to the handler of the same name.
+    void Clicked(int id);
     // Keyboard moves between the controls (Tab, and the arrows inside a radio group).
     bool NavigationKey(const MSG& msg);
     // One message taken from the queue: false when it was the quit message.
