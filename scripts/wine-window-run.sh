@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs a Windows program that opens windows under wine on a virtual display of its own (Xvfb),
 # in a wine prefix of its own beside the build's ($BRELKA_WINEPREFIX-window), so the headless
-# prefix of the other tests is left as it is. Ends the prefix's wine server before returning,
-# so nothing started here outlives the test.
+# prefix of the other tests is left as it is, with a private PulseAudio daemon playing into a
+# null sink as wine's sound device. Ends the prefix's wine server and the daemon before
+# returning, so nothing started here outlives the test.
 root=$(cd "$(dirname "$0")/.." && pwd)
 base=${BRELKA_WINEPREFIX:-$root/build-win/wineprefix}
 export WINEPREFIX=$base-window
@@ -10,7 +11,29 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export LC_ALL=C.UTF-8
 unset WAYLAND_DISPLAY
+# The sound server, before any wine process: a program started without one never sees it.
+start_pulse() {
+  local d=$WINEPREFIX-pulse
+  rm -rf "$d"
+  mkdir -p "$d/xdg" "$d/state" "$d/config"
+  chmod 700 "$d/xdg"
+  export XDG_RUNTIME_DIR=$d/xdg PULSE_RUNTIME_PATH=$d/xdg/pulse PULSE_STATE_PATH=$d/state \
+    PULSE_CONFIG_PATH=$d/config PULSE_COOKIE=$d/config/cookie PULSE_SERVER=unix:$d/native
+  command -v pulseaudio >/dev/null || return 0
+  pulseaudio --daemonize=yes --system=false -n --exit-idle-time=-1 --realtime=no \
+    --high-priority=no --log-target=file:"$d/pulse.log" \
+    --load="module-native-protocol-unix auth-anonymous=1 auth-cookie-enabled=0 socket=$d/native" \
+    --load="module-null-sink sink_name=null rate=31250 channels=1 format=s16le norewinds=1" \
+    </dev/null >/dev/null 2>&1 && pactl set-default-sink null >/dev/null 2>&1
+  return 0
+}
+stop_pulse() {
+  local pid
+  pid=$(cat "$WINEPREFIX-pulse/xdg/pulse/pid" 2>/dev/null) && kill "$pid" 2>/dev/null
+  return 0
+}
 run() {
+  start_pulse
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 </dev/null
   fi
@@ -22,6 +45,7 @@ run() {
   local status=$?
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
+  stop_pulse
   return $status
 }
 if [ "${1:-}" = "--inside" ]; then

@@ -385,23 +385,48 @@ class MainWindowOneThread : public MainWindow {
     }
 };
 
+// A card folder and a long source: four minutes at 192 kHz are seconds of work for the
+// converter on one thread.
+struct LongImport {
+    static constexpr uint32_t kSeconds = 240;
+    std::string work = kResults + "-long";
+    std::string card = work + "/card";
+    std::string source = work + "/long/long.wav";
+    LongImport() {
+        FreshFolder(work);
+        FreshFolder(card);
+        FreshFolder(work + "/long");
+        WriteNoiseWav(source, 192000, 1, 192000u * kSeconds);
+    }
+    ~LongImport() {
+        std::error_code ec;
+        fs::remove_all(Fs(work), ec);
+    }
+    // The slot file's size when the whole source is converted.
+    static int64_t WholeSize() { return 512 + int64_t{kSeconds} * 31250 * 2; }
+    // The folder holds one slot file, a whole device sample file shorter than the full one.
+    void ExpectShorterSlot(int slot) const {
+        const int64_t size = testsupport::FileSize(SlotPath(card, slot));
+        EXPECT_GT(size, 512);
+        EXPECT_LT(size, WholeSize()) << "the import ran to its end";
+        EXPECT_EQ((size - 512) % 1024, 0) << "the data is padded to whole 512-sample blocks";
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(Fs(card)))
+            left.push_back(entry.path().filename().u8string());
+        char name[32];
+        std::snprintf(name, sizeof name, "SAMPLE%02d.BIN", slot - 1);
+        EXPECT_EQ(left, std::vector<std::string>{name});
+    }
+};
+
 // While an import runs, "Abort" stops it: the slot then holds the shorter sample converted so
 // far, a whole device sample file, and nothing else is left in the folder.
 TEST_F(MainWindowOneThread, AbortEndsALongImportEarly) {
-    const std::string work = kResults + "-abort";
-    const std::string card = work + "/card";
-    FreshFolder(work);
-    FreshFolder(card);
-    FreshFolder(work + "/long");
-    // Four minutes at 192 kHz: seconds of work for the converter on one thread.
-    const uint32_t seconds = 240;
-    WriteNoiseWav(work + "/long/long.wav", 192000, 1, 192000u * seconds);
-    const int64_t whole = 512 + int64_t{seconds} * 31250 * 2;
-
-    ASSERT_NO_FATAL_FAILURE(ChooseFolder(card));
+    LongImport job;
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(job.card));
     ASSERT_NO_FATAL_FAILURE(TypeSlot("07"));
     ASSERT_NO_FATAL_FAILURE(Choose(2, 4));
-    ASSERT_NO_FATAL_FAILURE(Import(work + "/long/long.wav"));
+    ASSERT_NO_FATAL_FAILURE(Import(job.source));
     ASSERT_TRUE(Eventually([&] { return Text(Ctl(IDC_INFOTEXT)).rfind("Passing ", 0) == 0; }))
         << Text(Ctl(IDC_INFOTEXT));
     // During the job only "Abort" is enabled.
@@ -411,18 +436,54 @@ TEST_F(MainWindowOneThread, AbortEndsALongImportEarly) {
     Click(Ctl(IDC_ABORTBTN));
     ASSERT_TRUE(WaitJobEnd());
     EXPECT_FALSE(Enabled(IDC_ABORTBTN));
-
-    const int64_t size = testsupport::FileSize(SlotPath(card, 7));
-    EXPECT_GT(size, 512);
-    EXPECT_LT(size, whole) << "the import ran to its end";
-    EXPECT_EQ((size - 512) % 1024, 0) << "the data is padded to whole 512-sample blocks";
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(Fs(card)))
-        left.push_back(entry.path().filename().u8string());
-    EXPECT_EQ(left, std::vector<std::string>{"SAMPLE06.BIN"});
+    job.ExpectShorterSlot(7);
     EXPECT_EQ(Text(Ctl(IDC_SAMPLELIST)), "07");
+}
+
+// Closing the window while a job runs stops the job at its next step; the program then ends,
+// leaving a whole slot file.
+TEST_F(MainWindowOneThread, ClosingDuringAnImportEndsTheJobFirst) {
+    LongImport job;
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(job.card));
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("03"));
+    ASSERT_NO_FATAL_FAILURE(Choose(2, 4));
+    ASSERT_NO_FATAL_FAILURE(Import(job.source));
+    ASSERT_TRUE(Eventually([&] { return Text(Ctl(IDC_INFOTEXT)).rfind("Passing ", 0) == 0; }));
+    EXPECT_TRUE(program_->Close());
+    program_.reset();
+    job.ExpectShorterSlot(3);
+}
+
+// "Hear the Sound" stays down while the slot plays, and only it can be used then; putting it up
+// ends the audition and gives the window back.
+TEST_F(MainWindow, SlotAuditionHoldsTheWindowUntilTheButtonComesUp) {
+    const std::string card = kResults + "-audition";
+    FreshFolder(card);
+    // Ten seconds of sound in slot 01, so that it still plays when the button comes up.
+    WriteNoiseWav(card + "/ten.wav", 31250, 1, 312500);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(card));
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("01"));
+    ASSERT_NO_FATAL_FAILURE(Import(card + "/ten.wav"));
+    ASSERT_TRUE(WaitJobEnd());
+    ASSERT_TRUE(Eventually([&] { return Enabled(IDC_AUDBTN); }));
+
+    Click(Ctl(IDC_AUDBTN));
+    ASSERT_TRUE(Eventually([&] { return Text(Ctl(IDC_INFOTEXT)) == "Audio playing..."; }))
+        << Text(Ctl(IDC_INFOTEXT));
+    EXPECT_TRUE(Checked(Ctl(IDC_AUDBTN)));
+    EXPECT_TRUE(Eventually([&] { return !Enabled(IDC_FROMEXECBTN); }));
+    for (int id : {IDC_SRCEDIT, IDC_SAMPLELIST, IDC_TOEXECBTN, IDC_RATECONVCHECK, IDC_IMPORT_L,
+                   IDC_ABORTBTN})
+        EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_TRUE(Enabled(IDC_AUDBTN));
+
+    Click(Ctl(IDC_AUDBTN));
+    EXPECT_TRUE(Eventually([&] {
+        return !Checked(Ctl(IDC_AUDBTN)) && Text(Ctl(IDC_INFOTEXT)).empty() &&
+               Enabled(IDC_FROMEXECBTN) && Enabled(IDC_SRCEDIT);
+    }));
     std::error_code ec;
-    fs::remove_all(Fs(work), ec);
+    fs::remove_all(Fs(card), ec);
 }
 
 } // namespace
