@@ -385,6 +385,30 @@ class MainWindowOneThread : public MainWindow {
     }
 };
 
+// A file that is not sound: the job's failure comes as the system's message box, with the
+// program's name as its caption, and the slot stays unwritten.
+TEST_F(MainWindow, AFailedImportSaysSoInAMessageBox) {
+    const std::string work = kResults + "-message";
+    FreshFolder(work);
+    FreshFolder(work + "/card");
+    FreshFolder(work + "/src");
+    testsupport::WriteBytes(work + "/src/noise.wav", std::vector<uint8_t>(4096, 0x5A));
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(work + "/card"));
+    ASSERT_NO_FATAL_FAILURE(Import(work + "/src/noise.wav"));
+    HWND box = WaitDialog();
+    ASSERT_NE(box, nullptr) << "no message";
+    wchar_t caption[64] = {};
+    GetWindowTextW(box, caption, 64);
+    EXPECT_EQ(Utf8(caption), "brelka");
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), "Source File error.") << Describe(box);
+    Click(GetDlgItem(box, IDOK));
+    EXPECT_TRUE(WaitDialogGone(box));
+    EXPECT_TRUE(WaitJobEnd());
+    EXPECT_FALSE(testsupport::FileExists(SlotPath(work + "/card", 1)));
+    std::error_code ec;
+    fs::remove_all(Fs(work), ec);
+}
+
 // A card folder and a long source: four minutes at 192 kHz are seconds of work for the
 // converter on one thread.
 struct LongImport {
