@@ -95,7 +95,7 @@ std::string SlotPath(const std::string& card, int slot) {
 class MainWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        program_ = std::make_unique<Program>(kBin + "/brelka.exe");
+        program_ = std::make_unique<Program>(Exe());
         window_ = program_->window();
         ASSERT_NE(window_, nullptr) << "brelka.exe shows no window";
     }
@@ -105,6 +105,7 @@ class MainWindow : public ::testing::Test {
         }
     }
 
+    virtual std::string Exe() { return kBin + "/brelka.exe"; }
     HWND Ctl(int id) const { return GetDlgItem(window_, id); }
     bool Enabled(int id) const { return IsWindowEnabled(Ctl(id)) != FALSE; }
 
@@ -407,6 +408,26 @@ TEST_F(MainWindow, AFailedImportSaysSoInAMessageBox) {
     EXPECT_FALSE(testsupport::FileExists(SlotPath(work + "/card", 1)));
     std::error_code ec;
     fs::remove_all(Fs(work), ec);
+}
+
+// The program alone in a folder, without the engine beside it.
+class MainWindowWithoutEngine : public MainWindow {
+  protected:
+    std::string Exe() override {
+        const std::string folder = kResults + "-alone";
+        FreshFolder(folder);
+        fs::copy_file(Fs(kBin + "/brelka.exe"), Fs(folder + "/brelka.exe"));
+        return folder + "/brelka.exe";
+    }
+};
+
+// Without the engine the window offers "Simple" only.
+TEST_F(MainWindowWithoutEngine, OffersSimpleOnly) {
+    Click(Ctl(IDC_RATECONVCHECK));
+    ASSERT_TRUE(Eventually([&] { return Enabled(IDC_RSSIMPLE); }));
+    for (int id : {IDC_RSLIGHT, IDC_RSMEDIUM, IDC_RSHEAVY, IDC_RSUHEAVY})
+        EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_TRUE(Checked(Ctl(IDC_RSSIMPLE)));
 }
 
 // A card folder and a long source: four minutes at 192 kHz are seconds of work for the
