@@ -303,9 +303,12 @@ TEST_F(MainWindow, ImportsAndExportsThroughTheDialogs) {
     FreshFolder(kResults);
     const std::string card = kResults + "/card";
     FreshFolder(card);
-    FreshFolder(kResults + "/src");
+    // A source folder named in other scripts: the paths go through the dialogs and the jobs
+    // whole.
+    const std::string sourceFolder = "src/Kärtchen 日本";
+    FreshFolder(kResults + "/" + sourceFolder);
     FreshFolder(kResults + "/export");
-    const std::string kick = kResults + "/src/kick-16b441k.wav";
+    const std::string kick = kResults + "/" + sourceFolder + "/kick-16b441k.wav";
     CopyCorpus(kStereoKick, kick);
     std::ofstream requests(Fs(kResults + "/requests.txt"));
 
@@ -350,7 +353,7 @@ TEST_F(MainWindow, ImportsAndExportsThroughTheDialogs) {
         ASSERT_TRUE(WaitJobEnd());
         EXPECT_TRUE(testsupport::FileExists(SlotPath(card, std::stoi(r.slot)))) << r.slot;
         requests << "import " << r.slot << ' ' << channels[r.channel] << ' ' << qualities[r.quality]
-                 << " src/kick-16b441k.wav\n";
+                 << ' ' << sourceFolder << "/kick-16b441k.wav\n";
     }
     EXPECT_TRUE(panelSeen);
     // After an import the slot is listed and selected; the slots can be heard.
