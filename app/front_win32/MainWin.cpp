@@ -200,11 +200,14 @@ void TMainWin::Build() {
         enabled_[Index(off)] = false;
     for (int i = 0; i < kControlCount; ++i)
         ApplyEnabled(static_cast<Control>(i));
+    TabStopsFollowChecks();
 }
 
 void TMainWin::Show(int how) {
     ShowWindow(hwnd_, how);
     UpdateWindow(hwnd_);
+    // The keyboard starts at the first control of the tab order that takes it.
+    if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
 }
 
 HWND TMainWin::Ctl(Control control) const {
@@ -506,8 +509,26 @@ bool TMainWin::NavigationKey(const MSG& msg) {
     return false;
 }
 
+// Tab enters a group of radio buttons at its checked one: that one alone is the group's tab stop.
+void TMainWin::TabStopsFollowChecks() {
+    auto follow = [](HWND const* group, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            const LONG style = GetWindowLongW(group[i], GWL_STYLE);
+            const bool checked = SendMessageW(group[i], BM_GETCHECK, 0, 0) == BST_CHECKED;
+            const LONG wanted = checked ? style | WS_TABSTOP : style & ~WS_TABSTOP;
+            if (wanted != style) SetWindowLongW(group[i], GWL_STYLE, wanted);
+        }
+    };
+    follow(importItems_, 3);
+    const HWND qualities[5] = {Ctl(Control::RsSimple), Ctl(Control::RsLight),
+                               Ctl(Control::RsMedium), Ctl(Control::RsHeavy),
+                               Ctl(Control::RsUHeavy)};
+    follow(qualities, 5);
+}
+
 void TMainWin::Idle() {
     core_->AppEventsIdle();
+    TabStopsFollowChecks();
     if (closeAfterJob_ && !core_->busy) {
         closeAfterJob_ = false;
         PostMessageW(hwnd_, WM_CLOSE, 0, 0);
@@ -589,6 +610,18 @@ LRESULT TMainWin::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case kSrcEditClicked:
         if (core_ && IsWindowEnabled(Ctl(Control::SrcEdit))) core_->SrcEditClick();
+        return 0;
+    case WM_ACTIVATE:
+        // The control that had the keyboard gets it back when the window is active again.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+        } else {
+            HWND to = lastFocus_ && IsWindowEnabled(lastFocus_)
+                          ? lastFocus_
+                          : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+            if (to) SetFocus(to);
+        }
         return 0;
     case WM_SETCURSOR:
         if (waitCursor_) {

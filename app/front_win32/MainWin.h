@@ -71,6 +71,7 @@ class TMainWin : public brelka::MainWindowToolkit {
     // One message taken from the queue: false when it was the quit message.
     bool Dispatch(MSG& msg);
     void Idle();
+    void TabStopsFollowChecks();
     HWND Ctl(brelka::Control control) const;
     void ApplyEnabled(brelka::Control control);
     void PaintGroup(HWND group, HDC dc);
@@ -82,7 +83,8 @@ class TMainWin : public brelka::MainWindowToolkit {
     HWND importItems_[3] = {};
     HWND image_ = nullptr, label1_ = nullptr, gauge_ = nullptr, tip_ = nullptr;
     HBITMAP folder_ = nullptr, speakerOn_ = nullptr, speakerOff_ = nullptr;
-    int quietCombo_ = 0; // > 0 while the program itself changes the slot combo
+    int quietCombo_ = 0;       // > 0 while the program itself changes the slot combo
+    HWND lastFocus_ = nullptr; // the control with the keyboard when the window went inactive
     bool waitCursor_ = false;
     bool closeAfterJob_ = false;
     bool quit_ = false;

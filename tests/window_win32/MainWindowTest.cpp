@@ -285,6 +285,25 @@ TEST_F(MainWindow, ShowsTheDesignAtStart) {
         IDC_SAMPLELIST, IDC_FROMEXECBTN, IDC_IMPORTRADIO, IDC_IMPORT_L, IDC_IMPORT_R,
         IDC_IMPORT_MIX, IDC_ABORTBTN};
     EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 17), tab);
+    // Tab walks the enabled ones from the folder field (into the channel choice at its checked
+    // item), and round again.
+    auto focused = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
+        HWND f = info.hwndFocus;
+        if (f && GetParent(f) == Ctl(IDC_SAMPLELIST)) f = Ctl(IDC_SAMPLELIST); // its edit field
+        return f ? GetDlgCtrlID(f) : 0;
+    };
+    EXPECT_TRUE(Eventually([&] { return focused() == IDC_SRCEDIT; })) << focused();
+    for (int next : {IDC_RATECONVCHECK, IDC_SAMPLELIST, IDC_IMPORT_MIX, IDC_SRCEDIT}) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
+        Key(info.hwndFocus, VK_TAB);
+        EXPECT_TRUE(Eventually([&] { return focused() == next; }, 5000))
+            << "expected " << next << ", at " << focused();
+    }
 
     // Conversion on: all five qualities with the engine beside the program; off keeps the choice.
     Click(Ctl(IDC_RATECONVCHECK));
