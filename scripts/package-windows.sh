@@ -13,6 +13,9 @@ done
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DBRELKA_GUI=ON >/dev/null
+elif ! grep -q '^BRELKA_GUI:BOOL=ON' "$build/CMakeCache.txt"; then
+  # An existing build without the window gets it.
+  cmake -B "$build" -DBRELKA_GUI=ON >/dev/null
 fi
 cmake --build "$build" --parallel "$(nproc)" --target brelka brelka-cli qmx
 version=$(sed -nE 's/^project\(brelka VERSION ([0-9.]+).*/\1/p' "$root/CMakeLists.txt")
