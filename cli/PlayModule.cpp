@@ -57,7 +57,8 @@ int PlaySlot(const std::string& folder, const std::string& slotText, bool quiet)
     if (!quiet) std::cerr << "Playing " << path << " (" << brelka::SlotLengthText(path) << ")\n";
     audition.AudBtnClick(true, folder, slotText);
     const bool device = audition.deviceOpen();
-    RunUntil(*loop, [&] { return up || !audition.playing(); }, [&] { audition.Stop(); });
+    RunUntil(
+        *loop, [&] { return up || !audition.playing(); }, [&] { audition.Stop(); });
     return device ? 0 : NoDevice();
 }
 
@@ -75,7 +76,8 @@ int PlayFile(const std::string& path, bool quiet) {
     // Held down until the sound has played out (or Ctrl-C releases it).
     audition.AudBtnMouseDown(path);
     const bool device = audition.playing();
-    RunUntil(*loop, [&] { return !audition.playing(); }, [&] { audition.AudBtnMouseUp(); });
+    RunUntil(
+        *loop, [&] { return !audition.playing(); }, [&] { audition.AudBtnMouseUp(); });
     return device ? 0 : NoDevice();
 }
 

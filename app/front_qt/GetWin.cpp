@@ -5,8 +5,6 @@
 #include <QLabel>
 #include <QToolButton>
 
-#include "FileAudition.h"
-#include "FileInfo.h"
 #include "MainWin.h"
 #include "WindowIcons.h"
 
@@ -26,7 +24,7 @@ template <typename W> W* Place(W* w, const char* name, int left, int top, int wi
 } // namespace
 
 TGetWin::TGetWin(QWidget* parent)
-    : QWidget(parent), audition_(std::make_unique<brelka::FileAudition>(this)) {
+    : QWidget(parent), core_(std::make_unique<brelka::PreviewPanelCore>(*this, waveWindow_)) {
     setObjectName(QStringLiteral("GetWin"));
     setFont(WindowFont());
     resize(kPanelWidth, kPanelHeight);
@@ -58,19 +56,15 @@ TGetWin::TGetWin(QWidget* parent)
 
 TGetWin::~TGetWin() {
     // The audition stops and frees its buffers while the panel is still whole.
-    audition_.reset();
+    core_.reset();
 }
 
-void TGetWin::ShowFileInfo() {
-    if (selectedPath.isEmpty()) return;
-    const brelka::FileInfoLines lines = brelka::DescribeAudioPath(LocalPath(selectedPath));
-    auto fit = [](QLabel* label, const std::string& text) {
-        label->setText(QString::fromStdString(text));
-        label->adjustSize();
-    };
-    fit(FsLabel, lines.rate);
-    fit(FramesLabel, lines.frames);
-    fit(BitLabel, lines.bits);
+void TGetWin::SetLabel(brelka::PanelLabel label, const std::string& text) {
+    QLabel* target = label == brelka::PanelLabel::FsLabel       ? FsLabel
+                     : label == brelka::PanelLabel::FramesLabel ? FramesLabel
+                                                                : BitLabel;
+    target->setText(QString::fromStdString(text));
+    target->adjustSize();
 }
 
 bool TGetWin::eventFilter(QObject* watched, QEvent* e) {
@@ -85,36 +79,11 @@ bool TGetWin::eventFilter(QObject* watched, QEvent* e) {
 }
 
 bool TGetWin::event(QEvent* e) {
-    const int type = static_cast<int>(e->type());
-    if (type == kMsgBufferDone) {
-        AudBufferDone(e);
-        return true;
-    }
-    if (type == kMsgStop) {
-        AudStop(e);
-        return true;
-    }
+    if (core_ && brelka::DeliverWaveEvent(e, core_->AuditionListener())) return true;
     return QWidget::event(e);
 }
 
-void TGetWin::AudBtnMouseDown() {
-    audition_->AudBtnMouseDown(selectedPath);
-}
-
-void TGetWin::AudBtnMouseUp() {
-    audition_->AudBtnMouseUp();
-}
-
 void TGetWin::hideEvent(QHideEvent* e) {
-    audition_->AudBtnMouseUp();
+    core_->Hidden();
     QWidget::hideEvent(e);
-}
-
-// The wave output device's notifications: a buffer handed back, and the stop message.
-void TGetWin::AudBufferDone(QEvent* e) {
-    audition_->handleEvent(e);
-}
-
-void TGetWin::AudStop(QEvent* e) {
-    audition_->handleEvent(e);
 }

@@ -7,15 +7,15 @@
 
 #include <memory>
 
+#include "PreviewPanelCore.h"
+#include "WaveWindowQt.h"
+#include "WindowToolkit.h"
+
 class QFrame;
 class QLabel;
 class QToolButton;
 
-namespace brelka {
-class FileAudition;
-}
-
-class TGetWin : public QWidget {
+class TGetWin : public QWidget, public brelka::PreviewPanelToolkit {
     Q_OBJECT
 
   public:
@@ -28,17 +28,15 @@ class TGetWin : public QWidget {
     QLabel* BitLabel = nullptr;
     QToolButton* AudBtn = nullptr;
 
-    // The file last selected in the open dialog.
-    QString selectedPath;
+    // The panel's behaviour: the selected file, its description and its audition.
+    brelka::PreviewPanelCore& Core() { return *core_; }
+    brelka::FileAudition& Audition() { return core_->Audition(); }
 
-    // Refreshes the three labels from selectedPath (nothing changes while it is empty).
-    void ShowFileInfo();
+    // Handlers, passed on to the behaviour.
+    void AudBtnMouseDown() { core_->AudBtnMouseDown(); }
+    void AudBtnMouseUp() { core_->AudBtnMouseUp(); }
 
-    // The file audition while a mouse button is held on AudBtn: plays selectedPath, and stops
-    // on the release (or by itself at the end of the file).
-    void AudBtnMouseDown();
-    void AudBtnMouseUp();
-    brelka::FileAudition& Audition() { return *audition_; }
+    void SetLabel(brelka::PanelLabel label, const std::string& text) override;
 
   protected:
     bool event(QEvent* e) override;
@@ -47,10 +45,8 @@ class TGetWin : public QWidget {
     void hideEvent(QHideEvent* e) override;
 
   private:
-    void AudBufferDone(QEvent* e);
-    void AudStop(QEvent* e);
-
-    std::unique_ptr<brelka::FileAudition> audition_;
+    brelka::QtWaveWindow waveWindow_{this};
+    std::unique_ptr<brelka::PreviewPanelCore> core_;
 };
 
 extern TGetWin* GetWin;

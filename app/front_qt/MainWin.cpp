@@ -27,10 +27,7 @@
 
 #include "GetWin.h"
 #include "Jobs.h"
-#include "ReSampler.h"
-#include "SampleFile.h"
-#include "SlotAudition.h"
-#include "TickCount.h"
+#include "PreviewPanelCore.h"
 #include "Version.h"
 #include "WindowIcons.h"
 
@@ -40,7 +37,6 @@ namespace {
 
 constexpr int kClientWidth = 356;
 constexpr int kClientHeight = 278;
-constexpr uint32_t kProgressInterval = 500; // ms between two progress updates, at least
 
 // The open dialog's filter; each caption keeps the pattern list the user knows, while Qt reads
 // the patterns from the last parentheses.
@@ -66,6 +62,10 @@ std::string LocalPath(const QString& path) {
     return QFile::encodeName(QDir::toNativeSeparators(path)).toStdString();
 }
 
+QString DisplayPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
 QFont WindowFont() {
     static const bool substituted = [] {
         if (!QFontDatabase::hasFamily(QStringLiteral("MS Gothic")))
@@ -81,19 +81,23 @@ QFont WindowFont() {
 
 TMainWin::TMainWin(QWidget* parent) : QWidget(parent) {
     Build();
-    resampler_ = std::make_unique<CReSampler>();
+    core_ = std::make_unique<brelka::MainWindowCore>(*this, waveWindow_);
 }
 
 TMainWin::TMainWin(const std::string& engineLibrary, QWidget* parent) : QWidget(parent) {
     Build();
-    resampler_ = std::make_unique<CReSampler>(engineLibrary);
+    core_ = std::make_unique<brelka::MainWindowCore>(*this, waveWindow_, engineLibrary);
+}
+
+TMainWin::TMainWin(const CoreMaker& makeCore, QWidget* parent) : QWidget(parent) {
+    Build();
+    core_ = makeCore(*this, waveWindow_);
 }
 
 TMainWin::~TMainWin() {
-    // A running audition stops and frees its buffers while the window is still whole.
-    audition_.reset();
-    // The engine library goes first, then the form. The preview panel outlives the window.
-    resampler_.reset();
+    // The behaviour goes first (its audition, then the engine library), then the form. The
+    // preview panel outlives the window.
+    core_.reset();
     if (GetWin && OpenDialog && OpenDialog->isAncestorOf(GetWin)) {
         GetWin->hide();
         GetWin->setParent(nullptr);
@@ -268,7 +272,7 @@ void TMainWin::Build() {
     OpenDialog->setDefaultSuffix(QStringLiteral("wav"));
     OpenDialog->setSizeGripEnabled(true);
     connect(OpenDialog, &QFileDialog::currentChanged, this,
-            [this](const QString& path) { OpenDialogSelectionChange(path); });
+            [this](const QString& path) { core_->OpenDialogSelectionChange(LocalPath(path)); });
 
     SaveDialog = new QFileDialog(this);
     SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
@@ -280,18 +284,11 @@ void TMainWin::Build() {
     SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
     SaveDialog->setSizeGripEnabled(true);
 
-    audition_ = std::make_unique<brelka::SlotAudition>(
-        this, brelka::AuditionView{
-                  [this](int percent) { SetGauge(percent); },
-                  [this](const QString& text) { SetInfoText(text); },
-                  [this] { PutAudBtnUp(); },
-                  [this](bool on) { playing = on; },
-              });
-
     // The enable rules run whenever the program has handled its pending events.
     if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                [this] { AppEventsIdle(); });
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (core_) AppEventsIdle();
+        });
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* e) {
@@ -310,116 +307,106 @@ bool TMainWin::eventFilter(QObject* watched, QEvent* e) {
 }
 
 bool TMainWin::event(QEvent* e) {
-    const int type = static_cast<int>(e->type());
-    if (type == kMsgBufferDone) {
-        AudBufferDone(e);
-        return true;
-    }
-    if (type == kMsgStop) {
-        AudStop(e);
-        return true;
-    }
+    if (core_ && brelka::DeliverWaveEvent(e, core_->AuditionListener())) return true;
     return QWidget::event(e);
 }
 
-void TMainWin::SrcEditClick() {
-    if (SelFolder->exec() != QDialog::Accepted) return;
-    const QStringList chosen = SelFolder->selectedFiles();
-    if (chosen.isEmpty()) return;
-    const QString folder = QDir::toNativeSeparators(chosen.first());
-    chosenFolder_ = folder;
-    SrcEdit->setText(folder);
-    SrcEdit->setCursorPosition(0);
-    folderChosen = true;
-    ScanSampleFolder(folder);
-    SampleList->setEnabled(true);
-    // Picking the first slot here leaves the length label as it is.
-    const QSignalBlocker quiet(SampleList);
-    SampleList->setCurrentIndex(SampleList->count() > 0 ? 0 : -1);
+QString TMainWin::ChosenFolder() const {
+    return DisplayPath(core_->ChosenFolder());
 }
 
-void TMainWin::ScanSampleFolder(const QString& folder) {
-    const QSignalBlocker quiet(SampleList);
-    SampleList->clear();
-    SampleList->clearEditText();
-    for (const std::string& slot : brelka::ScanSampleFolder(LocalPath(folder)))
-        SampleList->addItem(QString::fromStdString(slot));
-    // Adding to an empty list selects its first item; the list is only filled here.
-    SampleList->setCurrentIndex(-1);
-    SampleList->clearEditText();
-}
-
-void TMainWin::SampleListChange() {
-    const int slot = brelka::ParseSlotNumber(SampleList->currentText().toStdString());
-    const std::string path = brelka::SlotFileName(LocalPath(SrcEdit->text()), slot);
-    LenLabel->setText(QString::fromStdString(brelka::SlotLengthText(path)));
-}
-
-void TMainWin::AbortBtnClick() {
-    abortRequested = true;
-}
-
-void TMainWin::AppEventsIdle() {
-    auto apply = [this](bool src, bool list, bool aud, bool jobs, bool channel, bool conv,
-                        bool abortOn) {
-        SrcEdit->setEnabled(src);
-        SampleList->setEnabled(list);
-        AudBtn->setEnabled(aud);
-        ToExecBtn->setEnabled(jobs);
-        FromExecBtn->setEnabled(jobs);
-        ImportRadio->setEnabled(channel);
-        RateConvCheck->setEnabled(conv);
-        ConvGroup->setEnabled(conv);
-        AbortBtn->setEnabled(abortOn);
-    };
-    if (playing) {
-        apply(false, false, true, false, false, false, false);
-        return;
+QWidget* TMainWin::ControlOf(brelka::Control control) const {
+    using brelka::Control;
+    switch (control) {
+    case Control::SrcEdit:
+        return SrcEdit;
+    case Control::SampleList:
+        return SampleList;
+    case Control::AudBtn:
+        return AudBtn;
+    case Control::LenLabel:
+        return LenLabel;
+    case Control::ImportRadio:
+        return ImportRadio;
+    case Control::RateConvCheck:
+        return RateConvCheck;
+    case Control::ConvGroup:
+        return ConvGroup;
+    case Control::RsSimple:
+        return RsSimple;
+    case Control::RsLight:
+        return RsLight;
+    case Control::RsMedium:
+        return RsMedium;
+    case Control::RsHeavy:
+        return RsHeavy;
+    case Control::RsUHeavy:
+        return RsUHeavy;
+    case Control::InfoText:
+        return InfoText;
+    case Control::ToExecBtn:
+        return ToExecBtn;
+    case Control::FromExecBtn:
+        return FromExecBtn;
+    case Control::AbortBtn:
+        return AbortBtn;
     }
-    if (busy) {
-        apply(false, false, false, false, false, false, true);
-        return;
+    return nullptr;
+}
+
+void TMainWin::SetEnabled(brelka::Control control, bool on) {
+    ControlOf(control)->setEnabled(on);
+}
+
+bool TMainWin::IsChecked(brelka::Control control) const {
+    auto* button = qobject_cast<QAbstractButton*>(ControlOf(control));
+    return button != nullptr && button->isChecked();
+}
+
+void TMainWin::SetChecked(brelka::Control control, bool on) {
+    // setChecked raises toggled, not clicked: the handlers see only the user's clicks.
+    if (auto* button = qobject_cast<QAbstractButton*>(ControlOf(control))) button->setChecked(on);
+}
+
+std::string TMainWin::Text(brelka::Control control) const {
+    switch (control) {
+    case brelka::Control::SrcEdit:
+        return LocalPath(SrcEdit->text());
+    case brelka::Control::SampleList:
+        return SampleList->currentText().toStdString();
+    case brelka::Control::LenLabel:
+        return LenLabel->text().toStdString();
+    case brelka::Control::InfoText:
+        return InfoText->text().toStdString();
+    default:
+        return std::string();
     }
-    apply(true, true, folderChosen && SampleList->count() > 0, folderChosen, true, true, false);
-
-    // The quality buttons follow the check box and the engine library.
-    const bool conversion = RateConvCheck->isChecked();
-    const bool engine = resampler_ && resampler_->available();
-    if (conversion && !engine) RsSimple->setChecked(true);
-    RsSimple->setEnabled(conversion);
-    for (QRadioButton* rb : {RsLight, RsMedium, RsHeavy, RsUHeavy})
-        rb->setEnabled(conversion && engine);
 }
 
-bool TMainWin::UpdateJobProgress(int k, int n, uint32_t start, uint32_t& last) {
-    const uint32_t now = platform::TickCount();
-    if (static_cast<uint32_t>(now - last) <= kProgressInterval || k == 0) return false;
-    const uint64_t elapsed = static_cast<uint32_t>(now - start);
-    const uint64_t left =
-        n > k ? elapsed * static_cast<uint64_t>(n - k) / static_cast<uint64_t>(k) : 0;
-    SetInfoText(QString::asprintf(
-        "Passing %u:%02u  ETR %u:%02u", static_cast<unsigned>(elapsed / 1000 / 60),
-        static_cast<unsigned>(elapsed / 1000 % 60), static_cast<unsigned>(left / 1000 / 60),
-        static_cast<unsigned>(left / 1000 % 60)));
-    if (n > 0) SetGauge(static_cast<int>(int64_t{k} * 100 / n));
-    QCoreApplication::processEvents();
-    if (abortRequested) return true;
-    last = now;
-    return false;
+void TMainWin::SetText(brelka::Control control, const std::string& text) {
+    switch (control) {
+    case brelka::Control::SrcEdit:
+        SrcEdit->setText(DisplayPath(text));
+        SrcEdit->setCursorPosition(0);
+        break;
+    case brelka::Control::SampleList: {
+        const QSignalBlocker quiet(SampleList);
+        SampleList->setEditText(QString::fromStdString(text));
+        break;
+    }
+    case brelka::Control::LenLabel:
+        LenLabel->setText(QString::fromStdString(text));
+        break;
+    case brelka::Control::InfoText:
+        InfoText->setText(QString::fromStdString(text));
+        break;
+    default:
+        break;
+    }
 }
 
-int TMainWin::ImportChannel() const {
-    const int id = ImportRadioItems->checkedId();
-    return id < 0 ? brelka::kChannelMix : id;
-}
-
-int TMainWin::QualityCode() const {
-    if (!RateConvCheck->isChecked()) return kQualityOff;
-    if (RsUHeavy->isChecked()) return kQualityUltraHeavy;
-    if (RsHeavy->isChecked()) return kQualityHeavy;
-    if (RsMedium->isChecked()) return kQualityMedium;
-    if (RsLight->isChecked()) return kQualityLight;
-    return kQualitySimple;
+int TMainWin::ImportRadioIndex() const {
+    return ImportRadioItems->checkedId();
 }
 
 void TMainWin::SetGauge(int percent) {
@@ -428,18 +415,82 @@ void TMainWin::SetGauge(int percent) {
     emit GaugeSet(percent);
 }
 
-void TMainWin::SetInfoText(const QString& text) {
-    InfoText->setText(text);
+void TMainWin::ClearSlotItems() {
+    const QSignalBlocker quiet(SampleList);
+    SampleList->clear();
+    SampleList->clearEditText();
 }
 
-void TMainWin::PutAudBtnUp() {
-    AudBtn->setChecked(false);
+void TMainWin::AddSlotItem(const std::string& text) {
+    const QSignalBlocker quiet(SampleList);
+    const bool none = SampleList->currentIndex() < 0;
+    const QString edit = SampleList->currentText();
+    SampleList->addItem(QString::fromStdString(text));
+    // Adding to an empty list would select its first item: the selection stays as it was.
+    if (none) {
+        SampleList->setCurrentIndex(-1);
+        SampleList->setEditText(edit);
+    }
 }
 
-void TMainWin::OpenDialogSelectionChange(const QString& path) {
-    if (!GetWin) return;
-    GetWin->selectedPath = path;
-    GetWin->ShowFileInfo();
+int TMainWin::SlotItemCount() const {
+    return SampleList->count();
+}
+
+std::string TMainWin::SlotItem(int index) const {
+    return SampleList->itemText(index).toStdString();
+}
+
+void TMainWin::SelectSlotItem(int index) {
+    const QSignalBlocker quiet(SampleList);
+    SampleList->setCurrentIndex(index);
+}
+
+bool TMainWin::ChooseFolder(std::string& folder) {
+    if (SelFolder->exec() != QDialog::Accepted) return false;
+    const QStringList chosen = SelFolder->selectedFiles();
+    if (chosen.isEmpty()) return false;
+    folder = LocalPath(chosen.first());
+    return true;
+}
+
+bool TMainWin::ChooseImportFile(std::string& path) {
+    AttachPreviewPanel();
+    core_->previewPanel = GetWin ? &GetWin->Core() : nullptr;
+    const bool accepted = OpenDialog->exec() == QDialog::Accepted;
+    core_->previewPanel = nullptr;
+    if (!accepted) return false;
+    const QStringList chosen = OpenDialog->selectedFiles();
+    if (chosen.isEmpty()) return false;
+    path = LocalPath(chosen.first());
+    return true;
+}
+
+bool TMainWin::ChooseExportFile(const std::string& lastName, std::string& path) {
+    if (!lastName.empty()) SaveDialog->selectFile(DisplayPath(lastName));
+    if (SaveDialog->exec() != QDialog::Accepted) return false;
+    const QStringList chosen = SaveDialog->selectedFiles();
+    if (chosen.isEmpty()) return false;
+    path = LocalPath(chosen.first());
+    return true;
+}
+
+void TMainWin::ShowMessage(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
+                    QString::fromStdString(text), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("JobMessage"));
+    box.exec();
+}
+
+void TMainWin::SetWaitCursor(bool on) {
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TMainWin::RunPendingEvents() {
+    QCoreApplication::processEvents();
 }
 
 void TMainWin::AttachPreviewPanel() {
@@ -451,124 +502,7 @@ void TMainWin::AttachPreviewPanel() {
     GetWin->show();
 }
 
-void TMainWin::BeginJob() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    busy = true;
-    abortRequested = false;
-    QCoreApplication::processEvents();
-    AppEventsIdle();
-}
-
-void TMainWin::EndJob(bool clearProgress) {
-    QApplication::restoreOverrideCursor();
-    abortRequested = false;
-    busy = false;
-    if (clearProgress) {
-        SetInfoText(QString());
-        SetGauge(0);
-    }
-}
-
-void TMainWin::ShowMessage(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("JobMessage"));
-    box.exec();
-}
-
-brelka::JobProgress TMainWin::JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared) {
-    brelka::JobProgress progress;
-    progress.preparing = [this, &prepared] {
-        prepared = true;
-        SetInfoText(QStringLiteral("Preparing..."));
-    };
-    progress.started = [&start, &last](int) { start = last = platform::TickCount(); };
-    progress.block = [this, &start, &last](int k, int n) {
-        return UpdateJobProgress(k, n, start, last);
-    };
-    progress.closing = [this] {
-        SetGauge(100);
-        SetInfoText(QStringLiteral("Closing the file..."));
-    };
-    return progress;
-}
-
-void TMainWin::SelectSlot(int slot) {
-    // The last item that names the slot; none when no item does. The length label stays.
-    const QSignalBlocker quiet(SampleList);
-    int found = -1;
-    for (int i = SampleList->count() - 1; i >= 0; --i) {
-        if (SampleList->itemText(i).toInt() == slot) {
-            found = i;
-            break;
-        }
-    }
-    SampleList->setCurrentIndex(found);
-}
-
-void TMainWin::FromExecBtnClick() {
-    AttachPreviewPanel();
-    if (OpenDialog->exec() != QDialog::Accepted) return;
-    const QStringList chosen = OpenDialog->selectedFiles();
-    if (chosen.isEmpty()) return;
-
-    BeginJob();
-    brelka::ImportRequest request;
-    request.sourcePath = LocalPath(chosen.first());
-    request.folder = LocalPath(chosenFolder_);
-    request.slotText = SampleList->currentText().toStdString();
-    request.channel = ImportChannel();
-    request.quality = QualityCode();
-    uint32_t start = platform::TickCount(), last = start;
-    bool prepared = false;
-    const brelka::ImportOutcome outcome =
-        brelka::RunImport(request, *resampler_, JobCallbacks(start, last, prepared));
-    EndJob(prepared);
-    if (brelka::JobFailed(outcome.status)) {
-        ShowMessage(QString::fromUtf8(brelka::JobMessage(outcome.status)));
-        return;
-    }
-    ScanSampleFolder(chosenFolder_);
-    SelectSlot(outcome.slot);
-}
-
-void TMainWin::ToExecBtnClick() {
-    if (!lastSaveName_.isEmpty()) SaveDialog->selectFile(lastSaveName_);
-    if (SaveDialog->exec() != QDialog::Accepted) return;
-    const QStringList chosen = SaveDialog->selectedFiles();
-    if (chosen.isEmpty()) return;
-    lastSaveName_ = chosen.first();
-
-    BeginJob();
-    brelka::ExportRequest request;
-    request.folder = LocalPath(chosenFolder_);
-    request.slotText = SampleList->currentText().toStdString();
-    request.destPath = LocalPath(lastSaveName_);
-    request.quality = QualityCode();
-    uint32_t start = platform::TickCount(), last = start;
-    bool prepared = false;
-    const brelka::ExportOutcome outcome =
-        brelka::RunExport(request, *resampler_, JobCallbacks(start, last, prepared));
-    EndJob(prepared);
-    if (brelka::JobFailed(outcome.status))
-        ShowMessage(QString::fromUtf8(brelka::JobMessage(outcome.status)));
-}
-
-// The slot audition: the click on AudBtn (start when it is down, stop when it is up), a buffer
-// handed back by the wave output device, and the stop message.
-void TMainWin::AudBtnClick(bool down) {
-    audition_->AudBtnClick(down, SrcEdit->text(), SampleList->currentText());
-}
-
-void TMainWin::AudBufferDone(QEvent* e) {
-    audition_->handleEvent(e);
-}
-
-void TMainWin::AudStop(QEvent* e) {
-    audition_->handleEvent(e);
-}
-
 void TMainWin::closeEvent(QCloseEvent* e) {
-    if (audition_) audition_->Stop();
+    if (core_) core_->WindowClosing();
     QWidget::closeEvent(e);
 }

@@ -1,5 +1,5 @@
-// The main window: folder and slot choice, the slot's length, import channel and rate conversion
-// settings, the import and export jobs with their progress, and the slot audition button.
+// The main window on Qt Widgets: builds the controls, forwards their events to the window's
+// behaviour (MainWindowCore) and gives it what it asks of a toolkit.
 #pragma once
 
 #include <QFont>
@@ -7,8 +7,13 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+
+#include "MainWindowCore.h"
+#include "WaveWindowQt.h"
+#include "WindowToolkit.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -23,12 +28,7 @@ class QRadioButton;
 class QToolButton;
 class CReSampler;
 
-namespace brelka {
-struct JobProgress;
-class SlotAudition;
-} // namespace brelka
-
-class TMainWin : public QWidget {
+class TMainWin : public QWidget, public brelka::MainWindowToolkit {
     Q_OBJECT
 
   public:
@@ -37,6 +37,12 @@ class TMainWin : public QWidget {
     // Binds the engine library at the given path or name instead ("" binds none).
     explicit TMainWin(const std::string& engineLibrary, QWidget* parent = nullptr);
     ~TMainWin() override;
+
+    // Makes the window's behaviour for the window.
+    using CoreMaker = std::function<std::unique_ptr<brelka::MainWindowCore>(
+        brelka::MainWindowToolkit&, brelka::WaveWindow&)>;
+    // With a behaviour of the caller's making.
+    TMainWin(const CoreMaker& makeCore, QWidget* parent);
 
     // Controls, by their names (each also carries its name as objectName).
     QLabel* Image = nullptr;
@@ -65,44 +71,46 @@ class TMainWin : public QWidget {
     QFileDialog* OpenDialog = nullptr;
     QFileDialog* SelFolder = nullptr;
 
-    // Flags.
-    bool abortRequested = false; // set by "Abort", polled by the running job
-    bool folderChosen = false;   // a folder has been chosen at least once
-    bool busy = false;           // an import or export job runs
-    bool playing = false;        // a slot audition runs (mirrors the audition's own state)
+    // The window's behaviour: its flags (busy, playing, ...) and handlers.
+    brelka::MainWindowCore& Core() { return *core_; }
 
-    // Handlers.
-    void SrcEditClick();
-    void SampleListChange();
-    void AbortBtnClick();
-    void AppEventsIdle();
-    void OpenDialogSelectionChange(const QString& path);
-    void FromExecBtnClick();
-    void ToExecBtnClick();
-    // The slot audition: AudBtn has just been put down or up by the user.
-    void AudBtnClick(bool down);
-
-    // Empties the slot list and lists the slots found in the folder.
-    void ScanSampleFolder(const QString& folder);
-
-    // The jobs' progress and abort step after block k of n; start and last are tick counts
-    // (last is updated). True when the job must stop.
-    virtual bool UpdateJobProgress(int k, int n, uint32_t start, uint32_t& last);
-
-    // The import channel (0 "L", 1 "R", 2 "MIX") and the quality code (0 none ... 5).
-    int ImportChannel() const;
-    int QualityCode() const;
+    // Handlers, passed on to the behaviour.
+    void SrcEditClick() { core_->SrcEditClick(); }
+    void SampleListChange() { core_->SampleListChange(); }
+    void AbortBtnClick() { core_->AbortBtnClick(); }
+    void AppEventsIdle() { core_->AppEventsIdle(); }
+    void FromExecBtnClick() { core_->FromExecBtnClick(); }
+    void ToExecBtnClick() { core_->ToExecBtnClick(); }
+    void AudBtnClick(bool down) { core_->AudBtnClick(down); }
+    bool UpdateJobProgress(int k, int n, uint32_t start, uint32_t& last) {
+        return core_->UpdateJobProgress(k, n, start, last);
+    }
 
     // The folder the last folder choice returned (native separators); empty before the first.
-    QString ChosenFolder() const { return chosenFolder_; }
-    CReSampler& Resampler() { return *resampler_; }
-    brelka::SlotAudition& Audition() { return *audition_; }
+    QString ChosenFolder() const;
+    CReSampler& Resampler() { return core_->Resampler(); }
+    brelka::SlotAudition& Audition() { return core_->Audition(); }
 
-    // For the audition and the jobs. The gauge shows percent within its range; GaugeSet
-    // reports the value as given.
-    void SetGauge(int percent);
-    void SetInfoText(const QString& text);
-    void PutAudBtnUp(); // without raising AudBtnClick
+    // The toolkit's side.
+    void SetEnabled(brelka::Control control, bool on) override;
+    bool IsChecked(brelka::Control control) const override;
+    void SetChecked(brelka::Control control, bool on) override;
+    std::string Text(brelka::Control control) const override;
+    void SetText(brelka::Control control, const std::string& text) override;
+    int ImportRadioIndex() const override;
+    // The gauge shows percent within its range; GaugeSet reports the value as given.
+    void SetGauge(int percent) override;
+    void ClearSlotItems() override;
+    void AddSlotItem(const std::string& text) override;
+    int SlotItemCount() const override;
+    std::string SlotItem(int index) const override;
+    void SelectSlotItem(int index) override;
+    bool ChooseFolder(std::string& folder) override;
+    bool ChooseImportFile(std::string& path) override;
+    bool ChooseExportFile(const std::string& lastName, std::string& path) override;
+    void ShowMessage(const std::string& text) override;
+    void SetWaitCursor(bool on) override;
+    void RunPendingEvents() override;
 
   signals:
     void GaugeSet(int percent);
@@ -116,30 +124,17 @@ class TMainWin : public QWidget {
   private:
     void Build();
     void AttachPreviewPanel();
-    void BeginJob();
-    void EndJob(bool clearProgress);
-    void ShowMessage(const QString& text);
-    brelka::JobProgress JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared);
-    void SelectSlot(int slot);
+    QWidget* ControlOf(brelka::Control control) const;
 
-    // Routed window messages of the audition: a played buffer came back, and the stop message.
-    void AudBufferDone(QEvent* e);
-    void AudStop(QEvent* e);
-
-    std::unique_ptr<CReSampler> resampler_;
-    std::unique_ptr<brelka::SlotAudition> audition_;
-    QString chosenFolder_;
-    QString lastSaveName_;
+    brelka::QtWaveWindow waveWindow_{this};
+    std::unique_ptr<brelka::MainWindowCore> core_;
 };
 
 extern TMainWin* MainWin;
 
-// Platform message numbers the windows route to their audition handlers.
-constexpr int kMsgBufferDone = 957; // a played buffer is handed back
-constexpr int kMsgStop = 1024;      // stop the audition
-
-// A path as the standard library's file functions take it.
+// A path as the standard library's file functions take it, and back.
 std::string LocalPath(const QString& path);
+QString DisplayPath(const std::string& path);
 
 // The windows' font: "MS Gothic" at 12 pixels, or the gothic font standing in for it.
 QFont WindowFont();

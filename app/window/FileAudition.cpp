@@ -1,23 +1,18 @@
 #include "FileAudition.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QFile>
-#include <QObject>
-
 #include <climits>
 
 #include "AudioFile.h"
 
 namespace brelka {
 
-FileAudition::FileAudition(QObject* panel) : panel_(panel) {}
+FileAudition::FileAudition(WaveWindow& panel) : panel_(panel) {}
 
 FileAudition::~FileAudition() {
     std::unique_ptr<WaveOut> device = std::move(waveOut_);
     if (device) device->reset();
     // The buffers the reset handed back must not reach the panel any more.
-    QCoreApplication::removePostedEvents(panel_, kWaveDoneEvent);
+    panel_.DiscardDone();
     buffers_.clear();
     closeFile();
 }
@@ -27,11 +22,11 @@ void FileAudition::closeFile() {
     playFile_ = nullptr;
 }
 
-void FileAudition::AudBtnMouseDown(const QString& selectedPath) {
+void FileAudition::AudBtnMouseDown(const std::string& selectedPath) {
     if (waveOut_) return; // a second button pressed while the first is held
 
     playFile_ = new AudioFile();
-    playFile_->open(QFile::encodeName(selectedPath).toStdString(), false);
+    playFile_->open(selectedPath, false);
     if (playFile_->dataStart == 0 || playFile_->fileType == kAudioFileNone) {
         closeFile();
         return;
@@ -68,7 +63,7 @@ void FileAudition::fillAndQueue(PlaybackBuffer& buffer) {
 
 void FileAudition::endOfSound() {
     ended_ = true;
-    if (waveOut_->queued() == 0) PostWaveStop(panel_);
+    if (waveOut_->queued() == 0) panel_.PostStop();
 }
 
 void FileAudition::bufferDone(WaveHeader* header) {
@@ -81,7 +76,7 @@ void FileAudition::bufferDone(WaveHeader* header) {
     }
     buffers_.release(buffer);
     // The last buffer that carried sound has played: the audition is over.
-    if (waveOut_ && waveOut_->queued() == 0) PostWaveStop(panel_);
+    if (waveOut_ && waveOut_->queued() == 0) panel_.PostStop();
 }
 
 void FileAudition::stop() {
@@ -91,22 +86,10 @@ void FileAudition::stop() {
     closeFile();
     // The buffers the reset handed back arrive now and find the audition stopped, so none is
     // left to meet a later audition; nor is a stop that the end of the sound posted.
-    QCoreApplication::sendPostedEvents(panel_, kWaveDoneEvent);
-    QCoreApplication::removePostedEvents(panel_, kWaveStopEvent);
+    panel_.DeliverDone();
+    panel_.DiscardStop();
     buffers_.clear(); // any a refused write never queued
     device.reset();   // closed last, with the audition idle
-}
-
-bool FileAudition::handleEvent(QEvent* event) {
-    if (event->type() == kWaveDoneEvent) {
-        bufferDone(static_cast<WaveDoneEvent*>(event)->header());
-        return true;
-    }
-    if (event->type() == kWaveStopEvent) {
-        stop();
-        return true;
-    }
-    return false;
 }
 
 } // namespace brelka

@@ -29,7 +29,7 @@ class MainWindowCore {
     // Binds the engine library by its usual name.
     MainWindowCore(MainWindowToolkit& toolkit, WaveWindow& window);
     // Stops a running audition first, then unloads the engine.
-    ~MainWindowCore();
+    virtual ~MainWindowCore();
     MainWindowCore(const MainWindowCore&) = delete;
     MainWindowCore& operator=(const MainWindowCore&) = delete;
 
@@ -61,7 +61,7 @@ class MainWindowCore {
 
     // The jobs' progress and abort step after block k of n; start and last are tick counts
     // (last is updated). True when the job must stop.
-    bool UpdateJobProgress(int k, int n, uint32_t start, uint32_t& last);
+    virtual bool UpdateJobProgress(int k, int n, uint32_t start, uint32_t& last);
 
     // The import channel (0 "L", 1 "R", 2 "MIX") and the quality code (0 none ... 5).
     int ImportChannel() const;
@@ -74,6 +74,7 @@ class MainWindowCore {
     WaveListener& AuditionListener();
 
   private:
+    void CreateAudition(WaveWindow& window);
     void BeginJob();
     void EndJob(bool clearProgress);
     JobProgress JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared);

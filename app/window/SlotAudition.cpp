@@ -1,14 +1,10 @@
 #include "SlotAudition.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QFile>
-#include <QObject>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 
+#include "Files.h"
 #include "SampleFile.h"
 
 namespace brelka {
@@ -52,7 +48,7 @@ void PlaybackBuffers::clear() {
     list_.clear();
 }
 
-SlotAudition::SlotAudition(QObject* window, AuditionView view)
+SlotAudition::SlotAudition(WaveWindow& window, AuditionView view)
     : window_(window), view_(std::move(view)) {}
 
 SlotAudition::~SlotAudition() {
@@ -61,7 +57,7 @@ SlotAudition::~SlotAudition() {
     std::unique_ptr<WaveOut> device = std::move(waveOut_);
     if (device) device->reset();
     // The buffers the reset handed back must not reach the window any more.
-    QCoreApplication::removePostedEvents(window_, kWaveDoneEvent);
+    window_.DiscardDone();
     buffers_.clear();
 }
 
@@ -75,18 +71,18 @@ void SlotAudition::closeStream() {
     playStream_ = nullptr;
 }
 
-void SlotAudition::AudBtnClick(bool down, const QString& folder, const QString& slotText) {
+void SlotAudition::AudBtnClick(bool down, const std::string& folder, const std::string& slotText) {
     if (down && playing_) return; // already running: a second start would lose the first one
     view_.setGauge(0);
-    view_.setInfoText(QString());
+    view_.setInfoText(std::string());
     if (!down) {
-        PostWaveStop(window_);
+        window_.PostStop();
         return;
     }
     start(folder, slotText);
 }
 
-void SlotAudition::start(const QString& folder, const QString& slotText) {
+void SlotAudition::start(const std::string& folder, const std::string& slotText) {
     WaveFormat format;
     format.channels = 1;
     format.sampleRate = kDeviceRate;
@@ -94,29 +90,28 @@ void SlotAudition::start(const QString& folder, const QString& slotText) {
     if (WaveOut::Open(waveOut_, format, window_) != kWaveOk) {
         // No device: end at once, as for a file that cannot be opened.
         setPlaying(true);
-        PostWaveStop(window_);
+        window_.PostStop();
         return;
     }
 
-    const std::string path = SlotFileName(QFile::encodeName(folder).toStdString(),
-                                          ParseSlotNumber(slotText.toStdString()));
+    const std::string path = SlotFileName(folder, ParseSlotNumber(slotText));
     blockCount_ = 0;
     playStream_ = OpenSlotForReading(path); // a plain file only: a pipe would hang
     if (playStream_ == nullptr) {
         setPlaying(true);
-        PostWaveStop(window_);
+        window_.PostStop();
         return;
     }
     const int64_t size = FileSizeOf(path);
     blockCount_ = std::max<int64_t>(0, (size - kHeaderArea) / kBufferBytes);
-    std::fseek(playStream_, kHeaderArea, SEEK_SET);
+    platform::SeekFile(playStream_, kHeaderArea, SEEK_SET);
     buffersQueued_ = 0;
 
     for (int i = 0; i < kBufferCount; ++i)
         fillAndQueue(*buffers_.create(kBufferBytes));
 
     setPlaying(true);
-    view_.setInfoText(QStringLiteral("Audio playing..."));
+    view_.setInfoText("Audio playing...");
 }
 
 void SlotAudition::fillAndQueue(PlaybackBuffer& buffer) {
@@ -138,9 +133,9 @@ void SlotAudition::fillAndQueue(PlaybackBuffer& buffer) {
     ++buffersQueued_;
     // No whole block: nothing to show progress against.
     view_.setGauge(blockCount_ > 0 ? static_cast<int>(buffersQueued_ * 100 / blockCount_) : 0);
-    if (buffersQueued_ == blockCount_ + kBufferCount) PostWaveStop(window_);
+    if (buffersQueued_ == blockCount_ + kBufferCount) window_.PostStop();
     // A device that refuses buffers would leave the audition hanging: end it.
-    if (!queued) PostWaveStop(window_);
+    if (!queued) window_.PostStop();
 }
 
 void SlotAudition::bufferDone(WaveHeader* header) {
@@ -156,34 +151,22 @@ void SlotAudition::bufferDone(WaveHeader* header) {
 void SlotAudition::stop() {
     if (!playing_) return;
     view_.setGauge(0);
-    view_.setInfoText(QString());
+    view_.setInfoText(std::string());
     closeStream();
     setPlaying(false);
     if (waveOut_) {
         waveOut_->reset();
         // The buffers the reset handed back arrive now, find the audition stopped and are
         // freed, before the device goes.
-        QCoreApplication::sendPostedEvents(window_, kWaveDoneEvent);
+        window_.DeliverDone();
         buffers_.clear(); // any a refused write never queued
         std::unique_ptr<WaveOut> device = std::move(waveOut_);
         device.reset();
     }
     // A second stop already on its way (the end and the button at the same moment) must not
     // meet the next audition.
-    QCoreApplication::removePostedEvents(window_, kWaveStopEvent);
+    window_.DiscardStop();
     view_.putAudBtnUp();
-}
-
-bool SlotAudition::handleEvent(QEvent* event) {
-    if (event->type() == kWaveDoneEvent) {
-        bufferDone(static_cast<WaveDoneEvent*>(event)->header());
-        return true;
-    }
-    if (event->type() == kWaveStopEvent) {
-        stop();
-        return true;
-    }
-    return false;
 }
 
 } // namespace brelka

@@ -1,3 +1,4 @@
+// Wave output on Qt Multimedia.
 #include "WaveOut.h"
 
 #include <QAudioDevice>
@@ -10,6 +11,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <deque>
+
+#include "WaveWindowQt.h"
 
 namespace brelka {
 
@@ -26,13 +30,46 @@ QAudioFormat ToAudioFormat(const WaveFormat& f) {
     return q;
 }
 
+// A QAudioSink in push mode, fed from the queue of written buffers by a timer.
+class QtWaveOut : public WaveOut {
+  public:
+    QtWaveOut(const WaveFormat& format, QObject* receiver);
+    ~QtWaveOut() override;
+
+    int prepare(WaveHeader* header) override;
+    int write(WaveHeader* header) override;
+    int unprepare(WaveHeader* header) override;
+    int reset() override;
+    int close() override;
+    const WaveFormat& format() const override { return format_; }
+    size_t queued() const override { return queue_.size(); }
+
+    std::unique_ptr<QAudioSink> sink_;
+    bool startSink();
+
+  private:
+    void restartSink();
+    void handBack(WaveHeader* header);
+    void pump();
+    int64_t durationUs(int64_t bytes) const; // playing time of the stream's first bytes
+
+    struct Entry {
+        WaveHeader* header;
+        int64_t end; // stream offset behind the buffer's last byte, once it is being handed over
+    };
+
+    WaveFormat format_;
+    QObject* receiver_;
+    QIODevice* io_ = nullptr;
+    std::unique_ptr<QTimer> timer_;
+    std::deque<Entry> queue_;
+    int64_t pushedBytes_ = 0; // bytes handed to the sink since it started, silence included
+    size_t pushIndex_ = 0;    // queue entry that holds the next byte to hand over
+};
+
 } // namespace
 
-void PostWaveStop(QObject* receiver) {
-    QCoreApplication::postEvent(receiver, new QEvent(kWaveStopEvent));
-}
-
-int WaveOut::Open(std::unique_ptr<WaveOut>& out, const WaveFormat& format, QObject* receiver) {
+int WaveOut::Open(std::unique_ptr<WaveOut>& out, const WaveFormat& format, WaveWindow& window) {
     out.reset();
     if (format.channels < 1 || format.sampleRate < 1 || format.bitsPerSample != 16)
         return kWaveBadFormat;
@@ -40,21 +77,21 @@ int WaveOut::Open(std::unique_ptr<WaveOut>& out, const WaveFormat& format, QObje
     if (device.isNull()) return kWaveNoDevice;
     if (!device.isFormatSupported(ToAudioFormat(format))) return kWaveBadFormat;
 
-    std::unique_ptr<WaveOut> w(new WaveOut(format, receiver));
+    auto w = std::make_unique<QtWaveOut>(format, static_cast<QObject*>(window.Handle()));
     w->sink_ = std::make_unique<QAudioSink>(device, ToAudioFormat(format));
     if (!w->startSink()) return kWaveNoDevice;
     out = std::move(w);
     return kWaveOk;
 }
 
-WaveOut::WaveOut(const WaveFormat& format, QObject* receiver)
+QtWaveOut::QtWaveOut(const WaveFormat& format, QObject* receiver)
     : format_(format), receiver_(receiver), timer_(std::make_unique<QTimer>()) {
     timer_->setTimerType(Qt::PreciseTimer);
     timer_->setInterval(kPumpIntervalMs);
     QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(), [this] { pump(); });
 }
 
-WaveOut::~WaveOut() {
+QtWaveOut::~QtWaveOut() {
     reset();
     timer_->stop();
     if (io_ != nullptr) sink_->stop(); // the sound ends here
@@ -64,7 +101,7 @@ WaveOut::~WaveOut() {
     if (QThread::currentThread()->loopLevel() > 0) sink_.release()->deleteLater();
 }
 
-bool WaveOut::startSink() {
+bool QtWaveOut::startSink() {
     io_ = sink_->start();
     const QAudio::Error error = sink_->error();
     if (io_ == nullptr || (error != QAudio::NoError && error != QAudio::UnderrunError)) {
@@ -75,7 +112,7 @@ bool WaveOut::startSink() {
     return true;
 }
 
-void WaveOut::restartSink() {
+void QtWaveOut::restartSink() {
     // Stopping the sink drops whatever it still holds at once; a fresh start makes it ready
     // for the next write, its clock at zero again.
     if (io_ != nullptr) {
@@ -85,7 +122,7 @@ void WaveOut::restartSink() {
     pushedBytes_ = 0;
 }
 
-int WaveOut::prepare(WaveHeader* header) {
+int QtWaveOut::prepare(WaveHeader* header) {
     if (header == nullptr || header->data == nullptr || header->length == 0 ||
         header->length % static_cast<uint32_t>(format_.blockAlign()) != 0)
         return kWaveInvalidBuffer;
@@ -94,7 +131,7 @@ int WaveOut::prepare(WaveHeader* header) {
     return kWaveOk;
 }
 
-int WaveOut::write(WaveHeader* header) {
+int QtWaveOut::write(WaveHeader* header) {
     if (header == nullptr) return kWaveInvalidBuffer;
     if (!(header->flags & kWaveHeaderPrepared)) return kWaveNotPrepared;
     if (header->flags & kWaveHeaderInQueue) return kWaveStillPlaying;
@@ -109,19 +146,19 @@ int WaveOut::write(WaveHeader* header) {
     return kWaveOk;
 }
 
-int WaveOut::unprepare(WaveHeader* header) {
+int QtWaveOut::unprepare(WaveHeader* header) {
     if (header == nullptr) return kWaveInvalidBuffer;
     if (header->flags & kWaveHeaderInQueue) return kWaveStillPlaying;
     header->flags &= ~kWaveHeaderPrepared;
     return kWaveOk;
 }
 
-void WaveOut::handBack(WaveHeader* header) {
+void QtWaveOut::handBack(WaveHeader* header) {
     header->flags = (header->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
     QCoreApplication::postEvent(receiver_, new WaveDoneEvent(header));
 }
 
-int WaveOut::reset() {
+int QtWaveOut::reset() {
     if (!queue_.empty() || pushedBytes_ > 0) restartSink();
     for (const Entry& e : queue_)
         handBack(e.header);
@@ -131,15 +168,15 @@ int WaveOut::reset() {
     return kWaveOk;
 }
 
-int WaveOut::close() {
+int QtWaveOut::close() {
     return queue_.empty() ? kWaveOk : kWaveStillPlaying;
 }
 
-int64_t WaveOut::durationUs(int64_t bytes) const {
+int64_t QtWaveOut::durationUs(int64_t bytes) const {
     return bytes / format_.blockAlign() * 1000000 / format_.sampleRate;
 }
 
-void WaveOut::pump() {
+void QtWaveOut::pump() {
     const QAudio::Error error = sink_->error();
     if (io_ == nullptr || (error != QAudio::NoError && error != QAudio::UnderrunError)) {
         // The sink has gone (the sound server quit): nothing more can play, so every queued

@@ -45,35 +45,38 @@ void InEventLoop(const std::function<void()>& f) {
 
 SlotWindow::SlotWindow()
     : audBtn(new QPushButton(QStringLiteral("Hear the Sound"), this)),
-      audition(this, brelka::AuditionView{
-                         [this](int v) { gauges.push_back(v); },
-                         [this](const QString& t) { infoTexts.push_back(t); },
-                         [this] {
-                             ++buttonUps;
-                             audBtn->setChecked(false);
-                         },
-                         [this](bool on) { playingFlag = on; },
-                     }) {
+      audition(waveWindow,
+               brelka::AuditionView{
+                   [this](int v) { gauges.push_back(v); },
+                   [this](const std::string& t) { infoTexts.push_back(QString::fromStdString(t)); },
+                   [this] {
+                       ++buttonUps;
+                       audBtn->setChecked(false);
+                   },
+                   [this](bool on) { playingFlag = on; },
+               }) {
     audBtn->setCheckable(true);
-    QObject::connect(audBtn, &QPushButton::clicked,
-                     [this](bool down) { audition.AudBtnClick(down, folder, slotText); });
+    QObject::connect(audBtn, &QPushButton::clicked, [this](bool down) {
+        audition.AudBtnClick(down, folder.toStdString(), slotText.toStdString());
+    });
 }
 
 bool SlotWindow::event(QEvent* e) {
-    return audition.handleEvent(e) || QWidget::event(e);
+    return brelka::DeliverWaveEvent(e, audition) || QWidget::event(e);
 }
 
-FilePanel::FilePanel() : audBtn(new QPushButton(QStringLiteral("Hear"), this)), audition(this) {
+FilePanel::FilePanel()
+    : audBtn(new QPushButton(QStringLiteral("Hear"), this)), audition(waveWindow) {
     audBtn->installEventFilter(this);
 }
 
 bool FilePanel::event(QEvent* e) {
-    return audition.handleEvent(e) || QWidget::event(e);
+    return brelka::DeliverWaveEvent(e, audition) || QWidget::event(e);
 }
 
 bool FilePanel::eventFilter(QObject* watched, QEvent* e) {
     if (watched == audBtn && e->type() == QEvent::MouseButtonPress)
-        audition.AudBtnMouseDown(selectedPath);
+        audition.AudBtnMouseDown(selectedPath.toStdString());
     else if (watched == audBtn && e->type() == QEvent::MouseButtonRelease)
         audition.AudBtnMouseUp();
     return QWidget::eventFilter(watched, e);

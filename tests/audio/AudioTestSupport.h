@@ -13,6 +13,7 @@
 
 #include "FileAudition.h"
 #include "SlotAudition.h"
+#include "WaveWindowQt.h"
 
 namespace audiotest {
 
@@ -34,6 +35,7 @@ class SlotWindow : public QWidget {
     std::vector<QString> infoTexts;
     int buttonUps = 0;
     bool playingFlag = false; // the window's own `playing`, kept by the audition
+    brelka::QtWaveWindow waveWindow{this};
     brelka::SlotAudition audition;
 
   protected:
@@ -46,6 +48,7 @@ class FilePanel : public QWidget {
     FilePanel();
     QPushButton* audBtn;
     QString selectedPath;
+    brelka::QtWaveWindow waveWindow{this};
     brelka::FileAudition audition;
 
   protected:

@@ -309,13 +309,14 @@ TEST(WaveOutTest, ResetHandsBackEveryQueuedBufferOnceInOrder) {
     struct Receiver : QObject {
         std::vector<brelka::WaveHeader*> back;
         bool event(QEvent* e) override {
-            if (e->type() != brelka::kWaveDoneEvent) return QObject::event(e);
+            if (e->type() != brelka::WaveDoneEventType()) return QObject::event(e);
             back.push_back(static_cast<brelka::WaveDoneEvent*>(e)->header());
             return true;
         }
     } receiver;
+    brelka::QtWaveWindow window(&receiver);
     std::unique_ptr<brelka::WaveOut> w;
-    ASSERT_EQ(brelka::WaveOut::Open(w, {1, 31250, 16}, &receiver), brelka::kWaveOk);
+    ASSERT_EQ(brelka::WaveOut::Open(w, {1, 31250, 16}, window), brelka::kWaveOk);
     std::vector<std::vector<char>> memory(16, std::vector<char>(1024, 1));
     std::vector<brelka::WaveHeader> h(16);
     for (size_t i = 0; i < h.size(); ++i) {

@@ -13,8 +13,9 @@ namespace {
 
 TEST(NoDeviceTest, OpenReportsIt) {
     QObject receiver;
+    brelka::QtWaveWindow window(&receiver);
     std::unique_ptr<brelka::WaveOut> w;
-    EXPECT_EQ(brelka::WaveOut::Open(w, {1, 31250, 16}, &receiver), brelka::kWaveNoDevice);
+    EXPECT_EQ(brelka::WaveOut::Open(w, {1, 31250, 16}, window), brelka::kWaveNoDevice);
     EXPECT_EQ(w, nullptr);
 }
 

@@ -84,7 +84,7 @@ TEST_F(WindowAuditionTest, SlotPlaysBitForBitAndTheWindowReturnsToIdleByItself) 
 
     ClickAudBtn();
     EXPECT_TRUE(win->AudBtn->isChecked());
-    EXPECT_TRUE(win->playing);
+    EXPECT_TRUE(win->Core().playing);
     EXPECT_EQ(win->InfoText->text(), "Audio playing...");
     // While it plays only AudBtn is on.
     EXPECT_EQ(Enabled(), "001000000");
@@ -92,7 +92,7 @@ TEST_F(WindowAuditionTest, SlotPlaysBitForBitAndTheWindowReturnsToIdleByItself) 
     ASSERT_TRUE(RunUntil([&] { return !win->AudBtn->isChecked(); }, 10000));
     const std::vector<int16_t> heard = rec.stop();
 
-    EXPECT_FALSE(win->playing);
+    EXPECT_FALSE(win->Core().playing);
     EXPECT_TRUE(win->InfoText->text().isEmpty());
     EXPECT_EQ(win->Gauge->value(), 0);
     EXPECT_FALSE(win->Audition().deviceOpen());
@@ -120,7 +120,7 @@ TEST_F(WindowAuditionTest, PuttingAudBtnUpMidwayStopsAtOnce) {
     ASSERT_TRUE(RunUntil([&] { return win->Audition().buffersQueued() >= 40; }, 5000));
     ClickAudBtn(); // up
     // The stop is the message the click posted: it is handled as soon as events run.
-    ASSERT_TRUE(RunUntil([&] { return !win->playing; }, 50));
+    ASSERT_TRUE(RunUntil([&] { return !win->Core().playing; }, 50));
     const int64_t returned = win->Audition().buffersQueued() - 16; // those that had played
     EXPECT_FALSE(win->AudBtn->isChecked());
     EXPECT_TRUE(win->InfoText->text().isEmpty());
@@ -147,7 +147,7 @@ TEST_F(WindowAuditionTest, ClosingOrDestroyingTheWindowDuringPlaybackFreesEveryt
     EXPECT_EQ(PlaybackBuffer::Alive(), 16);
     win->close();
     EXPECT_EQ(PlaybackBuffer::Alive(), 0);
-    EXPECT_FALSE(win->playing);
+    EXPECT_FALSE(win->Core().playing);
     EXPECT_FALSE(win->Audition().deviceOpen());
     EXPECT_FALSE(win->AudBtn->isChecked());
     RunFor(400);
@@ -192,7 +192,7 @@ class PanelAuditionTest : public WindowAuditionTest {
 TEST_F(PanelAuditionTest, HoldingTheButtonPlaysTheSelectedFileAndReleasingStopsIt) {
     InOpenDialog([&](QWidget* d) {
         guitest::SelectInFileDialog(d, loop);
-        ASSERT_EQ(GetWin->selectedPath, loop);
+        ASSERT_EQ(GetWin->Core().selectedPath, LocalPath(loop));
         ASSERT_TRUE(GetWin->isVisible());
         QTest::mousePress(GetWin->AudBtn, Qt::LeftButton);
         EXPECT_TRUE(GetWin->Audition().playing());

@@ -20,8 +20,7 @@ class GetWinTest : public ::testing::Test {
     void SetUp() override { panel = new TGetWin(); }
     void TearDown() override { delete panel; }
     std::vector<std::string> Show(const std::string& path) {
-        panel->selectedPath = QString::fromStdString(path);
-        panel->ShowFileInfo();
+        panel->Core().SelectionChange(path);
         return {panel->FsLabel->text().toStdString(), panel->FramesLabel->text().toStdString(),
                 panel->BitLabel->text().toStdString()};
     }
@@ -43,7 +42,7 @@ TEST_F(GetWinTest, HasTheDesignsControlsAndCaptions) {
     EXPECT_EQ(panel->BitLabel->text().toStdString(), "Bits / Word :" + std::string(3, ' '));
     EXPECT_EQ(panel->AudBtn->toolTip(), "Hear the Sound");
     EXPECT_FALSE(panel->AudBtn->isCheckable());
-    EXPECT_TRUE(panel->selectedPath.isEmpty());
+    EXPECT_TRUE(panel->Core().selectedPath.empty());
     for (const char* name : {"Bevel1", "FsLabel", "FramesLabel", "BitLabel", "AudBtn"})
         EXPECT_NE(panel->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
 }

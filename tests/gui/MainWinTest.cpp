@@ -168,7 +168,8 @@ TEST_F(MainWinTest, StartsWithTheDesignsTextsAndStates) {
     EXPECT_EQ(Enabled(), "110001110");
     win->AppEventsIdle();
     EXPECT_EQ(Enabled(), "110001110");
-    EXPECT_FALSE(win->abortRequested || win->busy || win->folderChosen || win->playing);
+    EXPECT_FALSE(win->Core().abortRequested || win->Core().busy || win->Core().folderChosen ||
+                 win->Core().playing);
 
     win->grab().save(QStringLiteral(BRELKA_PICTURE_DIR "/MainWin.png"));
 }
@@ -195,12 +196,12 @@ TEST_F(MainWinTest, QualityButtonsFollowTheCheckBoxAndTheEngine) {
     win->AppEventsIdle();
     EXPECT_EQ(Qualities(), "11111");
     win->RsHeavy->setChecked(true);
-    EXPECT_EQ(win->QualityCode(), kQualityHeavy);
+    EXPECT_EQ(win->Core().QualityCode(), kQualityHeavy);
     win->RateConvCheck->setChecked(false);
     win->AppEventsIdle();
     EXPECT_EQ(Qualities(), "00000");
     EXPECT_TRUE(win->RsHeavy->isChecked()); // the choice stays
-    EXPECT_EQ(win->QualityCode(), kQualityOff);
+    EXPECT_EQ(win->Core().QualityCode(), kQualityOff);
     const std::pair<QRadioButton*, int> codes[] = {{win->RsSimple, 1},
                                                    {win->RsLight, 2},
                                                    {win->RsMedium, 3},
@@ -209,7 +210,7 @@ TEST_F(MainWinTest, QualityButtonsFollowTheCheckBoxAndTheEngine) {
     win->RateConvCheck->setChecked(true);
     for (const auto& [button, code] : codes) {
         button->setChecked(true);
-        EXPECT_EQ(win->QualityCode(), code);
+        EXPECT_EQ(win->Core().QualityCode(), code);
     }
 }
 
@@ -222,7 +223,7 @@ TEST_F(MainWinTest, WithoutTheEngineOnlySimpleIsOffered) {
     win->AppEventsIdle();
     EXPECT_EQ(Qualities(), "10000");
     EXPECT_TRUE(win->RsSimple->isChecked());
-    EXPECT_EQ(win->QualityCode(), kQualitySimple);
+    EXPECT_EQ(win->Core().QualityCode(), kQualitySimple);
 }
 
 TEST_F(MainWinTest, EnableRulesInEachState) {
@@ -233,18 +234,18 @@ TEST_F(MainWinTest, EnableRulesInEachState) {
     const std::string qualitiesIdle = Qualities();
 
     // A job: only Abort; the quality buttons are left as they are.
-    win->busy = true;
+    win->Core().busy = true;
     win->AppEventsIdle();
     EXPECT_EQ(Enabled(), "000000001");
     EXPECT_EQ(Qualities(), qualitiesIdle);
     // An audition, also when a job flag is set: only the audition button.
-    win->playing = true;
+    win->Core().playing = true;
     win->AppEventsIdle();
     EXPECT_EQ(Enabled(), "001000000");
-    win->busy = false;
+    win->Core().busy = false;
     win->AppEventsIdle();
     EXPECT_EQ(Enabled(), "001000000");
-    win->playing = false;
+    win->Core().playing = false;
 
     // Idle with a folder: the job buttons; the audition button once the list has slots.
     ChooseFolder(*win, dir.path());
@@ -257,11 +258,11 @@ TEST_F(MainWinTest, EnableRulesInEachState) {
 }
 
 TEST_F(MainWinTest, EnableRulesRunWhenTheProgramBecomesIdle) {
-    win->busy = true;
+    win->Core().busy = true;
     guitest::SpinEventLoop(30);
     EXPECT_TRUE(win->AbortBtn->isEnabled());
     EXPECT_FALSE(win->SrcEdit->isEnabled());
-    win->busy = false;
+    win->Core().busy = false;
     win->RateConvCheck->setChecked(true);
     guitest::SpinEventLoop(30);
     EXPECT_FALSE(win->AbortBtn->isEnabled());
@@ -292,7 +293,7 @@ TEST_F(MainWinTest, ChoosingAFolderListsItsSlotsAndSelectsTheFirst) {
     ASSERT_EQ(ran, 1);
     EXPECT_EQ(dialogName, "SelFolder");
     EXPECT_EQ(win->SrcEdit->text().toStdString(), dir.path());
-    EXPECT_TRUE(win->folderChosen);
+    EXPECT_TRUE(win->Core().folderChosen);
     EXPECT_EQ(win->ChosenFolder().toStdString(), dir.path());
 
     QStringList items;
@@ -335,7 +336,7 @@ TEST_F(MainWinTest, CancellingTheFolderDialogChangesNothing) {
     const int ran = guitest::RunWithModals([&] { win->SrcEditClick(); }, {guitest::Reject});
     EXPECT_EQ(ran, 1);
     EXPECT_EQ(win->SrcEdit->text(), "(not specified)");
-    EXPECT_FALSE(win->folderChosen);
+    EXPECT_FALSE(win->Core().folderChosen);
     EXPECT_EQ(win->SampleList->currentText(), "01");
 }
 
@@ -381,19 +382,19 @@ TEST_F(MainWinTest, TypedSlotTextsShowTheSlotsLength) {
 
 TEST_F(MainWinTest, AbortOnlySetsTheFlag) {
     win->AbortBtnClick();
-    EXPECT_TRUE(win->abortRequested);
-    EXPECT_FALSE(win->busy);
+    EXPECT_TRUE(win->Core().abortRequested);
+    EXPECT_FALSE(win->Core().busy);
     EXPECT_TRUE(win->InfoText->text().isEmpty());
 }
 
 TEST_F(MainWinTest, AuditionHooksDriveTheControls) {
     win->SetGauge(42);
     EXPECT_EQ(win->Gauge->value(), 42);
-    win->SetInfoText("Audio playing...");
+    win->SetText(brelka::Control::InfoText, "Audio playing...");
     EXPECT_EQ(win->InfoText->text(), "Audio playing...");
     win->AudBtn->setEnabled(true);
     win->AudBtn->setChecked(true);
-    win->PutAudBtnUp();
+    win->SetChecked(brelka::Control::AudBtn, false);
     EXPECT_FALSE(win->AudBtn->isChecked());
 }
 

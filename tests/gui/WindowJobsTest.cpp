@@ -37,12 +37,23 @@ namespace {
 
 // The window with a little time spent in each progress step, so that a job lasts long enough
 // for the user's click to arrive while it runs.
-class SlowMainWin : public TMainWin {
+class SlowCore : public brelka::MainWindowCore {
   public:
+    using MainWindowCore::MainWindowCore;
     bool UpdateJobProgress(int k, int n, uint32_t start, uint32_t& last) override {
         QThread::msleep(2);
-        return TMainWin::UpdateJobProgress(k, n, start, last);
+        return MainWindowCore::UpdateJobProgress(k, n, start, last);
     }
+};
+
+class SlowMainWin : public TMainWin {
+  public:
+    SlowMainWin()
+        : TMainWin(
+              [](brelka::MainWindowToolkit& toolkit, brelka::WaveWindow& window) {
+                  return std::make_unique<SlowCore>(toolkit, window);
+              },
+              nullptr) {}
 };
 
 class WindowJobsTest : public ::testing::Test {
@@ -70,7 +81,7 @@ class WindowJobsTest : public ::testing::Test {
                                    win->RsMedium, win->RsHeavy,  win->RsUHeavy};
         buttons[quality]->setChecked(true);
         win->AppEventsIdle();
-        ASSERT_EQ(win->QualityCode(), quality);
+        ASSERT_EQ(win->Core().QualityCode(), quality);
     }
     // Imports through the open dialog; returns the texts of the message boxes shown.
     QStringList Import(const std::string& source,
@@ -104,8 +115,8 @@ class WindowJobsTest : public ::testing::Test {
         return messages;
     }
     void ExpectIdleAfterJob() {
-        EXPECT_FALSE(win->busy);
-        EXPECT_FALSE(win->abortRequested);
+        EXPECT_FALSE(win->Core().busy);
+        EXPECT_FALSE(win->Core().abortRequested);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_TRUE(win->InfoText->text().isEmpty());
         EXPECT_EQ(win->Gauge->value(), 0);
@@ -145,7 +156,7 @@ TEST_F(WindowJobsTest, OpenDialogShowsThePanelAndItsValues) {
         EXPECT_TRUE(GetWin->isVisible());
         EXPECT_EQ(GetWin->height(), 84);
         guitest::SelectInFileDialog(d, QString::fromStdString(kick));
-        EXPECT_EQ(GetWin->selectedPath.toStdString(), kick);
+        EXPECT_EQ(GetWin->Core().selectedPath, kick);
         EXPECT_EQ(GetWin->FsLabel->text(), "Sampling Rate : 44100.00Hz");
         EXPECT_EQ(GetWin->FramesLabel->text(), "Sampling Frames : 7782 (stereo)  0:00:00:176");
         EXPECT_EQ(GetWin->BitLabel->text(), "Bits / Word : 16");
@@ -358,7 +369,7 @@ TEST_F(WindowJobsTest, ProgressStepWaitsHalfASecondAndShowsTheTimes) {
     EXPECT_LT(static_cast<uint32_t>(last - now), 1000u);
 
     // An abort is reported at an update, and last stays.
-    win->abortRequested = true;
+    win->Core().abortRequested = true;
     last = now - 600;
     EXPECT_TRUE(win->UpdateJobProgress(39, 40, now - 1000, last));
     EXPECT_EQ(last, now - 600);
@@ -375,15 +386,15 @@ TEST_F(WindowJobsTest, FailuresShowTheirMessages) {
     std::filesystem::remove(folder.file("SAMPLE02.BIN"));
 
     // Not an audio file: nothing written, the list and the line as they were.
-    win->SetInfoText("before");
+    win->SetText(brelka::Control::InfoText, "before");
     SetSlotText("01");
     EXPECT_EQ(Import(sources.file("text.wav")), QStringList({"Source File error."}));
     EXPECT_FALSE(testsupport::FileExists(folder.file("SAMPLE00.BIN")));
     EXPECT_EQ(win->InfoText->text(), "before");
     EXPECT_EQ(win->SampleList->count(), 1); // not rescanned
-    EXPECT_FALSE(win->busy);
+    EXPECT_FALSE(win->Core().busy);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    win->SetInfoText(QString());
+    win->SetText(brelka::Control::InfoText, "");
 
     // The slot's place is taken by a folder: the new slot cannot replace it.
     std::filesystem::create_directory(folder.file("SAMPLE03.BIN"));
@@ -405,7 +416,7 @@ TEST_F(WindowJobsTest, FailuresShowTheirMessages) {
     std::filesystem::remove(gone);
     SetSlotText("01");
     EXPECT_EQ(Import(sources.file("tone.wav")), QStringList({"File create error."}));
-    EXPECT_FALSE(win->busy);
+    EXPECT_FALSE(win->Core().busy);
 }
 
 } // namespace
