@@ -92,6 +92,7 @@ class WinmmWaveOut : public WaveOut {
     size_t queued() const override;
 
   private:
+    int stopDevice(); // a reset that leaves the headers alone
     Record* mine(const WaveHeader* header) const;
     void forget(Record* r);
 
@@ -101,11 +102,11 @@ class WinmmWaveOut : public WaveOut {
 };
 
 WinmmWaveOut::~WinmmWaveOut() {
-    reset();
+    stopDevice();
+    // The buffers still prepared are let go without touching their headers: the auditions free
+    // them before they close the device.
     for (Record* r : records_) {
         waveOutUnprepareHeader(device_, &r->system, sizeof(WAVEHDR));
-        SyncFlags(*r);
-        r->header->system = nullptr;
         Release(r);
     }
     records_.clear();
@@ -180,14 +181,19 @@ int WinmmWaveOut::unprepare(WaveHeader* header) {
 }
 
 int WinmmWaveOut::reset() {
+    const int result = stopDevice();
+    for (Record* r : records_)
+        SyncFlags(*r);
+    return result;
+}
+
+int WinmmWaveOut::stopDevice() {
     const MMRESULT result = waveOutReset(device_);
     // The buffers come back from the driver's own thread: wait until each is marked done, so
     // that their messages are on their way when this returns.
     const DWORD start = GetTickCount();
     while (queued() > 0 && GetTickCount() - start < kResetWaitMs)
         Sleep(1);
-    for (Record* r : records_)
-        SyncFlags(*r);
     return Result(result);
 }
 

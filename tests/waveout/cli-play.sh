@@ -43,12 +43,18 @@ stop_recording() {
 }
 
 echo "== a slot, to its end"
-record "$work/slot.raw"
-"$wine_run" "$cli" play "$(win "$work/card")" 1 -q >"$work/slot.out" 2>&1 </dev/null
-rc=$?
-stop_recording
-[ $rc -eq 0 ] || fail "play of slot 01 ended with $rc: $(cat "$work/slot.out")"
-heard slot "$work/card/SAMPLE00.BIN" "$work/slot.raw" || fail "slot 01 was not heard as it is"
+# When a busy neighbour starves the sound server, it plays silence in between, and wine's clock
+# then hands buffers back before their sound has been heard, so the stop cuts the last few
+# milliseconds: a second or third take tells that apart from a fault.
+for take in 1 2 3; do
+  record "$work/slot.raw"
+  "$wine_run" "$cli" play "$(win "$work/card")" 1 -q >"$work/slot.out" 2>&1 </dev/null
+  rc=$?
+  stop_recording
+  [ $rc -eq 0 ] || fail "play of slot 01 ended with $rc: $(cat "$work/slot.out")"
+  heard slot "$work/card/SAMPLE00.BIN" "$work/slot.raw" && break
+  [ $take -lt 3 ] || fail "slot 01 was not heard as it is in three takes"
+done
 
 echo "== a file"
 record "$work/file.raw"
@@ -92,11 +98,11 @@ printf 'autospawn = no\n' >"$work/no-server/client.conf"
 start=$(date +%s)
 PULSE_SERVER=unix:$work/no-server/nothing PULSE_CLIENTCONFIG=$work/no-server/client.conf \
   WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv,wineoss.drv=" \
-  timeout 60 "$wine_run" "$cli" play "$(win "$work/card")" 1 >"$work/none.out" 2>"$work/none.err" </dev/null
+  timeout 60 "$wine_run" "$cli" play "$(win "$work/card")" 1 -q >"$work/none.out" 2>"$work/none.err" </dev/null
 rc=$?
 echo "ended with $rc after $(($(date +%s) - start)) s: $(tr -d '\r' <"$work/none.err")"
 [ $rc -eq 1 ] || fail "play without a server ended with $rc"
-grep -qx $'No audio output device could be opened.\r\?' "$work/none.err" || fail "no message"
+[ "$(tr -d '\r' <"$work/none.err")" = "No audio output device could be opened." ] || fail "not the message"
 
 [ $status -eq 0 ] && echo "cli-play: passed"
 exit $status

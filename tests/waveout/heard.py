@@ -1,7 +1,7 @@
 """What a recording of the sink's monitor holds, against what was played.
 
   heard.py make-wav <out.wav> <seconds>      a 31250 Hz mono 16-bit WAV of seeded noise, no zero sample
-  heard.py slot <SAMPLExx.BIN> <rec.raw>     the slot's whole blocks, heard bit for bit?
+  heard.py slot <SAMPLExx.BIN> <rec.raw>     the slot's whole blocks heard bit for bit, in order?
   heard.py file <in.wav> <rec.raw>           the file heard: span and energy near its own
   heard.py span <rec.raw>                    seconds from the first to the last sound
 Prints one line; exits 1 when the recording does not match.
@@ -54,11 +54,14 @@ def slot(path, rec_path):
     played = played[start:end]
     rec = samples(open(rec_path, "rb").read())
     first, last = sound(rec)
-    heard = rec[first:last]
+    # The played samples hold no 0, so silence that the sound server put in when it ran short
+    # (on a busy machine) can be told apart and is only counted.
+    heard = array.array("h", (v for v in rec[first:last] if v != 0))
+    gaps = (last - first) - len(heard)
     same = sum(1 for x, y in zip(heard, played) if x == y)
     ratio = energy(heard) / max(1, energy(played))
-    print(f"slot: {len(played)} samples played, {last - first} heard, {same} identical, "
-          f"energy ratio {ratio:.4f}")
+    print(f"slot: {len(played)} samples played, {len(heard)} heard, {same} identical, "
+          f"{gaps} samples of silence between them, energy ratio {ratio:.4f}")
     return len(heard) == len(played) and same == len(played)
 
 
@@ -76,7 +79,8 @@ def file(path, rec_path):
     ratio = rec_power / max(1, src_power)
     print(f"file: {seconds:.3f} s long, {heard:.3f} s heard, power ratio {ratio:.3f} "
           f"({channels} channels at {rate} Hz)")
-    return abs(heard - seconds) < 0.1 and 0.25 < ratio < 1.5
+    # A starved server puts silence in between: the span may grow, never shrink much.
+    return seconds - 0.1 < heard < seconds + 0.5 and 0.25 < ratio < 1.5
 
 
 def span(rec_path):
