@@ -2,6 +2,9 @@
 // hands the audition's messages to the listener.
 #include <windows.h>
 
+#include <map>
+#include <mutex>
+
 #include "MessageLoop.h"
 #include "WaveWindowWin32.h"
 
@@ -13,8 +16,18 @@ constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerMs = 10;
 const wchar_t kClassName[] = L"brelka.WaveMessages";
 
+// The listener of each window made here.
+std::mutex listenersMutex;
+std::map<HWND, WaveListener*> listeners;
+
+WaveListener* ListenerOf(HWND hwnd) {
+    const std::lock_guard<std::mutex> lock(listenersMutex);
+    const auto found = listeners.find(hwnd);
+    return found == listeners.end() ? nullptr : found->second;
+}
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* listener = reinterpret_cast<WaveListener*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    WaveListener* listener = ListenerOf(hwnd);
     if (listener != nullptr &&
         DeliverWaveMessage(message, static_cast<intptr_t>(lParam), *listener))
         return 0;
@@ -39,6 +52,8 @@ class Win32MessageLoop : public MessageLoop {
         window_.DiscardDone();
         window_.DiscardStop();
         DestroyWindow(hwnd);
+        const std::lock_guard<std::mutex> lock(listenersMutex);
+        listeners.erase(hwnd);
     }
 
     WaveWindow& Window() override { return window_; }
@@ -72,8 +87,10 @@ class Win32MessageLoop : public MessageLoop {
         RegisterClassExW(&wc); // fails harmlessly when a second loop registers it again
         HWND hwnd = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                     instance, nullptr);
-        if (hwnd != nullptr)
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&listener));
+        if (hwnd != nullptr) {
+            const std::lock_guard<std::mutex> lock(listenersMutex);
+            listeners[hwnd] = &listener;
+        }
         return hwnd;
     }
 

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "WaveOut.h"
@@ -34,11 +34,15 @@ struct Record {
     bool detached = false;
 };
 
-// Every record in existence, so that a message is only believed when it names one.
+// Every record in existence by the address of its WAVEHDR (its first member), so that a message
+// is only believed when it names one.
 std::mutex recordsMutex;
-std::unordered_set<Record*>& Records() {
-    static auto* records = new std::unordered_set<Record*>; // outlives every static user
+std::unordered_map<uintptr_t, Record*>& Records() {
+    static auto* records = new std::unordered_map<uintptr_t, Record*>; // outlives every static user
     return *records;
+}
+uintptr_t Key(Record* r) {
+    return reinterpret_cast<uintptr_t>(&r->system);
 }
 
 // The driver's thread sets the done and queue bits of a written header.
@@ -57,7 +61,7 @@ void Release(Record* r) {
         r->detached = true;
         return;
     }
-    Records().erase(r);
+    Records().erase(Key(r));
     delete r;
 }
 
@@ -142,7 +146,7 @@ int WinmmWaveOut::prepare(WaveHeader* header) {
     }
     {
         const std::lock_guard<std::mutex> lock(recordsMutex);
-        Records().insert(r);
+        Records().emplace(Key(r), r);
     }
     records_.push_back(r);
     header->system = r;
@@ -206,15 +210,14 @@ size_t WinmmWaveOut::queued() const {
 } // namespace
 
 WaveHeader* TakeWaveDone(intptr_t lParam) {
-    auto* system = reinterpret_cast<WAVEHDR*>(lParam);
     const std::lock_guard<std::mutex> lock(recordsMutex);
-    // The message carries the record's WAVEHDR, its first member.
-    auto* r = reinterpret_cast<Record*>(system);
-    if (system == nullptr || Records().count(r) == 0) return nullptr;
+    const auto found = Records().find(static_cast<uintptr_t>(lParam));
+    if (found == Records().end()) return nullptr;
+    Record* r = found->second;
     if (r->messagesDue > 0) --r->messagesDue;
     WaveHeader* header = r->header;
     if (r->detached && r->messagesDue == 0) {
-        Records().erase(r);
+        Records().erase(found);
         delete r;
     } else if (!r->detached) {
         SyncFlags(*r);
