@@ -131,12 +131,4 @@ TEST_F(WaveOutWinmm, BuffersComeBackAfterTheDeviceIsClosed) {
     EXPECT_EQ(returns.done.size(), 4u);
 }
 
-TEST_F(WaveOutWinmm, AFormatNoDeviceTakesIsRefused) {
-    WaveFormat format;
-    format.channels = 0;
-    format.sampleRate = 31250;
-    EXPECT_EQ(WaveOut::Open(device, format, loop->Window()), kWaveBadFormat);
-    EXPECT_FALSE(device);
-}
-
 } // namespace
