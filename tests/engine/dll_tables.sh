@@ -16,7 +16,7 @@ fi
 for f in "$dll" "$@"; do
   while read -r name; do
     case "${name,,}" in
-    kernel32.dll | msvcrt.dll | user32.dll | shell32.dll | advapi32.dll | ws2_32.dll) ;;
+    kernel32.dll | msvcrt.dll | user32.dll | shell32.dll | advapi32.dll | ws2_32.dll | winmm.dll) ;;
     *)
       echo "$(basename "$f") imports $name"
       status=1
