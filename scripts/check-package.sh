@@ -104,13 +104,13 @@ else
   pass unpacked-play-module
 fi
 
-# The Windows archive, when scripts/package.sh made one: the window, the tool, the engine, the
-# README and the licence in one folder, and nothing else.
+# The Windows archive, when scripts/package.sh made one: the window, the tool, its play module,
+# the engine, the README and the licence in one folder, and nothing else.
 zip=$(ls "$(dirname "$deb")"/brelka-*-windows-x64.zip 2>/dev/null | tail -n 1)
 if [ -n "$zip" ]; then
   name=$(basename "$zip" .zip)
   listed=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
-  want="$name/LICENSE $name/README.md $name/brelka-cli.exe $name/brelka.exe $name/qmx.dll "
+  want="$name/LICENSE $name/README.md $name/brelka-cli.exe $name/brelka-play.dll $name/brelka.exe $name/qmx.dll "
   if [ "$listed" = "$want" ]; then
     pass windows-archive
   else

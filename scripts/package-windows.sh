@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Windows release archive brelka-<version>-windows-x64.zip: brelka.exe (the window),
-# brelka-cli.exe, qmx.dll, README.md and LICENSE, from a cross build in build-win/ (or
-# $WIN_BUILD_DIR; built here, without the tests, when it is missing). The archive lands in that build folder, or in $1 when given.
+# brelka-cli.exe, its play module brelka-play.dll, qmx.dll, README.md and LICENSE, from a cross
+# build in build-win/ (or $WIN_BUILD_DIR; built here, without the tests, when it is missing). The
+# archive lands in that build folder, or in $1 when given.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${WIN_BUILD_DIR:-$root/build-win}
@@ -17,16 +18,18 @@ elif ! grep -q '^BRELKA_GUI:BOOL=ON' "$build/CMakeCache.txt"; then
   # An existing build without the window gets it.
   cmake -B "$build" -DBRELKA_GUI=ON >/dev/null
 fi
-cmake --build "$build" --parallel "$(nproc)" --target brelka brelka-cli qmx
+cmake --build "$build" --parallel "$(nproc)" --target brelka brelka-cli brelka_play qmx
 version=$(sed -nE 's/^project\(brelka VERSION ([0-9.]+).*/\1/p' "$root/CMakeLists.txt")
 name=brelka-$version-windows-x64
 out=${1:-$build}
 stage=$build/package/$name
 rm -rf "$build/package"
 mkdir -p "$stage" "$out"
-cp "$build/bin/brelka.exe" "$build/bin/brelka-cli.exe" "$build/bin/qmx.dll" "$stage/"
+cp "$build/bin/brelka.exe" "$build/bin/brelka-cli.exe" "$build/bin/brelka-play.dll" \
+  "$build/bin/qmx.dll" "$stage/"
 # Without the debugging information: what a user runs.
-x86_64-w64-mingw32-strip "$stage/brelka.exe" "$stage/brelka-cli.exe" "$stage/qmx.dll"
+x86_64-w64-mingw32-strip "$stage/brelka.exe" "$stage/brelka-cli.exe" "$stage/brelka-play.dll" \
+  "$stage/qmx.dll"
 cp "$root/README.md" "$root/LICENSE" "$stage/"
 rm -f "$out/$name.zip"
 (cd "$build/package" && zip -q -r -X "$(cd "$out" && pwd)/$name.zip" "$name")
