@@ -2,7 +2,8 @@
 # Runs a Windows program that opens windows under wine on a virtual display of its own (Xvfb),
 # in a wine prefix of its own beside the build's ($BRELKA_WINEPREFIX-window), so the headless
 # prefix of the other tests is left as it is, with a private PulseAudio daemon playing into a
-# null sink as wine's sound device. Ends the prefix's wine server and the daemon before
+# null sink as wine's sound device (its monitor is the recording device, for the tests to hear
+# what was played). Ends the prefix's wine server and the daemon before
 # returning, so nothing started here outlives the test.
 root=$(cd "$(dirname "$0")/.." && pwd)
 base=${BRELKA_WINEPREFIX:-$root/build-win/wineprefix}
@@ -24,7 +25,8 @@ start_pulse() {
     --high-priority=no --log-target=file:"$d/pulse.log" \
     --load="module-native-protocol-unix auth-anonymous=1 auth-cookie-enabled=0 socket=$d/native" \
     --load="module-null-sink sink_name=null rate=31250 channels=1 format=s16le norewinds=1" \
-    </dev/null >/dev/null 2>&1 && pactl set-default-sink null >/dev/null 2>&1
+    </dev/null >/dev/null 2>&1 && pactl set-default-sink null >/dev/null 2>&1 &&
+    pactl set-default-source null.monitor >/dev/null 2>&1
   return 0
 }
 stop_pulse() {

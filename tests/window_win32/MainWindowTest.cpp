@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -132,10 +133,15 @@ class MainWindow : public ::testing::Test {
     }
 
     // The window is idle again after a job: its buttons are back and the information line is
-    // empty.
-    bool WaitJobEnd() const {
+    // empty. With output, the job has also written that file: the window is idle for a moment
+    // between a dialog's end and the job's start.
+    bool WaitJobEnd(const std::string& output = "") const {
         return Eventually(
-            [&] { return Enabled(IDC_FROMEXECBTN) && Text(Ctl(IDC_INFOTEXT)).empty(); }, 60000);
+            [&] {
+                return (output.empty() || testsupport::FileExists(output)) &&
+                       Enabled(IDC_FROMEXECBTN) && Text(Ctl(IDC_INFOTEXT)).empty();
+            },
+            60000);
     }
 
     void ChooseFolder(const std::string& folder) {
@@ -173,7 +179,8 @@ class MainWindow : public ::testing::Test {
     }
 
     // "from WAV/AIFF": opens the source's folder in the open dialog, selects the file in its
-    // list (the panel then shows it), runs check on the open dialog and presses OK.
+    // list (the panel then shows it), runs check on the open dialog and presses OK unless the
+    // check has closed it.
     void Import(const std::string& source, const std::function<void(HWND)>& check = {}) {
         ASSERT_TRUE(Eventually([&] { return Enabled(IDC_FROMEXECBTN); }));
         Click(Ctl(IDC_FROMEXECBTN));
@@ -195,7 +202,7 @@ class MainWindow : public ::testing::Test {
             << "\n"
             << Describe(dlg);
         if (check) check(dlg);
-        Click(GetDlgItem(dlg, kDialogOk));
+        if (IsWindow(dlg) && IsWindowVisible(dlg)) Click(GetDlgItem(dlg, kDialogOk));
         ASSERT_TRUE(WaitDialogGone(dlg));
     }
 
@@ -207,7 +214,7 @@ class MainWindow : public ::testing::Test {
         ASSERT_NE(dlg, nullptr) << "no save dialog";
         Enter(dlg, Native(path));
         ASSERT_TRUE(WaitDialogGone(dlg));
-        ASSERT_TRUE(WaitJobEnd());
+        ASSERT_TRUE(WaitJobEnd(path)) << path;
     }
 
     void Shot(HWND hwnd, const std::string& name) {
@@ -369,8 +376,7 @@ TEST_F(MainWindow, ImportsAndExportsThroughTheDialogs) {
             EXPECT_EQ(place.bottom - place.top, 84);
             Shot(dlg, "window-open-dialog");
         }));
-        ASSERT_TRUE(WaitJobEnd());
-        EXPECT_TRUE(testsupport::FileExists(SlotPath(card, std::stoi(r.slot)))) << r.slot;
+        ASSERT_TRUE(WaitJobEnd(SlotPath(card, std::stoi(r.slot)))) << r.slot;
         requests << "import " << r.slot << ' ' << channels[r.channel] << ' ' << qualities[r.quality]
                  << ' ' << sourceFolder << "/kick-16b441k.wav\n";
     }
@@ -430,6 +436,45 @@ TEST_F(MainWindow, AFailedImportSaysSoInAMessageBox) {
     EXPECT_FALSE(testsupport::FileExists(SlotPath(work + "/card", 1)));
     std::error_code ec;
     fs::remove_all(Fs(work), ec);
+}
+
+// The panel's button plays the selected file while a mouse button is held on it: the sound
+// device hears the file then, and silence once the button is released.
+TEST_F(MainWindow, PanelPlaysTheFileWhileTheButtonIsHeld) {
+    const std::string work = kResults + "-panel";
+    FreshFolder(work + "/card");
+    FreshFolder(work + "/src");
+    WriteNoiseWav(work + "/src/noise.wav", 44100, 2, 44100 * 10);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(work + "/card"));
+    std::vector<int16_t> heard;
+    ASSERT_NO_FATAL_FAILURE(Import(work + "/src/noise.wav", [&](HWND dlg) {
+        HWND panel = FindChild(dlg, BRELKA_PANEL_CLASS);
+        ASSERT_NE(panel, nullptr);
+        ASSERT_TRUE(Eventually(
+            [&] { return Text(GetDlgItem(panel, IDC_PANEL_BITLABEL)) == "Bits / Word : 16"; }));
+        HWND button = GetDlgItem(panel, IDC_PANEL_AUDBTN);
+        Recorder recorder(4);
+        ASSERT_TRUE(recorder.started()) << "no recording device";
+        Sleep(300);
+        PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+        Sleep(1500);
+        PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+        Sleep(1200);
+        heard = recorder.Stop();
+        // The dialog is left without importing.
+        Click(GetDlgItem(dlg, IDCANCEL));
+        WaitDialogGone(dlg);
+    }));
+    ASSERT_GT(heard.size(), 31250u * 2) << "the recording is too short";
+    auto peak = [&](size_t from, size_t to) {
+        int most = 0;
+        for (size_t i = from; i < std::min(to, heard.size()); ++i)
+            most = std::max(most, std::abs(static_cast<int>(heard[i])));
+        return most;
+    };
+    EXPECT_GT(peak(0, heard.size()), 1000) << "nothing was heard while the button was held";
+    // The last 400 ms, well after the release, are silent.
+    EXPECT_LT(peak(heard.size() - 12500, heard.size()), 50) << "the sound went on after release";
 }
 
 // The program alone in a folder, without the engine beside it.
@@ -531,7 +576,7 @@ TEST_F(MainWindow, SlotAuditionHoldsTheWindowUntilTheButtonComesUp) {
     ASSERT_NO_FATAL_FAILURE(ChooseFolder(card));
     ASSERT_NO_FATAL_FAILURE(TypeSlot("01"));
     ASSERT_NO_FATAL_FAILURE(Import(card + "/ten.wav"));
-    ASSERT_TRUE(WaitJobEnd());
+    ASSERT_TRUE(WaitJobEnd(SlotPath(card, 1)));
     ASSERT_TRUE(Eventually([&] { return Enabled(IDC_AUDBTN); }));
 
     Click(Ctl(IDC_AUDBTN));

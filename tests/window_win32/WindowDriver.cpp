@@ -193,6 +193,50 @@ bool CaptureWindow(HWND hwnd, const std::string& bmpPath) {
     return ok;
 }
 
+Recorder::Recorder(int seconds) {
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 1;
+    format.nSamplesPerSec = 31250;
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = 2;
+    format.nAvgBytesPerSec = 62500;
+    if (waveInOpen(&device_, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
+        device_ = nullptr;
+        return;
+    }
+    // Blocks of 100 ms.
+    const size_t count = static_cast<size_t>(seconds) * 10;
+    blocks_.assign(count, std::vector<int16_t>(3125));
+    headers_.assign(count, WAVEHDR{});
+    for (size_t i = 0; i < count; ++i) {
+        headers_[i].lpData = reinterpret_cast<char*>(blocks_[i].data());
+        headers_[i].dwBufferLength = static_cast<DWORD>(blocks_[i].size() * 2);
+        waveInPrepareHeader(device_, &headers_[i], sizeof(WAVEHDR));
+        waveInAddBuffer(device_, &headers_[i], sizeof(WAVEHDR));
+    }
+    waveInStart(device_);
+}
+
+std::vector<int16_t> Recorder::Stop() {
+    std::vector<int16_t> out;
+    if (!device_) return out;
+    waveInStop(device_);
+    waveInReset(device_);
+    for (size_t i = 0; i < headers_.size(); ++i) {
+        const size_t n = headers_[i].dwBytesRecorded / 2;
+        out.insert(out.end(), blocks_[i].begin(), blocks_[i].begin() + static_cast<long>(n));
+        waveInUnprepareHeader(device_, &headers_[i], sizeof(WAVEHDR));
+    }
+    waveInClose(device_);
+    device_ = nullptr;
+    return out;
+}
+
+Recorder::~Recorder() {
+    Stop();
+}
+
 Program::Program(const std::string& exe) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

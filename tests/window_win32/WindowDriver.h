@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+#include <mmsystem.h>
+
+#include <cstdint>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,6 +47,24 @@ std::string Describe(HWND hwnd);
 
 // The window's pixels as they are on the screen, written as a 24-bit BMP file.
 bool CaptureWindow(HWND hwnd, const std::string& bmpPath);
+
+// What the sound device plays, recorded from its monitor (the default recording device of the
+// test's sound server), 16-bit mono at 31250 Hz.
+class Recorder {
+  public:
+    explicit Recorder(int seconds);
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+    bool started() const { return device_ != nullptr; }
+    // Stops and returns what was recorded.
+    std::vector<int16_t> Stop();
+
+  private:
+    HWAVEIN device_ = nullptr;
+    std::vector<std::vector<int16_t>> blocks_;
+    std::vector<WAVEHDR> headers_;
+};
 
 // brelka.exe started for the test, ended (closed, or stopped) at destruction.
 class Program {
