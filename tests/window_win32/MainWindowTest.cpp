@@ -86,6 +86,14 @@ void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, ui
     }
 }
 
+// The largest magnitude among samples [from, to).
+int Peak(const std::vector<int16_t>& samples, size_t from, size_t to) {
+    int most = 0;
+    for (size_t i = from; i < std::min(to, samples.size()); ++i)
+        most = std::max(most, std::abs(static_cast<int>(samples[i])));
+    return most;
+}
+
 std::string SlotPath(const std::string& card, int slot) {
     char name[32];
     std::snprintf(name, sizeof name, "/SAMPLE%02d.BIN", slot - 1);
@@ -466,15 +474,10 @@ TEST_F(MainWindow, PanelPlaysTheFileWhileTheButtonIsHeld) {
         WaitDialogGone(dlg);
     }));
     ASSERT_GT(heard.size(), 31250u * 2) << "the recording is too short";
-    auto peak = [&](size_t from, size_t to) {
-        int most = 0;
-        for (size_t i = from; i < std::min(to, heard.size()); ++i)
-            most = std::max(most, std::abs(static_cast<int>(heard[i])));
-        return most;
-    };
-    EXPECT_GT(peak(0, heard.size()), 1000) << "nothing was heard while the button was held";
+    EXPECT_GT(Peak(heard, 0, heard.size()), 1000) << "nothing was heard while the button was held";
     // The last 400 ms, well after the release, are silent.
-    EXPECT_LT(peak(heard.size() - 12500, heard.size()), 50) << "the sound went on after release";
+    EXPECT_LT(Peak(heard, heard.size() - 12500, heard.size()), 50)
+        << "the sound went on after release";
 }
 
 // The program alone in a folder, without the engine beside it.
@@ -567,7 +570,7 @@ TEST_F(MainWindowOneThread, ClosingDuringAnImportEndsTheJobFirst) {
 }
 
 // "Hear the Sound" stays down while the slot plays, and only it can be used then; putting it up
-// ends the audition and gives the window back.
+// ends the sound and gives the window back.
 TEST_F(MainWindow, SlotAuditionHoldsTheWindowUntilTheButtonComesUp) {
     const std::string card = kResults + "-audition";
     FreshFolder(card);
@@ -579,6 +582,8 @@ TEST_F(MainWindow, SlotAuditionHoldsTheWindowUntilTheButtonComesUp) {
     ASSERT_TRUE(WaitJobEnd(SlotPath(card, 1)));
     ASSERT_TRUE(Eventually([&] { return Enabled(IDC_AUDBTN); }));
 
+    Recorder recorder(5);
+    ASSERT_TRUE(recorder.started()) << "no recording device";
     Click(Ctl(IDC_AUDBTN));
     ASSERT_TRUE(Eventually([&] { return Text(Ctl(IDC_INFOTEXT)) == "Audio playing..."; }))
         << Text(Ctl(IDC_INFOTEXT));
@@ -589,11 +594,18 @@ TEST_F(MainWindow, SlotAuditionHoldsTheWindowUntilTheButtonComesUp) {
         EXPECT_FALSE(Enabled(id)) << id;
     EXPECT_TRUE(Enabled(IDC_AUDBTN));
 
+    Sleep(1500);
     Click(Ctl(IDC_AUDBTN));
     EXPECT_TRUE(Eventually([&] {
         return !Checked(Ctl(IDC_AUDBTN)) && Text(Ctl(IDC_INFOTEXT)).empty() &&
                Enabled(IDC_FROMEXECBTN) && Enabled(IDC_SRCEDIT);
     }));
+    // The slot was heard, and the sound stopped with the button.
+    Sleep(1200);
+    const std::vector<int16_t> heard = recorder.Stop();
+    ASSERT_GT(heard.size(), 31250u * 2) << "the recording is too short";
+    EXPECT_GT(Peak(heard, 0, heard.size()), 1000) << "the slot was not heard";
+    EXPECT_LT(Peak(heard, heard.size() - 12500, heard.size()), 50) << "the sound went on";
     std::error_code ec;
     fs::remove_all(Fs(card), ec);
 }
