@@ -10,7 +10,10 @@ FileAudition::FileAudition(WaveWindow& panel) : panel_(panel) {}
 
 FileAudition::~FileAudition() {
     std::unique_ptr<WaveOut> device = std::move(waveOut_);
-    if (device) device->reset();
+    if (device) {
+        device->reset();
+        buffers_.unprepareAll(*device);
+    }
     // The buffers the reset handed back must not reach the panel any more.
     panel_.DiscardDone();
     buffers_.clear();
@@ -82,6 +85,7 @@ void FileAudition::stop() {
     if (!waveOut_) return;
     std::unique_ptr<WaveOut> device = std::move(waveOut_); // waveOut none from here
     device->reset();
+    buffers_.unprepareAll(*device);
     closeFile();
     // The buffers the reset handed back arrive now and find the audition stopped, so none is
     // left to meet a later audition; nor is a stop that the end of the sound posted.

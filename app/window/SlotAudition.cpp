@@ -44,6 +44,11 @@ void PlaybackBuffers::release(PlaybackBuffer* buffer) {
     if (it != list_.end()) list_.erase(it);
 }
 
+void PlaybackBuffers::unprepareAll(WaveOut& device) {
+    for (const auto& b : list_)
+        if (b->header.flags & kWaveHeaderPrepared) device.unprepare(&b->header);
+}
+
 void PlaybackBuffers::clear() {
     list_.clear();
 }
@@ -55,7 +60,10 @@ SlotAudition::~SlotAudition() {
     closeStream();
     playing_ = false;
     std::unique_ptr<WaveOut> device = std::move(waveOut_);
-    if (device) device->reset();
+    if (device) {
+        device->reset();
+        buffers_.unprepareAll(*device);
+    }
     // The buffers the reset handed back must not reach the window any more.
     window_.DiscardDone();
     buffers_.clear();
@@ -159,7 +167,8 @@ void SlotAudition::stop() {
         // The buffers the reset handed back arrive now, find the audition stopped and are
         // freed, before the device goes.
         window_.DeliverDone();
-        buffers_.clear(); // any a refused write never queued
+        buffers_.unprepareAll(*waveOut_); // any a refused write never queued
+        buffers_.clear();
         std::unique_ptr<WaveOut> device = std::move(waveOut_);
         device.reset();
     }

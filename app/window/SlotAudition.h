@@ -43,6 +43,8 @@ class PlaybackBuffers {
     PlaybackBuffer* create(size_t bytes);
     PlaybackBuffer* find(const WaveHeader* header) const; // nullptr when not one of ours
     void release(PlaybackBuffer* buffer);
+    // Gives the device back every buffer still prepared (after a reset, before they are freed).
+    void unprepareAll(WaveOut& device);
     void clear();
     size_t size() const { return list_.size(); }
 
