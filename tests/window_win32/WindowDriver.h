@@ -13,10 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "Win32Text.h"
+
 namespace windowtest {
 
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const std::wstring& wide);
+using brelka::Utf8;
+using brelka::Wide;
 
 // Polls until done() holds, at most ms milliseconds; false when it never did.
 bool Eventually(const std::function<bool()>& done, int ms = 20000);
