@@ -273,8 +273,10 @@ void MainWindowCore::ToExecBtnClick() {
 
 // The slot audition: start when AudBtn is down, stop when it is up.
 void MainWindowCore::AudBtnClick(bool down) {
-    audition_->AudBtnClick(down, toolkit_.Text(Control::SrcEdit),
-                           toolkit_.Text(Control::SampleList));
+    if (down)
+        audition_->Start(toolkit_.Text(Control::SrcEdit), toolkit_.Text(Control::SampleList));
+    else
+        audition_->Release();
 }
 
 bool MainWindowCore::CloseRequest() {

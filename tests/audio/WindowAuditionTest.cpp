@@ -166,10 +166,11 @@ TEST_F(WindowAuditionTest, ClosingOrDestroyingTheWindowDuringPlaybackFreesEveryt
     ASSERT_TRUE(again.start());
     ClickAudBtn();
     ASSERT_TRUE(RunUntil([&] { return win->Audition().buffersQueued() >= 30; }, 5000));
-    delete GetWin;
-    GetWin = nullptr;
-    delete MainWin;
-    MainWin = win = nullptr;
+    win->SetPreviewPanel(nullptr);
+    delete panel;
+    panel = nullptr;
+    delete win;
+    win = nullptr;
     EXPECT_EQ(PlaybackBuffer::Alive(), 0);
     RunFor(400); // nothing left to arrive for the window that is gone
     heard = again.stop();
