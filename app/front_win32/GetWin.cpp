@@ -87,18 +87,7 @@ void TGetWin::AddControl(const PanelControl& spec) {
     default:
         break;
     }
-    if (spec.toolTip) {
-        HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, 0, 0, 0,
-                                   0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
-        const std::wstring text = brelka::Wide(spec.toolTip);
-        TTTOOLINFOW tool{};
-        tool.cbSize = sizeof(tool);
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = hwnd_;
-        tool.uId = reinterpret_cast<UINT_PTR>(c);
-        tool.lpszText = const_cast<wchar_t*>(text.c_str()); // copied by the tool tip
-        SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
+    if (spec.toolTip) brelka::AddToolTip(tip_, hwnd_, c, spec.toolTip);
 }
 
 TGetWin::~TGetWin() {

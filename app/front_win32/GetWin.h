@@ -44,6 +44,7 @@ class TGetWin : public brelka::PreviewPanelToolkit {
     HWND hwnd_ = nullptr;
     HWND fsLabel_ = nullptr, framesLabel_ = nullptr, bitLabel_ = nullptr, audBtn_ = nullptr;
     HBITMAP speaker_ = nullptr;
+    HWND tip_ = nullptr;
     bool held_ = false;
     std::unique_ptr<brelka::Win32WaveWindow> waveWindow_;
     std::unique_ptr<brelka::PreviewPanelCore> core_;

@@ -213,22 +213,8 @@ void TMainWin::AddControl(const MainControl& spec) {
     SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (spec.kind == Kind::SlotCombo) brelka::SetWindowTextUtf8(c, spec.caption);
     if (spec.checked) SendMessageW(c, BM_SETCHECK, BST_CHECKED, 0);
-    if (spec.toolTip) AddToolTip(c, spec.toolTip);
+    if (spec.toolTip) brelka::AddToolTip(tip_, hwnd_, c, spec.toolTip);
     parts_[PartIndex(spec.part)] = c;
-}
-
-void TMainWin::AddToolTip(HWND control, const char* text) {
-    if (!tip_)
-        tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, 0, 0, 0, 0,
-                               hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
-    const std::wstring wide = brelka::Wide(text);
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(control);
-    tool.lpszText = const_cast<wchar_t*>(wide.c_str()); // copied by the tool tip
-    SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 // The pictures, the gauge's range and painting, the folder field's clicks and focus, and the

@@ -64,7 +64,6 @@ class TMainWin : public brelka::MainWindowToolkit {
     void Build();
     void BuildFrame();
     void AddControl(const brelka::layout::MainControl& spec);
-    void AddToolTip(HWND control, const char* text);
     void FinishControls();
     void Command(int id, int code);
     // A button's click, to the handler of the same name.

@@ -117,6 +117,24 @@ class WindowJobsTest : public ::testing::Test {
         RunWithModals([&] { win->ToExecBtnClick(); }, steps);
         return messages;
     }
+    // A slow window, slot 09 and a source long enough for a click to arrive while it imports.
+    void PrepareLongImport() {
+        Create(true);
+        longTone = guitest::Ramp(kLongFrames, 3);
+        longSource = longSources.file("long.wav");
+        guitest::WriteWav(longSource, 1, 31250, longTone);
+        SetOptions(2, 0);
+        SetSlotText("09");
+    }
+    // The stopped import left a valid slot with the blocks done, a start of the source.
+    void ExpectStoppedLongImport() {
+        const std::string slot = folder.file("SAMPLE08.BIN");
+        ASSERT_TRUE(guitest::HasValidSlotLayout(slot));
+        const std::vector<int16_t> got = guitest::ReadSlotSamples(slot);
+        EXPECT_GE(got.size(), 2u * 4096);
+        EXPECT_LT(got.size(), static_cast<size_t>(kLongFrames));
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), longTone.begin()));
+    }
     void ExpectIdleAfterJob() {
         EXPECT_FALSE(win->Core().busy);
         EXPECT_FALSE(win->Core().abortRequested);
@@ -125,7 +143,11 @@ class WindowJobsTest : public ::testing::Test {
         EXPECT_EQ(win->Gauge->value(), 0);
     }
 
+    static constexpr uint32_t kLongFrames = 400 * 4096;
     TempDir folder;
+    TempDir longSources;
+    std::string longSource;
+    std::vector<int16_t> longTone;
     TMainWin* win = nullptr;
     TGetWin* panel = nullptr;
 };
@@ -310,32 +332,26 @@ TEST_F(WindowJobsTest, SaveDialogOffersTheLastNameAndAsksBeforeOverwriting) {
 }
 
 TEST_F(WindowJobsTest, AbortDuringALongImportLeavesAValidShorterSlot) {
-    Create(true);
-    TempDir sources;
-    const uint32_t frames = 400 * 4096;
-    const std::vector<int16_t> tone = guitest::Ramp(frames, 3);
-    guitest::WriteWav(sources.file("long.wav"), 1, 31250, tone);
-    SetOptions(2, 0);
-    SetSlotText("09");
+    PrepareLongImport();
 
     QString progressText;
     int gauge = -1;
     bool abortOn = false, othersOff = false, hourglass = false;
-    RunWithModals(
-        [&] { win->FromExecBtnClick(); }, {[&](QWidget* d) {
-            // The click comes while the job runs: at its first progress update.
-            QTimer::singleShot(300, win, [&] {
-                progressText = win->InfoText->text();
-                gauge = win->Gauge->value();
-                abortOn = win->AbortBtn->isEnabled();
-                othersOff = !win->FromExecBtn->isEnabled() && !win->SrcEdit->isEnabled() &&
-                            !win->SampleList->isEnabled() && !win->ConvGroup->isEnabled();
-                hourglass = QApplication::overrideCursor() &&
-                            QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-                QTest::mouseClick(win->AbortBtn, Qt::LeftButton);
-            });
-            guitest::AcceptFileDialog(d, QString::fromStdString(sources.file("long.wav")));
-        }});
+    RunWithModals([&] { win->FromExecBtnClick(); }, {[&](QWidget* d) {
+                      // The click comes while the job runs: at its first progress update.
+                      QTimer::singleShot(300, win, [&] {
+                          progressText = win->InfoText->text();
+                          gauge = win->Gauge->value();
+                          abortOn = win->AbortBtn->isEnabled();
+                          othersOff = !win->FromExecBtn->isEnabled() &&
+                                      !win->SrcEdit->isEnabled() && !win->SampleList->isEnabled() &&
+                                      !win->ConvGroup->isEnabled();
+                          hourglass = QApplication::overrideCursor() &&
+                                      QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+                          QTest::mouseClick(win->AbortBtn, Qt::LeftButton);
+                      });
+                      guitest::AcceptFileDialog(d, QString::fromStdString(longSource));
+                  }});
     EXPECT_TRUE(
         QRegularExpression("^Passing \\d+:\\d\\d  ETR \\d+:\\d\\d$").match(progressText).hasMatch())
         << progressText.toStdString();
@@ -346,25 +362,14 @@ TEST_F(WindowJobsTest, AbortDuringALongImportLeavesAValidShorterSlot) {
     EXPECT_TRUE(hourglass);
     ExpectIdleAfterJob();
 
-    const std::string slot = folder.file("SAMPLE08.BIN");
-    ASSERT_TRUE(guitest::HasValidSlotLayout(slot));
-    const std::vector<int16_t> got = guitest::ReadSlotSamples(slot);
-    EXPECT_GE(got.size(), 2u * 4096);
-    EXPECT_LT(got.size(), static_cast<size_t>(frames));
-    EXPECT_TRUE(std::equal(got.begin(), got.end(), tone.begin()));
+    ExpectStoppedLongImport();
     EXPECT_EQ(win->SampleList->currentText(), "09");
 }
 
 // Closing the window while an import runs stops the import as Abort does, and the window,
 // and with it the program's event loop, goes once the job has ended.
 TEST_F(WindowJobsTest, ClosingDuringALongImportEndsTheJobThenTheProgram) {
-    Create(true);
-    TempDir sources;
-    const uint32_t frames = 400 * 4096;
-    const std::vector<int16_t> tone = guitest::Ramp(frames, 3);
-    guitest::WriteWav(sources.file("long.wav"), 1, 31250, tone);
-    SetOptions(2, 0);
-    SetSlotText("09");
+    PrepareLongImport();
 
     QElapsedTimer clock;
     clock.start();
@@ -378,15 +383,15 @@ TEST_F(WindowJobsTest, ClosingDuringALongImportEndsTheJobThenTheProgram) {
     QApplication::setQuitOnLastWindowClosed(true);
     // As the program runs: the click and the close come from its event loop.
     QTimer::singleShot(0, win, [&] {
-        RunWithModals(
-            [&] { QTest::mouseClick(win->FromExecBtn, Qt::LeftButton); }, {[&](QWidget* d) {
-                QTimer::singleShot(300, win, [&] {
-                    closeAsked = clock.elapsed();
-                    win->close();
-                    shownAfterClose = win->isVisible();
-                });
-                guitest::AcceptFileDialog(d, QString::fromStdString(sources.file("long.wav")));
-            }});
+        RunWithModals([&] { QTest::mouseClick(win->FromExecBtn, Qt::LeftButton); },
+                      {[&](QWidget* d) {
+                          QTimer::singleShot(300, win, [&] {
+                              closeAsked = clock.elapsed();
+                              win->close();
+                              shownAfterClose = win->isVisible();
+                          });
+                          guitest::AcceptFileDialog(d, QString::fromStdString(longSource));
+                      }});
     });
     QTimer::singleShot(60000, qApp, [] { QCoreApplication::exit(1); }); // never hang
     const int status = QApplication::exec();
@@ -401,12 +406,7 @@ TEST_F(WindowJobsTest, ClosingDuringALongImportEndsTheJobThenTheProgram) {
     EXPECT_LT(loopEnd - jobEnd, 1000);
 
     // The slot holds the blocks done, as after an Abort, and nothing else is left behind.
-    const std::string slot = folder.file("SAMPLE08.BIN");
-    ASSERT_TRUE(guitest::HasValidSlotLayout(slot));
-    const std::vector<int16_t> got = guitest::ReadSlotSamples(slot);
-    EXPECT_GE(got.size(), 4096u);
-    EXPECT_LT(got.size(), static_cast<size_t>(frames));
-    EXPECT_TRUE(std::equal(got.begin(), got.end(), tone.begin()));
+    ExpectStoppedLongImport();
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
         left.push_back(entry.path().filename().string());
