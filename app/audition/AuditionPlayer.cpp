@@ -33,7 +33,7 @@ void AuditionPlayer::WaveDone(WaveHeader* header) {
         return;
     }
     buffers_.release(buffer);
-    Released();
+    BufferFreed();
 }
 
 void AuditionPlayer::Stop() {

@@ -41,7 +41,7 @@ class AuditionPlayer : public WaveListener {
     virtual bool KeepsPlaying() const = 0;
     virtual void Refill(PlaybackBuffer& buffer) = 0;
     // A buffer has been freed after its last return.
-    virtual void Released() {}
+    virtual void BufferFreed() {}
     // Stop: before the device goes (the sound's own state and file), and after.
     virtual void Stopping() {}
     virtual void Stopped() {}

@@ -60,7 +60,7 @@ void FileAudition::EndOfSound() {
     if (waveOut_->queued() == 0) window_.PostStop();
 }
 
-void FileAudition::Released() {
+void FileAudition::BufferFreed() {
     // The last buffer that carried sound has played: the audition is over.
     if (waveOut_ && waveOut_->queued() == 0) window_.PostStop();
 }

@@ -39,7 +39,7 @@ class FileAudition : public AuditionPlayer {
     void EndOfSound();
     bool KeepsPlaying() const override { return !ended_; }
     void Refill(PlaybackBuffer& buffer) override { FillAndQueue(buffer); }
-    void Released() override;
+    void BufferFreed() override;
     void Stopping() override { CloseFile(); }
     void CloseFile();
 
