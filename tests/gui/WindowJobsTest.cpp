@@ -102,7 +102,7 @@ class WindowJobsTest : public ::testing::Test {
                        }});
         return messages;
     }
-    QStringList Export(const std::string& dest, std::vector<guitest::ModalStep> more = {}) {
+    QStringList Export(const std::string& dest, const std::vector<guitest::ModalStep>& more = {}) {
         QStringList messages;
         std::vector<guitest::ModalStep> steps = {[&](QWidget* d) {
             EXPECT_EQ(d, win->SaveDialog);
