@@ -51,11 +51,11 @@ int PlaySlot(const std::string& folder, const std::string& slotText, bool quiet)
     brelka::AuditionView view;
     view.setGauge = [](int) {};
     view.setInfoText = [](const std::string&) {};
-    view.putAudBtnUp = [&] { up = true; };
+    view.ended = [&] { up = true; };
     brelka::SlotAudition audition(loop->Window(), view);
     forward.to = &audition;
     if (!quiet) std::cerr << "Playing " << path << " (" << brelka::SlotLengthText(path) << ")\n";
-    audition.AudBtnClick(true, folder, slotText);
+    audition.Start(folder, slotText);
     const bool device = audition.deviceOpen();
     RunUntil(
         *loop, [&] { return up || !audition.playing(); }, [&] { audition.Stop(); });
@@ -74,10 +74,10 @@ int PlayFile(const std::string& path, bool quiet) {
     forward.to = &audition;
     if (!quiet) std::cerr << "Playing " << path << "\n";
     // Held down until the sound has played out (or Ctrl-C releases it).
-    audition.AudBtnMouseDown(path);
+    audition.Hold(path);
     const bool device = audition.playing();
     RunUntil(
-        *loop, [&] { return !audition.playing(); }, [&] { audition.AudBtnMouseUp(); });
+        *loop, [&] { return !audition.playing(); }, [&] { audition.Release(); });
     return device ? 0 : NoDevice();
 }
 

@@ -16,15 +16,6 @@ namespace brelka {
 
 namespace {
 constexpr int kExportRate = 44100;
-
-// Reads up to count big-endian samples into native order; returns how many were read.
-int32_t ReadSlotSamples(std::FILE* f, int32_t count, int16_t* samples) {
-    std::vector<unsigned char> bytes(static_cast<size_t>(count) * 2);
-    const size_t got = std::fread(bytes.data(), 2, static_cast<size_t>(count), f);
-    for (size_t i = 0; i < got; ++i)
-        samples[i] = static_cast<int16_t>((bytes[2 * i] << 8) | bytes[2 * i + 1]);
-    return static_cast<int32_t>(got);
-}
 } // namespace
 
 ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,

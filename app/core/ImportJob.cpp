@@ -45,13 +45,7 @@ class SlotWriter {
   public:
     explicit SlotWriter(std::FILE* f) : file_(f) {}
     bool Write(const int16_t* samples, int32_t count) {
-        bytes_.resize(static_cast<size_t>(count) * 2);
-        for (int32_t i = 0; i < count; ++i) {
-            const auto v = static_cast<uint16_t>(samples[i]);
-            bytes_[2 * static_cast<size_t>(i)] = static_cast<unsigned char>(v >> 8);
-            bytes_[2 * static_cast<size_t>(i) + 1] = static_cast<unsigned char>(v & 0xFF);
-        }
-        if (std::fwrite(bytes_.data(), 1, bytes_.size(), file_) != bytes_.size()) failed_ = true;
+        if (!WriteSlotSamples(file_, samples, count)) failed_ = true;
         return !failed_;
     }
     bool failed() const { return failed_; }
@@ -59,7 +53,6 @@ class SlotWriter {
 
   private:
     std::FILE* file_;
-    std::vector<unsigned char> bytes_;
     bool failed_ = false;
 };
 

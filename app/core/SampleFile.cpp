@@ -117,4 +117,30 @@ std::vector<std::string> ScanSampleFolder(const std::string& folder) {
     return slots;
 }
 
+int32_t ReadSlotSamples(std::FILE* f, int32_t count, int16_t* samples) {
+    std::vector<unsigned char> bytes(static_cast<size_t>(count) * 2);
+    const size_t got = std::fread(bytes.data(), 2, static_cast<size_t>(count), f);
+    for (size_t i = 0; i < got; ++i)
+        samples[i] = static_cast<int16_t>((bytes[2 * i] << 8) | bytes[2 * i + 1]);
+    return static_cast<int32_t>(got);
+}
+
+bool WriteSlotSamples(std::FILE* f, const int16_t* samples, int32_t count) {
+    // In pieces through a buffer on the stack: no allocation per block.
+    constexpr int32_t kPiece = 1024;
+    unsigned char bytes[2 * kPiece];
+    for (int32_t done = 0; done < count;) {
+        const int32_t n = std::min(kPiece, count - done);
+        for (int32_t i = 0; i < n; ++i) {
+            const auto v = static_cast<uint16_t>(samples[done + i]);
+            bytes[2 * i] = static_cast<unsigned char>(v >> 8);
+            bytes[2 * i + 1] = static_cast<unsigned char>(v & 0xFF);
+        }
+        const size_t size = static_cast<size_t>(n) * 2;
+        if (std::fwrite(bytes, 1, size, f) != size) return false;
+        done += n;
+    }
+    return true;
+}
+
 } // namespace brelka

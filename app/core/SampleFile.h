@@ -44,6 +44,12 @@ std::vector<std::string> ScanSampleFolder(const std::string& folder);
 // (a folder, a named pipe or a device at the slot's name).
 std::FILE* OpenSlotForReading(const std::string& path);
 
+// Reads up to count samples from f, big-endian words, into native order; returns how many
+// whole samples were read.
+int32_t ReadSlotSamples(std::FILE* f, int32_t count, int16_t* samples);
+// Writes count samples to f as big-endian words; false when the stream refused them.
+bool WriteSlotSamples(std::FILE* f, const int16_t* samples, int32_t count);
+
 // Size of a file in bytes, or -1 when it cannot be opened.
 int64_t FileSizeOf(const std::string& path);
 

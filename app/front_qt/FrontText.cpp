@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFontDatabase>
 
+#include "WindowLayout.h"
+
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(QDir::toNativeSeparators(path)).toStdString();
 }
@@ -13,14 +15,15 @@ QString DisplayPath(const std::string& path) {
 }
 
 QFont WindowFont() {
-    static const bool substituted = [] {
-        if (!QFontDatabase::hasFamily(QStringLiteral("MS Gothic")))
-            QFont::insertSubstitution(QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"));
+    const QString face = QString::fromUtf8(brelka::layout::kFontFace);
+    static const bool substituted = [&face] {
+        if (!QFontDatabase::hasFamily(face))
+            QFont::insertSubstitution(face, QStringLiteral("IPAGothic"));
         return true;
     }();
     (void)substituted;
-    QFont font(QStringLiteral("MS Gothic"));
-    font.setPixelSize(12);
+    QFont font(face);
+    font.setPixelSize(brelka::layout::FontOf(brelka::layout::Font::Window).pixels);
     font.setStyleHint(QFont::TypeWriter);
     return font;
 }

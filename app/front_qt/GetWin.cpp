@@ -7,51 +7,61 @@
 
 #include "FrontText.h"
 #include "WindowIcons.h"
+#include "WindowLayout.h"
 
-TGetWin* GetWin = nullptr;
-
-namespace {
-
-constexpr int kPanelWidth = 416;
-constexpr int kPanelHeight = 84;
-
-template <typename W> W* Place(W* w, const char* name, int left, int top, int width, int height) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(left, top, width, height);
-    return w;
-}
-
-} // namespace
+using brelka::layout::Kind;
+using brelka::layout::PanelControl;
+using brelka::layout::PanelPart;
 
 TGetWin::TGetWin(QWidget* parent)
     : QWidget(parent), core_(std::make_unique<brelka::PreviewPanelCore>(*this, waveWindow_)) {
     setObjectName(QStringLiteral("GetWin"));
     setFont(WindowFont());
-    resize(kPanelWidth, kPanelHeight);
-    setMinimumSize(kPanelWidth, kPanelHeight);
+    const brelka::layout::Size size = brelka::layout::kPanelSize;
+    resize(size.width, size.height);
+    setMinimumSize(size.width, size.height);
     // Inside the open dialog the panel spans its whole width and keeps its height.
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    for (const PanelControl& spec : brelka::layout::PanelControls())
+        AddControl(spec);
+}
 
-    Bevel1 = Place(new QFrame(this), "Bevel1", 8, 4, 393, 41);
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-
-    // The captions reserve the width of their values with trailing spaces.
-    FsLabel = Place(new QLabel(QStringLiteral("Sampling Rate :                     "), this),
-                    "FsLabel", 16, 8, 164, 12);
-    FramesLabel = Place(new QLabel(QStringLiteral("Sampling Frames :                 "), this),
-                        "FramesLabel", 16, 24, 162, 12);
-    BitLabel =
-        Place(new QLabel(QStringLiteral("Bits / Word :   "), this), "BitLabel", 196, 8, 78, 12);
-    // A label grows to show its whole text, as the design's auto-sized labels do.
-    for (QLabel* label : {FsLabel, FramesLabel, BitLabel})
-        label->setMinimumWidth(label->width());
-
-    AudBtn = Place(new QToolButton(this), "AudBtn", 364, 12, 23, 22);
-    AudBtn->setIcon(SpeakerIcon());
-    AudBtn->setIconSize(QSize(18, 18));
-    AudBtn->setToolTip(QStringLiteral("Hear the Sound"));
-    AudBtn->setFocusPolicy(Qt::NoFocus);
-    AudBtn->installEventFilter(this);
+void TGetWin::AddControl(const PanelControl& spec) {
+    QWidget* w = nullptr;
+    const QString caption = QString::fromUtf8(spec.caption);
+    switch (spec.kind) {
+    case Kind::Bevel: {
+        auto* bevel = new QFrame(this);
+        bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        w = Bevel1 = bevel;
+        break;
+    }
+    case Kind::Label: {
+        auto* label = new QLabel(caption, this);
+        // A label grows to show its whole text, never narrower than its place.
+        label->setMinimumWidth(spec.place.width);
+        w = label;
+        (spec.part == PanelPart::FsLabel       ? FsLabel
+         : spec.part == PanelPart::FramesLabel ? FramesLabel
+                                               : BitLabel) = label;
+        break;
+    }
+    case Kind::HoldSpeaker: {
+        auto* button = new QToolButton(this);
+        button->setIcon(SpeakerIcon());
+        button->setIconSize(
+            QSize(brelka::layout::kSpeakerIconSize.width, brelka::layout::kSpeakerIconSize.height));
+        if (spec.toolTip) button->setToolTip(QString::fromUtf8(spec.toolTip));
+        button->setFocusPolicy(Qt::NoFocus);
+        button->installEventFilter(this);
+        w = AudBtn = button;
+        break;
+    }
+    default:
+        return; // the main window's kinds
+    }
+    w->setObjectName(QString::fromLatin1(spec.name));
+    w->setGeometry(spec.place.left, spec.place.top, spec.place.width, spec.place.height);
 }
 
 TGetWin::~TGetWin() {

@@ -9,6 +9,7 @@
 
 #include "PreviewPanelCore.h"
 #include "WaveWindowQt.h"
+#include "WindowLayout.h"
 #include "WindowToolkit.h"
 
 class QFrame;
@@ -45,8 +46,8 @@ class TGetWin : public QWidget, public brelka::PreviewPanelToolkit {
     void hideEvent(QHideEvent* e) override;
 
   private:
+    void AddControl(const brelka::layout::PanelControl& spec);
+
     brelka::QtWaveWindow waveWindow_{this};
     std::unique_ptr<brelka::PreviewPanelCore> core_;
 };
-
-extern TGetWin* GetWin;

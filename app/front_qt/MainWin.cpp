@@ -30,30 +30,28 @@
 #include "PreviewPanelCore.h"
 #include "Version.h"
 #include "WindowIcons.h"
+#include "WindowLayout.h"
 
-TMainWin* MainWin = nullptr;
+using brelka::layout::Kind;
+using brelka::layout::MainControl;
+using brelka::layout::Part;
+using brelka::layout::PartIndex;
 
 namespace {
 
-constexpr int kClientWidth = 356;
-constexpr int kClientHeight = 278;
+// A file dialog's type list; each caption keeps the pattern list the user knows, while Qt
+// reads the patterns from the last parentheses.
+QStringList NameFilters(brelka::layout::Rows<brelka::layout::FileFilter> filters) {
+    QStringList list;
+    for (const brelka::layout::FileFilter& f : filters)
+        list << QString::fromUtf8(f.caption) + QStringLiteral(" (") +
+                    QString::fromUtf8(f.patterns).replace(QLatin1Char(';'), QLatin1Char(' ')) +
+                    QStringLiteral(")");
+    return list;
+}
 
-// The open dialog's filter; each caption keeps the pattern list the user knows, while Qt reads
-// the patterns from the last parentheses.
-const QStringList kOpenFilters = {
-    QStringLiteral("PCM(*.wav;*.aif) (*.wav *.aif)"),
-    QStringLiteral("WinPCM(*.wav) (*.wav)"),
-    QStringLiteral("AIFF(*.aif) (*.aif)"),
-};
-const QStringList kSaveFilters = {
-    QStringLiteral("WinPCM(*.wav) (*.wav)"),
-    QStringLiteral("AIFF(*.aif) (*.aif)"),
-};
-
-template <typename W> W* Place(W* w, const char* name, int left, int top, int width, int height) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(left, top, width, height);
-    return w;
+QString Caption(const MainControl& spec) {
+    return QString::fromUtf8(spec.caption);
 }
 
 } // namespace
@@ -77,169 +75,248 @@ TMainWin::~TMainWin() {
     // The behaviour goes first (its audition, then the engine library), then the form. The
     // preview panel outlives the window.
     core_.reset();
-    if (GetWin && OpenDialog && OpenDialog->isAncestorOf(GetWin)) {
-        GetWin->hide();
-        GetWin->setParent(nullptr);
+    if (panel_ && OpenDialog && OpenDialog->isAncestorOf(panel_)) {
+        panel_->hide();
+        panel_->setParent(nullptr);
     }
 }
 
+void TMainWin::SetPreviewPanel(TGetWin* panel) {
+    panel_ = panel;
+    core_->SetPreviewPanel(panel ? &panel->Core() : nullptr);
+}
+
 void TMainWin::Build() {
+    BuildFrame();
+    for (const MainControl& spec : brelka::layout::MainControls())
+        AddControl(spec);
+    NameControls();
+    SetTabOrder();
+    ConnectControls();
+    BuildDialogs();
+    // The enable rules run whenever the program has handled its pending events.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (core_) AppEventsIdle();
+        });
+}
+
+void TMainWin::BuildFrame() {
     setObjectName(QStringLiteral("MainWin"));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    setFixedSize(brelka::layout::kWindowSize.width, brelka::layout::kWindowSize.height);
     setFont(WindowFont());
     setWindowIcon(ProgramIcon());
-    setWindowTitle(QString::fromStdString(platform::VersionString("ProductName")) +
-                   QStringLiteral(" Ver.") +
-                   QString::fromStdString(platform::VersionString("FileVersion")));
+    setWindowTitle(QString::fromStdString(brelka::layout::WindowCaption(
+        platform::VersionString("ProductName"), platform::VersionString("FileVersion"))));
+}
 
-    Image = Place(new QLabel(this), "Image", 15, 12, 20, 20);
-    Image->setPixmap(FolderPixmap());
-    Image->setAttribute(Qt::WA_TranslucentBackground);
+void TMainWin::AddControl(const MainControl& spec) {
+    QWidget* parent = spec.parent == Part::Window ? this : parts_[PartIndex(spec.parent)];
+    QWidget* w = nullptr;
+    switch (spec.kind) {
+    case Kind::Picture:
+        w = CreatePicture(parent);
+        break;
+    case Kind::FolderEdit:
+        w = CreateFolderEdit(parent, spec);
+        break;
+    case Kind::SlotCombo:
+        w = CreateSlotCombo(parent, spec);
+        break;
+    case Kind::ToggleSpeaker:
+    case Kind::HoldSpeaker:
+        w = CreateSpeakerButton(parent, spec);
+        break;
+    case Kind::Label:
+    case Kind::SunkenLabel:
+        w = CreateLabel(parent, spec);
+        break;
+    case Kind::GroupBox:
+        w = new QGroupBox(Caption(spec), parent);
+        break;
+    case Kind::RadioButton:
+        w = CreateRadioButton(parent, spec);
+        break;
+    case Kind::CheckBox:
+        w = CreateCheckBox(parent, spec);
+        break;
+    case Kind::PushButton:
+        w = CreatePushButton(parent, spec);
+        break;
+    case Kind::Gauge:
+        w = CreateGauge(parent);
+        break;
+    case Kind::Bevel:
+        break; // the panel's only
+    }
+    if (!w) return;
+    w->setObjectName(QString::fromLatin1(spec.name));
+    const brelka::layout::Rect& r = spec.place;
+    w->setGeometry(r.left, r.top, r.width, r.height);
+    parts_[PartIndex(spec.part)] = w;
+}
 
-    SrcEdit = Place(new QLineEdit(this), "SrcEdit", 36, 12, 305, 20);
-    SrcEdit->setReadOnly(true);
-    SrcEdit->setText(QStringLiteral("(not specified)"));
-    SrcEdit->setCursorPosition(0);
-    SrcEdit->installEventFilter(this);
+QWidget* TMainWin::CreatePicture(QWidget* parent) {
+    auto* picture = new QLabel(parent);
+    picture->setPixmap(FolderPixmap());
+    picture->setAttribute(Qt::WA_TranslucentBackground);
+    picture->setFocusPolicy(Qt::NoFocus);
+    return picture;
+}
 
-    Label1 = Place(new QLabel(QStringLiteral("Sample"), this), "Label1", 13, 44, 45, 12);
+QWidget* TMainWin::CreateFolderEdit(QWidget* parent, const MainControl& spec) {
+    auto* edit = new QLineEdit(parent);
+    edit->setReadOnly(true);
+    edit->setText(Caption(spec));
+    edit->setCursorPosition(0);
+    edit->installEventFilter(this);
+    return edit;
+}
 
-    SampleList = Place(new QComboBox(this), "SampleList", 61, 40, 49, 20);
-    SampleList->setEditable(true);
-    SampleList->setInsertPolicy(QComboBox::NoInsert);
-    SampleList->setCompleter(nullptr); // typed text stays as typed
-    SampleList->setEditText(QStringLiteral("01"));
+QWidget* TMainWin::CreateSlotCombo(QWidget* parent, const MainControl& spec) {
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setCompleter(nullptr); // typed text stays as typed
+    combo->setEditText(Caption(spec));
+    return combo;
+}
+
+QWidget* TMainWin::CreateSpeakerButton(QWidget* parent, const MainControl& spec) {
+    auto* button = new QToolButton(parent);
+    button->setCheckable(spec.kind == Kind::ToggleSpeaker);
+    button->setIcon(SpeakerIcon());
+    button->setIconSize(
+        QSize(brelka::layout::kSpeakerIconSize.width, brelka::layout::kSpeakerIconSize.height));
+    if (spec.toolTip) button->setToolTip(QString::fromUtf8(spec.toolTip));
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QWidget* TMainWin::CreateLabel(QWidget* parent, const MainControl& spec) {
+    auto* label = new QLabel(Caption(spec), parent);
+    if (spec.kind == Kind::SunkenLabel) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setFocusPolicy(Qt::NoFocus);
+    return label;
+}
+
+QWidget* TMainWin::CreateRadioButton(QWidget* parent, const MainControl& spec) {
+    auto* button = new QRadioButton(Caption(spec), parent);
+    button->setChecked(spec.checked);
+    return button;
+}
+
+QWidget* TMainWin::CreateCheckBox(QWidget* parent, const MainControl& spec) {
+    auto* box = new QCheckBox(Caption(spec), parent);
+    box->setChecked(spec.checked);
+    // Drawn over what lies beneath it (the conversion group's edge).
+    box->setAutoFillBackground(true);
+    return box;
+}
+
+QWidget* TMainWin::CreatePushButton(QWidget* parent, const MainControl& spec) {
+    auto* button = new QPushButton(Caption(spec), parent);
+    if (spec.font == brelka::layout::Font::JobButton) {
+        const brelka::layout::FontSpec look = brelka::layout::FontOf(spec.font);
+        QFont font = parent->font();
+        font.setPixelSize(look.pixels);
+        font.setBold(look.bold);
+        font.setItalic(look.italic);
+        button->setFont(font);
+    }
+    button->setAutoDefault(false);
+    return button;
+}
+
+QWidget* TMainWin::CreateGauge(QWidget* parent) {
+    auto* gauge = new QProgressBar(parent);
+    gauge->setOrientation(Qt::Horizontal);
+    gauge->setRange(0, 100);
+    gauge->setValue(0);
+    gauge->setTextVisible(true);
+    gauge->setFormat(QStringLiteral("%p%"));
+    gauge->setAlignment(Qt::AlignCenter);
+    QPalette palette = gauge->palette();
+    palette.setColor(QPalette::Highlight, QColor(0, 0, 255));
+    gauge->setPalette(palette);
+    gauge->setFocusPolicy(Qt::NoFocus);
+    return gauge;
+}
+
+template <typename W> W* TMainWin::PartAs(Part part) const {
+    return static_cast<W*>(parts_[PartIndex(part)]);
+}
+
+void TMainWin::NameControls() {
+    Image = PartAs<QLabel>(Part::Image);
+    SrcEdit = PartAs<QLineEdit>(Part::SrcEdit);
+    Label1 = PartAs<QLabel>(Part::Label1);
+    SampleList = PartAs<QComboBox>(Part::SampleList);
+    AudBtn = PartAs<QToolButton>(Part::AudBtn);
+    LenLabel = PartAs<QLabel>(Part::LenLabel);
+    ImportRadio = PartAs<QGroupBox>(Part::ImportRadio);
+    ConvGroup = PartAs<QGroupBox>(Part::ConvGroup);
+    RateConvCheck = PartAs<QCheckBox>(Part::RateConvCheck);
+    RsSimple = PartAs<QRadioButton>(Part::RsSimple);
+    RsLight = PartAs<QRadioButton>(Part::RsLight);
+    RsMedium = PartAs<QRadioButton>(Part::RsMedium);
+    RsHeavy = PartAs<QRadioButton>(Part::RsHeavy);
+    RsUHeavy = PartAs<QRadioButton>(Part::RsUHeavy);
+    InfoText = PartAs<QLabel>(Part::InfoText);
+    Gauge = PartAs<QProgressBar>(Part::Gauge);
+    ToExecBtn = PartAs<QPushButton>(Part::ToExecBtn);
+    FromExecBtn = PartAs<QPushButton>(Part::FromExecBtn);
+    AbortBtn = PartAs<QPushButton>(Part::AbortBtn);
+
+    ImportRadioItems = new QButtonGroup(ImportRadio);
+    ImportRadioItems->setObjectName(QStringLiteral("ImportRadioItems"));
+    const Part items[] = {Part::ImportL, Part::ImportR, Part::ImportMix};
+    for (int i = 0; i < 3; ++i)
+        ImportRadioItems->addButton(PartAs<QRadioButton>(items[i]), i);
+    // The captions fit the design's widths with a narrow gap after the indicator.
+    ConvGroup->setStyleSheet(QStringLiteral("QRadioButton { spacing: 3px; }"));
+}
+
+void TMainWin::SetTabOrder() {
+    QList<QWidget*> chain;
+    for (const MainControl& spec : brelka::layout::MainControls())
+        if (spec.inTabOrder) chain << parts_[PartIndex(spec.part)];
+    // Qt orders only widgets that take the focus; the group boxes and the information line
+    // take their places in the chain all the same, and Tab passes over them.
+    QList<Qt::FocusPolicy> policies;
+    for (QWidget* w : chain) {
+        policies << w->focusPolicy();
+        if (w->focusPolicy() == Qt::NoFocus) w->setFocusPolicy(Qt::TabFocus);
+    }
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+    for (int i = 0; i < chain.size(); ++i)
+        chain[i]->setFocusPolicy(policies[i]);
+}
+
+void TMainWin::ConnectControls() {
     // Typing changes the text; picking an item from the list is a change too, also when the
     // item is the one already shown (its text then stays as it is).
     connect(SampleList, &QComboBox::editTextChanged, this, [this] { SampleListChange(); });
     connect(SampleList, &QComboBox::activated, this, [this] { SampleListChange(); });
-
-    AudBtn = Place(new QToolButton(this), "AudBtn", 111, 40, 23, 22);
-    AudBtn->setCheckable(true);
-    AudBtn->setIcon(SpeakerIcon());
-    AudBtn->setIconSize(QSize(18, 18));
-    AudBtn->setToolTip(QStringLiteral("Hear the Sound"));
-    AudBtn->setFocusPolicy(Qt::NoFocus);
-    AudBtn->setEnabled(false);
-    // clicked comes from the user only; PutAudBtnUp does not raise it.
+    // clicked comes from the user only; putting the button up does not raise it.
     connect(AudBtn, &QToolButton::clicked, this, [this](bool down) { AudBtnClick(down); });
-
-    LenLabel = Place(new QLabel(QStringLiteral("---:--:---"), this), "LenLabel", 60, 64, 50, 12);
-
-    ImportRadio = Place(new QGroupBox(QStringLiteral("Import Channel"), this), "ImportRadio", 141,
-                        40, 185, 41);
-    ImportRadioItems = new QButtonGroup(ImportRadio);
-    ImportRadioItems->setObjectName(QStringLiteral("ImportRadioItems"));
-    const char* itemNames[3] = {"ImportRadioL", "ImportRadioR", "ImportRadioMIX"};
-    const char* itemTexts[3] = {"L", "R", "MIX"};
-    for (int i = 0; i < 3; ++i) {
-        auto* item = Place(new QRadioButton(QString::fromLatin1(itemTexts[i]), ImportRadio),
-                           itemNames[i], 8 + 58 * i, 18, 56, 17);
-        ImportRadioItems->addButton(item, i);
-    }
-    ImportRadioItems->button(brelka::kChannelMix)->setChecked(true);
-
-    ConvGroup = Place(new QGroupBox(this), "ConvGroup", 12, 94, 329, 79);
-    RsSimple =
-        Place(new QRadioButton(QStringLiteral("Simple"), ConvGroup), "RsSimple", 16, 17, 81, 17);
-    RsLight =
-        Place(new QRadioButton(QStringLiteral("Light"), ConvGroup), "RsLight", 16, 37, 81, 17);
-    RsMedium =
-        Place(new QRadioButton(QStringLiteral("Medium"), ConvGroup), "RsMedium", 118, 37, 81, 17);
-    RsHeavy =
-        Place(new QRadioButton(QStringLiteral("Heavy"), ConvGroup), "RsHeavy", 220, 37, 81, 17);
-    RsUHeavy = Place(new QRadioButton(QStringLiteral("Ultra Heavy"), ConvGroup), "RsUHeavy", 16, 57,
-                     84, 17);
-    // The captions fit the design's widths with a narrow gap after the indicator.
-    ConvGroup->setStyleSheet(QStringLiteral("QRadioButton { spacing: 3px; }"));
-    RsSimple->setChecked(true);
-    for (QRadioButton* rb : {RsSimple, RsLight, RsMedium, RsHeavy, RsUHeavy})
-        rb->setEnabled(false);
-
-    // Laid over the group's top edge as its caption.
-    RateConvCheck = Place(new QCheckBox(QStringLiteral("SamplingRate Conversion"), this),
-                          "RateConvCheck", 28, 91, 161, 17);
-    RateConvCheck->setAutoFillBackground(true);
-    RateConvCheck->raise();
-
-    InfoText = Place(new QLabel(this), "InfoText", 12, 182, 329, 19);
-    InfoText->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-
-    Gauge = Place(new QProgressBar(this), "Gauge", 12, 208, 329, 20);
-    Gauge->setOrientation(Qt::Horizontal);
-    Gauge->setRange(0, 100);
-    Gauge->setValue(0);
-    Gauge->setTextVisible(true);
-    Gauge->setFormat(QStringLiteral("%p%"));
-    Gauge->setAlignment(Qt::AlignCenter);
-    QPalette gaugePalette = Gauge->palette();
-    gaugePalette.setColor(QPalette::Highlight, QColor(0, 0, 255));
-    Gauge->setPalette(gaugePalette);
-
-    QFont jobFont = font();
-    jobFont.setPixelSize(16);
-    jobFont.setBold(true);
-    jobFont.setItalic(true);
-    ToExecBtn =
-        Place(new QPushButton(QStringLiteral("to WAV/AIFF"), this), "ToExecBtn", 12, 238, 140, 25);
-    FromExecBtn = Place(new QPushButton(QStringLiteral("from WAV/AIFF"), this), "FromExecBtn", 152,
-                        238, 140, 25);
-    for (QPushButton* b : {ToExecBtn, FromExecBtn}) {
-        b->setFont(jobFont);
-        b->setEnabled(false);
-        b->setAutoDefault(false);
-    }
-    AbortBtn = Place(new QPushButton(QStringLiteral("Abort"), this), "AbortBtn", 292, 238, 48, 25);
-    AbortBtn->setEnabled(false);
-    AbortBtn->setAutoDefault(false);
     connect(ToExecBtn, &QPushButton::clicked, this, [this] { ToExecBtnClick(); });
     connect(FromExecBtn, &QPushButton::clicked, this, [this] { FromExecBtnClick(); });
     connect(AbortBtn, &QPushButton::clicked, this, [this] { AbortBtnClick(); });
+}
 
-    for (QWidget* w : std::initializer_list<QWidget*>{Image, Label1, LenLabel, InfoText, Gauge})
-        w->setFocusPolicy(Qt::NoFocus);
-
-    // Tab order: ToExecBtn, SrcEdit, ConvGroup (with its buttons), InfoText, RateConvCheck,
-    // SampleList, FromExecBtn, ImportRadio (with its items), AbortBtn.
-    const QList<QWidget*> tabChain = {ToExecBtn,
-                                      SrcEdit,
-                                      ConvGroup,
-                                      RsSimple,
-                                      RsLight,
-                                      RsMedium,
-                                      RsHeavy,
-                                      RsUHeavy,
-                                      InfoText,
-                                      RateConvCheck,
-                                      SampleList,
-                                      FromExecBtn,
-                                      ImportRadio,
-                                      ImportRadioItems->button(0),
-                                      ImportRadioItems->button(1),
-                                      ImportRadioItems->button(2),
-                                      AbortBtn};
-    // Qt orders only widgets that take the focus; the group boxes and the information line
-    // take their places in the chain all the same, and Tab passes over them.
-    QList<Qt::FocusPolicy> policies;
-    for (QWidget* w : tabChain) {
-        policies << w->focusPolicy();
-        if (w->focusPolicy() == Qt::NoFocus) w->setFocusPolicy(Qt::TabFocus);
-    }
-    for (int i = 1; i < tabChain.size(); ++i)
-        setTabOrder(tabChain[i - 1], tabChain[i]);
-    for (int i = 0; i < tabChain.size(); ++i)
-        tabChain[i]->setFocusPolicy(policies[i]);
-
-    // The dialogs.
+void TMainWin::BuildDialogs() {
     SelFolder = new QFileDialog(this);
     SelFolder->setObjectName(QStringLiteral("SelFolder"));
     SelFolder->setFileMode(QFileDialog::Directory);
     SelFolder->setOption(QFileDialog::ShowDirsOnly, true);
     SelFolder->setAcceptMode(QFileDialog::AcceptOpen);
 
+    const QString suffix = QString::fromUtf8(brelka::layout::kDefaultExtension);
     OpenDialog = new QFileDialog(this);
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
     // Qt's own dialog, so that the preview panel can live in it.
@@ -247,8 +324,8 @@ void TMainWin::Build() {
     OpenDialog->setOption(QFileDialog::HideNameFilterDetails, true);
     OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
     OpenDialog->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog->setNameFilters(kOpenFilters);
-    OpenDialog->setDefaultSuffix(QStringLiteral("wav"));
+    OpenDialog->setNameFilters(NameFilters(brelka::layout::OpenFilters()));
+    OpenDialog->setDefaultSuffix(suffix);
     OpenDialog->setSizeGripEnabled(true);
     connect(OpenDialog, &QFileDialog::currentChanged, this,
             [this](const QString& path) { core_->OpenDialogSelectionChange(LocalPath(path)); });
@@ -258,16 +335,10 @@ void TMainWin::Build() {
     SaveDialog->setOption(QFileDialog::HideNameFilterDetails, true);
     SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
     SaveDialog->setFileMode(QFileDialog::AnyFile);
-    SaveDialog->setNameFilters(kSaveFilters);
-    SaveDialog->setDefaultSuffix(QStringLiteral("wav"));
+    SaveDialog->setNameFilters(NameFilters(brelka::layout::SaveFilters()));
+    SaveDialog->setDefaultSuffix(suffix);
     SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
     SaveDialog->setSizeGripEnabled(true);
-
-    // The enable rules run whenever the program has handled its pending events.
-    if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
-            if (core_) AppEventsIdle();
-        });
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* e) {
@@ -295,42 +366,7 @@ QString TMainWin::ChosenFolder() const {
 }
 
 QWidget* TMainWin::ControlOf(brelka::Control control) const {
-    using brelka::Control;
-    switch (control) {
-    case Control::SrcEdit:
-        return SrcEdit;
-    case Control::SampleList:
-        return SampleList;
-    case Control::AudBtn:
-        return AudBtn;
-    case Control::LenLabel:
-        return LenLabel;
-    case Control::ImportRadio:
-        return ImportRadio;
-    case Control::RateConvCheck:
-        return RateConvCheck;
-    case Control::ConvGroup:
-        return ConvGroup;
-    case Control::RsSimple:
-        return RsSimple;
-    case Control::RsLight:
-        return RsLight;
-    case Control::RsMedium:
-        return RsMedium;
-    case Control::RsHeavy:
-        return RsHeavy;
-    case Control::RsUHeavy:
-        return RsUHeavy;
-    case Control::InfoText:
-        return InfoText;
-    case Control::ToExecBtn:
-        return ToExecBtn;
-    case Control::FromExecBtn:
-        return FromExecBtn;
-    case Control::AbortBtn:
-        return AbortBtn;
-    }
-    return nullptr;
+    return parts_[PartIndex(brelka::layout::PartOf(control))];
 }
 
 void TMainWin::SetEnabled(brelka::Control control, bool on) {
@@ -435,10 +471,7 @@ bool TMainWin::ChooseFolder(std::string& folder) {
 
 bool TMainWin::ChooseImportFile(std::string& path) {
     AttachPreviewPanel();
-    core_->previewPanel = GetWin ? &GetWin->Core() : nullptr;
-    const bool accepted = OpenDialog->exec() == QDialog::Accepted;
-    core_->previewPanel = nullptr;
-    if (!accepted) return false;
+    if (OpenDialog->exec() != QDialog::Accepted) return false;
     const QStringList chosen = OpenDialog->selectedFiles();
     if (chosen.isEmpty()) return false;
     path = LocalPath(chosen.first());
@@ -473,15 +506,22 @@ void TMainWin::RunPendingEvents() {
 }
 
 void TMainWin::AttachPreviewPanel() {
-    if (!GetWin || GetWin->parentWidget() == OpenDialog) return;
+    if (!panel_ || panel_->parentWidget() == OpenDialog) return;
     auto* grid = qobject_cast<QGridLayout*>(OpenDialog->layout());
     if (!grid) return;
     // Full width along the bottom, growing with the dialog.
-    grid->addWidget(GetWin, grid->rowCount(), 0, 1, grid->columnCount());
-    GetWin->show();
+    grid->addWidget(panel_, grid->rowCount(), 0, 1, grid->columnCount());
+    panel_->show();
+}
+
+void TMainWin::CloseWindow() {
+    close();
 }
 
 void TMainWin::closeEvent(QCloseEvent* e) {
-    if (core_) core_->WindowClosing();
+    if (core_ && !core_->CloseRequest()) {
+        e->ignore();
+        return;
+    }
     QWidget::closeEvent(e);
 }

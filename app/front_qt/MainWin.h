@@ -1,5 +1,6 @@
-// The main window on Qt Widgets: builds the controls, forwards their events to the window's
-// behaviour (MainWindowCore) and gives it what it asks of a toolkit.
+// The main window on Qt Widgets: builds the controls from the window's form (WindowLayout),
+// forwards their events to the window's behaviour (MainWindowCore) and gives it what it asks
+// of a toolkit.
 #pragma once
 
 #include <QString>
@@ -12,6 +13,7 @@
 
 #include "MainWindowCore.h"
 #include "WaveWindowQt.h"
+#include "WindowLayout.h"
 #include "WindowToolkit.h"
 
 class QButtonGroup;
@@ -26,6 +28,7 @@ class QPushButton;
 class QRadioButton;
 class QToolButton;
 class CReSampler;
+class TGetWin;
 
 class TMainWin : public QWidget, public brelka::MainWindowToolkit {
     Q_OBJECT
@@ -70,6 +73,9 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
     QFileDialog* OpenDialog = nullptr;
     QFileDialog* SelFolder = nullptr;
 
+    // The panel the open dialog shows; made after the window, outliving it.
+    void SetPreviewPanel(TGetWin* panel);
+
     // The window's behaviour: its flags (busy, playing, ...) and handlers.
     brelka::MainWindowCore& Core() { return *core_; }
 
@@ -110,6 +116,7 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
     void ShowMessage(const std::string& text) override;
     void SetWaitCursor(bool on) override;
     void RunPendingEvents() override;
+    void CloseWindow() override;
 
   signals:
     void GaugeSet(int percent);
@@ -117,16 +124,32 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
   protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
-    // Closing the window ends a running audition.
+    // Closing the window ends a running audition; during a job the behaviour decides.
     void closeEvent(QCloseEvent* e) override;
 
   private:
     void Build();
+    void BuildFrame();
+    void AddControl(const brelka::layout::MainControl& spec);
+    QWidget* CreatePicture(QWidget* parent);
+    QWidget* CreateFolderEdit(QWidget* parent, const brelka::layout::MainControl& spec);
+    QWidget* CreateSlotCombo(QWidget* parent, const brelka::layout::MainControl& spec);
+    QWidget* CreateSpeakerButton(QWidget* parent, const brelka::layout::MainControl& spec);
+    QWidget* CreateLabel(QWidget* parent, const brelka::layout::MainControl& spec);
+    QWidget* CreateRadioButton(QWidget* parent, const brelka::layout::MainControl& spec);
+    QWidget* CreateCheckBox(QWidget* parent, const brelka::layout::MainControl& spec);
+    QWidget* CreatePushButton(QWidget* parent, const brelka::layout::MainControl& spec);
+    QWidget* CreateGauge(QWidget* parent);
+    template <typename W> W* PartAs(brelka::layout::Part part) const;
+    void NameControls();
+    void SetTabOrder();
+    void ConnectControls();
+    void BuildDialogs();
     void AttachPreviewPanel();
     QWidget* ControlOf(brelka::Control control) const;
 
+    QWidget* parts_[brelka::layout::PartIndex(brelka::layout::Part::Window)] = {};
+    TGetWin* panel_ = nullptr;
     brelka::QtWaveWindow waveWindow_{this};
     std::unique_ptr<brelka::MainWindowCore> core_;
 };
-
-extern TMainWin* MainWin;

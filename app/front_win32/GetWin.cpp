@@ -5,19 +5,13 @@
 #include "ControlIds.h"
 #include "Win32Look.h"
 #include "Win32Text.h"
+#include "WindowLayout.h"
 
-TGetWin* GetWin = nullptr;
+using brelka::layout::Kind;
+using brelka::layout::PanelControl;
+using brelka::layout::PanelPart;
 
 namespace {
-
-HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, int x, int y,
-           int w, int h) {
-    HWND hwnd = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(brelka::WindowFont()), FALSE);
-    return hwnd;
-}
 
 void RegisterPanelClass() {
     static const bool registered = [] {
@@ -37,37 +31,63 @@ void RegisterPanelClass() {
 
 TGetWin::TGetWin(HWND parent) : parent_(parent) {
     RegisterPanelClass();
+    const brelka::layout::Size size = brelka::layout::kPanelSize;
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, BRELKA_PANEL_CLASS, L"GetWin", WS_CHILD, 0, 0,
-                            kWidth, kHeight, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+                            size.width, size.height, parent, nullptr, GetModuleHandleW(nullptr),
+                            nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TGetWin::WndProc));
-
-    Child(hwnd_, L"STATIC", L"", SS_ETCHEDFRAME, IDC_PANEL_BEVEL1, 8, 4, 393, 41);
-    // The captions reserve the width of their values with trailing spaces.
-    fsLabel_ = Child(hwnd_, L"STATIC", L"Sampling Rate :                     ", SS_LEFTNOWORDWRAP,
-                     IDC_PANEL_FSLABEL, 16, 8, labelWidths_[0], 12);
-    framesLabel_ = Child(hwnd_, L"STATIC", L"Sampling Frames :                 ", SS_LEFTNOWORDWRAP,
-                         IDC_PANEL_FRAMESLABEL, 16, 24, labelWidths_[1], 12);
-    bitLabel_ = Child(hwnd_, L"STATIC", L"Bits / Word :   ", SS_LEFTNOWORDWRAP, IDC_PANEL_BITLABEL,
-                      196, 8, labelWidths_[2], 12);
+    for (const PanelControl& spec : brelka::layout::PanelControls())
+        AddControl(spec);
     speaker_ = brelka::SpeakerBitmap(true);
-    audBtn_ =
-        Child(hwnd_, L"BUTTON", L"", BS_PUSHBUTTON | BS_BITMAP, IDC_PANEL_AUDBTN, 364, 12, 23, 22);
     SendMessageW(audBtn_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(speaker_));
     SetWindowSubclass(audBtn_, &TGetWin::AudBtnProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
-    HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, 0, 0, 0, 0,
-                               hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(audBtn_);
-    tool.lpszText = const_cast<wchar_t*>(L"Hear the Sound");
-    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-
     waveWindow_ = std::make_unique<brelka::Win32WaveWindow>(hwnd_);
     core_ = std::make_unique<brelka::PreviewPanelCore>(*this, *waveWindow_);
+}
+
+void TGetWin::AddControl(const PanelControl& spec) {
+    const wchar_t* cls = L"STATIC";
+    DWORD style = 0;
+    switch (spec.kind) {
+    case Kind::Bevel:
+        style = SS_ETCHEDFRAME;
+        break;
+    case Kind::Label:
+        style = SS_LEFTNOWORDWRAP;
+        break;
+    case Kind::HoldSpeaker:
+        cls = L"BUTTON";
+        style = BS_PUSHBUTTON | BS_BITMAP;
+        break;
+    default:
+        return; // the main window's kinds
+    }
+    const brelka::layout::Rect& r = spec.place;
+    HWND c = CreateWindowExW(0, cls, brelka::Wide(spec.caption).c_str(),
+                             WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.width, r.height, hwnd_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(
+                                 IDC_PANEL_BEVEL1 + static_cast<int>(spec.part))),
+                             GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(brelka::WindowFont()), FALSE);
+    switch (spec.part) {
+    case PanelPart::FsLabel:
+        fsLabel_ = c;
+        break;
+    case PanelPart::FramesLabel:
+        framesLabel_ = c;
+        break;
+    case PanelPart::BitLabel:
+        bitLabel_ = c;
+        break;
+    case PanelPart::AudBtn:
+        audBtn_ = c;
+        break;
+    default:
+        break;
+    }
+    if (spec.toolTip) brelka::AddToolTip(tip_, hwnd_, c, spec.toolTip);
 }
 
 TGetWin::~TGetWin() {
@@ -101,7 +121,7 @@ void TGetWin::SetLabel(brelka::PanelLabel label, const std::string& text) {
     GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
     SelectObject(dc, old);
     ReleaseDC(hwnd, dc);
-    const int designWidth = labelWidths_[static_cast<int>(label)];
+    const int designWidth = brelka::layout::Spec(brelka::layout::PartOf(label)).place.width;
     RECT r{};
     GetWindowRect(hwnd, &r);
     SetWindowPos(hwnd, nullptr, 0, 0, extent.cx > designWidth ? extent.cx : designWidth,
@@ -119,8 +139,9 @@ void TGetWin::Fit(const RECT& place) {
     RECT r{};
     GetClientRect(GetParent(hwnd_), &r);
     const int room = r.right - place.left;
-    SetWindowPos(hwnd_, HWND_TOP, place.left, place.top, room > kWidth ? room : kWidth, kHeight,
-                 SWP_NOACTIVATE);
+    const brelka::layout::Size size = brelka::layout::kPanelSize;
+    SetWindowPos(hwnd_, HWND_TOP, place.left, place.top, room > size.width ? room : size.width,
+                 size.height, SWP_NOACTIVATE);
 }
 
 void TGetWin::Detach() {

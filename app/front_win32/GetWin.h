@@ -10,13 +10,11 @@
 
 #include "PreviewPanelCore.h"
 #include "WaveWindowWin32.h"
+#include "WindowLayout.h"
 #include "WindowToolkit.h"
 
 class TGetWin : public brelka::PreviewPanelToolkit {
   public:
-    static constexpr int kWidth = 416;
-    static constexpr int kHeight = 84;
-
     // parent holds the panel, hidden, while no dialog shows it.
     explicit TGetWin(HWND parent);
     ~TGetWin() override;
@@ -40,15 +38,14 @@ class TGetWin : public brelka::PreviewPanelToolkit {
     static LRESULT CALLBACK AudBtnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR self);
     HWND Label(brelka::PanelLabel label) const;
+    void AddControl(const brelka::layout::PanelControl& spec);
 
     HWND parent_;
     HWND hwnd_ = nullptr;
     HWND fsLabel_ = nullptr, framesLabel_ = nullptr, bitLabel_ = nullptr, audBtn_ = nullptr;
-    int labelWidths_[3] = {164, 162, 78};
     HBITMAP speaker_ = nullptr;
+    HWND tip_ = nullptr;
     bool held_ = false;
     std::unique_ptr<brelka::Win32WaveWindow> waveWindow_;
     std::unique_ptr<brelka::PreviewPanelCore> core_;
 };
-
-extern TGetWin* GetWin;

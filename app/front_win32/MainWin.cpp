@@ -13,32 +13,58 @@
 #include "Version.h"
 #include "Win32Look.h"
 #include "Win32Text.h"
+#include "WindowLayout.h"
 
 using brelka::Control;
-
-TMainWin* MainWin = nullptr;
+using brelka::layout::Kind;
+using brelka::layout::MainControl;
+using brelka::layout::Part;
+using brelka::layout::PartIndex;
 
 namespace {
 
 constexpr UINT kSrcEditClicked = WM_APP + 1; // posted: the folder field was clicked
-constexpr int kControlCount = 16;
 
 int Index(Control control) {
     return static_cast<int>(control);
 }
 
-int ControlId(Control control) {
-    return IDC_SRCEDIT + Index(control);
+// The identifiers follow the parts' order.
+int PartId(Part part) {
+    return IDC_SRCEDIT + PartIndex(part);
 }
+
+// The first row of the form with the same parent among the radio buttons, or among the
+// controls outside the tab order.
+bool FirstOfItsGroup(const MainControl& spec) {
+    for (const MainControl& c : brelka::layout::MainControls()) {
+        const bool sameGroup = spec.kind == Kind::RadioButton
+                                   ? c.kind == Kind::RadioButton && c.parent == spec.parent
+                                   : !c.inTabOrder;
+        if (sameGroup) return c.part == spec.part;
+    }
+    return false;
+}
+
+constexpr Part kImportItems[3] = {Part::ImportL, Part::ImportR, Part::ImportMix};
 
 bool IsQuality(Control control) {
     return control >= Control::RsSimple && control <= Control::RsUHeavy;
 }
 
-// The open dialog's and the save dialog's filters, as the system takes them.
-const wchar_t kOpenFilter[] =
-    L"PCM(*.wav;*.aif)\0*.wav;*.aif\0WinPCM(*.wav)\0*.wav\0AIFF(*.aif)\0*.aif\0";
-const wchar_t kSaveFilter[] = L"WinPCM(*.wav)\0*.wav\0AIFF(*.aif)\0*.aif\0";
+// A file dialog's type list as the system takes it: caption and patterns of each entry, each
+// ended by a null character, and one more after the last.
+std::wstring FilterList(brelka::layout::Rows<brelka::layout::FileFilter> filters) {
+    std::wstring list;
+    for (const brelka::layout::FileFilter& f : filters) {
+        list += brelka::Wide(f.caption);
+        list += L'\0';
+        list += brelka::Wide(f.patterns);
+        list += L'\0';
+    }
+    list += L'\0';
+    return list;
+}
 constexpr DWORD kPathChars = 32768;
 
 // Where the open dialog put the panel's place holder, in the template's client coordinates.
@@ -69,6 +95,14 @@ TMainWin::~TMainWin() {
 }
 
 void TMainWin::Build() {
+    BuildFrame();
+    for (const MainControl& spec : brelka::layout::MainControls())
+        AddControl(spec);
+    FinishControls();
+    TabStopsFollowChecks();
+}
+
+void TMainWin::BuildFrame() {
     INITCOMMONCONTROLSEX icc{sizeof(icc),
                              ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
@@ -83,124 +117,131 @@ void TMainWin::Build() {
     wc.lpszClassName = BRELKA_MAIN_CLASS;
     RegisterClassExW(&wc);
 
-    caption_ =
-        platform::VersionString("ProductName") + " Ver." + platform::VersionString("FileVersion");
+    caption_ = brelka::layout::WindowCaption(platform::VersionString("ProductName"),
+                                             platform::VersionString("FileVersion"));
     // Fixed size: no sizing frame, no maximize box.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     const DWORD exStyle = WS_EX_CONTROLPARENT;
-    RECT frame{0, 0, kClientWidth, kClientHeight};
+    RECT frame{0, 0, brelka::layout::kWindowSize.width, brelka::layout::kWindowSize.height};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     hwnd_ = CreateWindowExW(exStyle, BRELKA_MAIN_CLASS, brelka::Wide(caption_).c_str(), style,
                             CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                             frame.bottom - frame.top, nullptr, nullptr, instance, this);
+}
 
-    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD ctlStyle, DWORD ctlEx, int id,
-                    int x, int y, int w, int h) {
-        HWND c =
-            CreateWindowExW(ctlEx, cls, text, WS_CHILD | WS_VISIBLE | ctlStyle, x, y, w, h, hwnd_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(brelka::WindowFont()), FALSE);
-        return c;
-    };
-    auto& c = controls_;
-    // Made in the tab order (ToExecBtn, SrcEdit, ConvGroup with its buttons, InfoText,
-    // RateConvCheck, SampleList, FromExecBtn, ImportRadio with its items, AbortBtn); the rest
-    // take no focus.
-    c[Index(Control::ToExecBtn)] =
-        make(L"BUTTON", L"to WAV/AIFF", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, IDC_TOEXECBTN, 12,
-             238, 140, 25);
-    c[Index(Control::SrcEdit)] =
-        make(L"EDIT", L"(not specified)", WS_TABSTOP | WS_GROUP | ES_READONLY | ES_AUTOHSCROLL,
-             WS_EX_CLIENTEDGE, IDC_SRCEDIT, 36, 12, 305, 20);
-    c[Index(Control::ConvGroup)] =
-        make(L"BUTTON", L"", WS_GROUP | BS_GROUPBOX, 0, IDC_CONVGROUP, 12, 94, 329, 79);
-    struct Quality {
-        Control control;
-        const wchar_t* text;
-        int x, y, w;
-    };
-    const Quality qualities[] = {{Control::RsSimple, L"Simple", 16, 17, 81},
-                                 {Control::RsLight, L"Light", 16, 37, 81},
-                                 {Control::RsMedium, L"Medium", 118, 37, 81},
-                                 {Control::RsHeavy, L"Heavy", 220, 37, 81},
-                                 {Control::RsUHeavy, L"Ultra Heavy", 16, 57, 84}};
-    for (const Quality& q : qualities) {
-        const bool first = q.control == Control::RsSimple;
-        c[Index(q.control)] =
-            make(L"BUTTON", q.text, BS_AUTORADIOBUTTON | (first ? WS_GROUP | WS_TABSTOP : 0), 0,
-                 ControlId(q.control), 12 + q.x, 94 + q.y, q.w, 17);
+// The window's class and styles for a control of the form. Every control of the tab order
+// starts a group of its own but for the radio buttons after the first of their group box;
+// the controls outside the tab order make one group, and only the first button of a radio
+// group and the controls that take typing or clicks are tab stops.
+void TMainWin::AddControl(const MainControl& spec) {
+    const bool firstRadio = spec.kind == Kind::RadioButton && FirstOfItsGroup(spec);
+    const bool group =
+        spec.inTabOrder ? spec.kind != Kind::RadioButton || firstRadio : FirstOfItsGroup(spec);
+    const wchar_t* cls = L"BUTTON";
+    DWORD style = 0, ex = 0;
+    bool tabStop = spec.inTabOrder;
+    switch (spec.kind) {
+    case Kind::PushButton:
+        style = BS_PUSHBUTTON;
+        break;
+    case Kind::FolderEdit:
+        cls = L"EDIT";
+        style = ES_READONLY | ES_AUTOHSCROLL;
+        ex = WS_EX_CLIENTEDGE;
+        break;
+    case Kind::GroupBox:
+        style = BS_GROUPBOX;
+        tabStop = false;
+        break;
+    case Kind::RadioButton:
+        style = BS_AUTORADIOBUTTON;
+        tabStop = firstRadio;
+        break;
+    case Kind::SunkenLabel:
+        cls = L"STATIC";
+        style = SS_LEFTNOWORDWRAP | SS_SUNKEN | SS_CENTERIMAGE | SS_NOPREFIX;
+        tabStop = false;
+        break;
+    case Kind::CheckBox:
+        style = BS_AUTOCHECKBOX;
+        break;
+    case Kind::SlotCombo:
+        cls = L"COMBOBOX";
+        style = WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
+        break;
+    case Kind::Picture:
+        cls = L"STATIC";
+        style = SS_BITMAP;
+        break;
+    case Kind::Label:
+        cls = L"STATIC";
+        style = SS_LEFTNOWORDWRAP;
+        break;
+    case Kind::ToggleSpeaker:
+        style = BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP;
+        break;
+    case Kind::HoldSpeaker:
+        style = BS_PUSHBUTTON | BS_BITMAP;
+        break;
+    case Kind::Gauge:
+        cls = PROGRESS_CLASSW;
+        break;
+    case Kind::Bevel:
+        cls = L"STATIC";
+        style = SS_ETCHEDFRAME;
+        break;
     }
-    c[Index(Control::InfoText)] = make(
-        L"STATIC", L"", WS_GROUP | SS_LEFTNOWORDWRAP | SS_SUNKEN | SS_CENTERIMAGE | SS_NOPREFIX, 0,
-        IDC_INFOTEXT, 12, 182, 329, 19);
-    // Laid over the group's top edge as its caption.
-    c[Index(Control::RateConvCheck)] =
-        make(L"BUTTON", L"SamplingRate Conversion", WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0,
-             IDC_RATECONVCHECK, 28, 91, 161, 17);
-    c[Index(Control::SampleList)] =
-        make(L"COMBOBOX", L"", WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
-             0, IDC_SAMPLELIST, 61, 40, 49, 240);
-    c[Index(Control::FromExecBtn)] =
-        make(L"BUTTON", L"from WAV/AIFF", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, IDC_FROMEXECBTN,
-             152, 238, 140, 25);
-    c[Index(Control::ImportRadio)] = make(L"BUTTON", L"Import Channel", WS_GROUP | BS_GROUPBOX, 0,
-                                          IDC_IMPORTRADIO, 141, 40, 185, 41);
-    const wchar_t* items[3] = {L"L", L"R", L"MIX"};
-    for (int i = 0; i < 3; ++i)
-        importItems_[i] =
-            make(L"BUTTON", items[i], BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0), 0,
-                 IDC_IMPORT_L + i, 141 + 8 + 58 * i, 40 + 18, 56, 17);
-    c[Index(Control::AbortBtn)] = make(L"BUTTON", L"Abort", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON,
-                                       0, IDC_ABORTBTN, 292, 238, 48, 25);
+    if (group) style |= WS_GROUP;
+    if (tabStop) style |= WS_TABSTOP;
 
+    // The radio buttons are the window's own children, laid over their group box.
+    brelka::layout::Rect r = spec.place;
+    if (spec.parent != Part::Window) {
+        const brelka::layout::Rect& box = brelka::layout::Spec(spec.parent).place;
+        r.left += box.left;
+        r.top += box.top;
+    }
+    const int height = spec.listHeight > 0 ? spec.listHeight : r.height;
+    // A combo takes its text once it is made.
+    const std::wstring caption = spec.kind == Kind::SlotCombo ? L"" : brelka::Wide(spec.caption);
+    HWND c = CreateWindowExW(ex, cls, caption.c_str(), WS_CHILD | WS_VISIBLE | style, r.left, r.top,
+                             r.width, height, hwnd_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(PartId(spec.part))),
+                             GetModuleHandleW(nullptr), nullptr);
+    HFONT font = spec.font == brelka::layout::Font::JobButton ? brelka::JobButtonFont()
+                                                              : brelka::WindowFont();
+    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (spec.kind == Kind::SlotCombo) brelka::SetWindowTextUtf8(c, spec.caption);
+    if (spec.checked) SendMessageW(c, BM_SETCHECK, BST_CHECKED, 0);
+    if (spec.toolTip) brelka::AddToolTip(tip_, hwnd_, c, spec.toolTip);
+    parts_[PartIndex(spec.part)] = c;
+}
+
+// The pictures, the gauge's range and painting, the folder field's clicks and focus, and the
+// conversion group's caption gap.
+void TMainWin::FinishControls() {
     folder_ = brelka::FolderBitmap();
-    image_ = make(L"STATIC", L"", WS_GROUP | SS_BITMAP, 0, IDC_IMAGE, 15, 12, 20, 20);
-    SendMessageW(image_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(folder_));
-    label1_ = make(L"STATIC", L"Sample", SS_LEFTNOWORDWRAP, 0, IDC_LABEL1, 13, 44, 45, 12);
+    SendMessageW(Hwnd(Part::Image), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(folder_));
     speakerOn_ = brelka::SpeakerBitmap(true);
     speakerOff_ = brelka::SpeakerBitmap(false);
-    c[Index(Control::AudBtn)] = make(L"BUTTON", L"", BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, 0,
-                                     IDC_AUDBTN, 111, 40, 23, 22);
-    c[Index(Control::LenLabel)] =
-        make(L"STATIC", L"---:--:---", SS_LEFTNOWORDWRAP, 0, IDC_LENLABEL, 60, 64, 50, 12);
-    gauge_ = make(PROGRESS_CLASSW, L"", 0, 0, IDC_GAUGE, 12, 208, 329, 20);
-    SendMessageW(gauge_, PBM_SETRANGE32, 0, 100);
-    SendMessageW(gauge_, PBM_SETPOS, 0, 0);
-    SetWindowSubclass(gauge_, &TMainWin::GaugeProc, 1, reinterpret_cast<DWORD_PTR>(this));
-
-    for (Control b : {Control::ToExecBtn, Control::FromExecBtn})
-        SendMessageW(c[Index(b)], WM_SETFONT, reinterpret_cast<WPARAM>(brelka::JobButtonFont()),
-                     FALSE);
-    SendMessageW(c[Index(Control::SampleList)], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"01"));
-    SendMessageW(importItems_[2], BM_SETCHECK, BST_CHECKED, 0);
-    SendMessageW(c[Index(Control::RsSimple)], BM_SETCHECK, BST_CHECKED, 0);
-
-    // The folder field's clicks and focus, the group box's caption gap.
-    SetWindowSubclass(c[Index(Control::SrcEdit)], &TMainWin::ControlProc, 1,
+    SendMessageW(Ctl(Control::AudBtn), BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(speakerOn_));
+    HWND gauge = Hwnd(Part::Gauge);
+    SendMessageW(gauge, PBM_SETRANGE32, 0, 100);
+    SendMessageW(gauge, PBM_SETPOS, 0, 0);
+    SetWindowSubclass(gauge, &TMainWin::GaugeProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(Ctl(Control::SrcEdit), &TMainWin::ControlProc, 1,
                       reinterpret_cast<DWORD_PTR>(this));
-    SetWindowSubclass(c[Index(Control::ConvGroup)], &TMainWin::ControlProc, 2,
+    SetWindowSubclass(Ctl(Control::ConvGroup), &TMainWin::ControlProc, 2,
                       reinterpret_cast<DWORD_PTR>(this));
+    // The controls start enabled; the behaviour sets their states from the form.
+    for (bool& on : enabled_)
+        on = true;
+}
 
-    tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, 0, 0, 0, 0,
-                           hwnd_, nullptr, instance, nullptr);
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(c[Index(Control::AudBtn)]);
-    tool.lpszText = const_cast<wchar_t*>(L"Hear the Sound");
-    SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-
-    // Enabled at start: the folder field, the slot combo, the channel choice and the check box.
-    for (int i = 0; i < kControlCount; ++i)
-        enabled_[i] = true;
-    for (Control off : {Control::AudBtn, Control::ToExecBtn, Control::FromExecBtn,
-                        Control::AbortBtn, Control::RsSimple, Control::RsLight, Control::RsMedium,
-                        Control::RsHeavy, Control::RsUHeavy})
-        enabled_[Index(off)] = false;
-    for (int i = 0; i < kControlCount; ++i)
-        ApplyEnabled(static_cast<Control>(i));
-    TabStopsFollowChecks();
+void TMainWin::SetPreviewPanel(TGetWin* panel) {
+    panel_ = panel;
+    core_->SetPreviewPanel(panel ? &panel->Core() : nullptr);
 }
 
 void TMainWin::Show(int how) {
@@ -211,7 +252,11 @@ void TMainWin::Show(int how) {
 }
 
 HWND TMainWin::Ctl(Control control) const {
-    return controls_[Index(control)];
+    return parts_[PartIndex(brelka::layout::PartOf(control))];
+}
+
+HWND TMainWin::Hwnd(Part part) const {
+    return parts_[PartIndex(part)];
 }
 
 // A radio button inside a group box is usable only while both it and its group are enabled;
@@ -227,8 +272,8 @@ void TMainWin::ApplyEnabled(Control control) {
     if (control == Control::ImportRadio) {
         const bool on = enabled_[Index(control)];
         EnableWindow(Ctl(control), on);
-        for (HWND item : importItems_)
-            EnableWindow(item, on);
+        for (Part item : kImportItems)
+            EnableWindow(Hwnd(item), on);
         return;
     }
     bool on = enabled_[Index(control)];
@@ -274,12 +319,13 @@ void TMainWin::SetText(Control control, const std::string& text) {
 
 int TMainWin::ImportRadioIndex() const {
     for (int i = 0; i < 3; ++i)
-        if (SendMessageW(importItems_[i], BM_GETCHECK, 0, 0) == BST_CHECKED) return i;
+        if (SendMessageW(Hwnd(kImportItems[i]), BM_GETCHECK, 0, 0) == BST_CHECKED) return i;
     return -1;
 }
 
 void TMainWin::SetGauge(int percent) {
-    SendMessageW(gauge_, PBM_SETPOS, static_cast<WPARAM>(std::clamp(percent, 0, 100)), 0);
+    SendMessageW(Hwnd(Part::Gauge), PBM_SETPOS, static_cast<WPARAM>(std::clamp(percent, 0, 100)),
+                 0);
 }
 
 void TMainWin::ClearSlotItems() {
@@ -380,7 +426,6 @@ UINT_PTR CALLBACK TMainWin::OpenDialogHook(HWND dlg, UINT msg, WPARAM, LPARAM lP
         if (note->hdr.code == CDN_INITDONE && self->panel_) {
             // The dialog has laid out its controls and the panel's place below them.
             self->panel_->Attach(dlg, PanelPlace(dlg));
-            self->core_->previewPanel = &self->panel_->Core();
         } else if (note->hdr.code == CDN_SELCHANGE) {
             std::vector<wchar_t> path(kPathChars, L'\0');
             const LRESULT n = SendMessageW(GetParent(dlg), CDM_GETFILEPATH, kPathChars,
@@ -391,10 +436,7 @@ UINT_PTR CALLBACK TMainWin::OpenDialogHook(HWND dlg, UINT msg, WPARAM, LPARAM lP
     }
     case WM_DESTROY:
         // The panel goes back to the window before the dialog takes its children away.
-        if (self && self->panel_) {
-            self->core_->previewPanel = nullptr;
-            self->panel_->Detach();
-        }
+        if (self && self->panel_) self->panel_->Detach();
         return 0;
     default:
         return 0;
@@ -407,11 +449,13 @@ bool TMainWin::ChooseImportFile(std::string& path) {
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = hwnd_;
     ofn.hInstance = GetModuleHandleW(nullptr);
-    ofn.lpstrFilter = kOpenFilter;
+    const std::wstring filter = FilterList(brelka::layout::OpenFilters());
+    const std::wstring extension = brelka::Wide(brelka::layout::kDefaultExtension);
+    ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = kPathChars;
-    ofn.lpstrDefExt = L"wav";
+    ofn.lpstrDefExt = extension.c_str();
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                 OFN_ENABLESIZING | OFN_NOCHANGEDIR;
     if (panel_) {
@@ -421,10 +465,7 @@ bool TMainWin::ChooseImportFile(std::string& path) {
         ofn.lCustData = reinterpret_cast<LPARAM>(this);
     }
     const bool chosen = GetOpenFileNameW(&ofn) != FALSE;
-    if (panel_ && GetParent(panel_->Handle()) != hwnd_) {
-        core_->previewPanel = nullptr;
-        panel_->Detach();
-    }
+    if (panel_ && GetParent(panel_->Handle()) != hwnd_) panel_->Detach();
     if (!chosen) return false;
     path = brelka::Utf8(file.data());
     return !path.empty();
@@ -437,11 +478,13 @@ bool TMainWin::ChooseExportFile(const std::string& lastName, std::string& path) 
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = hwnd_;
-    ofn.lpstrFilter = kSaveFilter;
+    const std::wstring filter = FilterList(brelka::layout::SaveFilters());
+    const std::wstring extension = brelka::Wide(brelka::layout::kDefaultExtension);
+    ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = kPathChars;
-    ofn.lpstrDefExt = L"wav";
+    ofn.lpstrDefExt = extension.c_str();
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                 OFN_ENABLESIZING | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&ofn)) return false;
@@ -519,7 +562,8 @@ void TMainWin::TabStopsFollowChecks() {
             if (wanted != style) SetWindowLongW(group[i], GWL_STYLE, wanted);
         }
     };
-    follow(importItems_, 3);
+    const HWND items[3] = {Hwnd(Part::ImportL), Hwnd(Part::ImportR), Hwnd(Part::ImportMix)};
+    follow(items, 3);
     const HWND qualities[5] = {Ctl(Control::RsSimple), Ctl(Control::RsLight),
                                Ctl(Control::RsMedium), Ctl(Control::RsHeavy),
                                Ctl(Control::RsUHeavy)};
@@ -529,10 +573,10 @@ void TMainWin::TabStopsFollowChecks() {
 void TMainWin::Idle() {
     core_->AppEventsIdle();
     TabStopsFollowChecks();
-    if (closeAfterJob_ && !core_->busy) {
-        closeAfterJob_ = false;
-        PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-    }
+}
+
+void TMainWin::CloseWindow() {
+    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
 int TMainWin::RunMessageLoop() {
@@ -630,14 +674,8 @@ LRESULT TMainWin::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_CLOSE:
-        if (core_ && core_->busy) {
-            // A job runs inside a handler further up: it stops at its next step and the window
-            // closes once it has.
-            core_->AbortBtnClick();
-            closeAfterJob_ = true;
-            return 0;
-        }
-        if (core_) core_->WindowClosing();
+        // During a job the behaviour stops it and closes the window once the job has ended.
+        if (core_ && !core_->CloseRequest()) return 0;
         ShowWindow(hwnd_, SW_HIDE);
         PostQuitMessage(0);
         return 0;

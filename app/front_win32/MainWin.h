@@ -10,15 +10,13 @@
 
 #include "MainWindowCore.h"
 #include "WaveWindowWin32.h"
+#include "WindowLayout.h"
 #include "WindowToolkit.h"
 
 class TGetWin;
 
 class TMainWin : public brelka::MainWindowToolkit {
   public:
-    static constexpr int kClientWidth = 356;
-    static constexpr int kClientHeight = 278;
-
     // Binds the engine library by its usual name.
     TMainWin();
     ~TMainWin() override;
@@ -26,7 +24,7 @@ class TMainWin : public brelka::MainWindowToolkit {
     TMainWin& operator=(const TMainWin&) = delete;
 
     // The panel the open dialog shows; made after the window, with the window as its parent.
-    void SetPreviewPanel(TGetWin* panel) { panel_ = panel; }
+    void SetPreviewPanel(TGetWin* panel);
     HWND Handle() const { return hwnd_; }
     brelka::MainWindowCore& Core() { return *core_; }
 
@@ -53,6 +51,7 @@ class TMainWin : public brelka::MainWindowToolkit {
     void ShowMessage(const std::string& text) override;
     void SetWaitCursor(bool on) override;
     void RunPendingEvents() override;
+    void CloseWindow() override;
 
   private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -63,6 +62,9 @@ class TMainWin : public brelka::MainWindowToolkit {
     static UINT_PTR CALLBACK OpenDialogHook(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT Message(UINT msg, WPARAM wParam, LPARAM lParam);
     void Build();
+    void BuildFrame();
+    void AddControl(const brelka::layout::MainControl& spec);
+    void FinishControls();
     void Command(int id, int code);
     // A button's click, to the handler of the same name.
     void Clicked(int id);
@@ -73,20 +75,19 @@ class TMainWin : public brelka::MainWindowToolkit {
     void Idle();
     void TabStopsFollowChecks();
     HWND Ctl(brelka::Control control) const;
+    HWND Hwnd(brelka::layout::Part part) const;
     void ApplyEnabled(brelka::Control control);
     void PaintGroup(HWND group, HDC dc);
     void PaintGauge(HWND gauge, HDC dc);
 
     HWND hwnd_ = nullptr;
-    HWND controls_[16] = {};
-    bool enabled_[16] = {};
-    HWND importItems_[3] = {};
-    HWND image_ = nullptr, label1_ = nullptr, gauge_ = nullptr, tip_ = nullptr;
+    HWND parts_[brelka::layout::PartIndex(brelka::layout::Part::Window)] = {};
+    bool enabled_[brelka::layout::kControlParts] = {};
+    HWND tip_ = nullptr;
     HBITMAP folder_ = nullptr, speakerOn_ = nullptr, speakerOff_ = nullptr;
     int quietCombo_ = 0;       // > 0 while the program itself changes the slot combo
     HWND lastFocus_ = nullptr; // the control with the keyboard when the window went inactive
     bool waitCursor_ = false;
-    bool closeAfterJob_ = false;
     bool quit_ = false;
     int exitCode_ = 0;
     std::string caption_;
@@ -94,5 +95,3 @@ class TMainWin : public brelka::MainWindowToolkit {
     std::unique_ptr<brelka::Win32WaveWindow> waveWindow_;
     std::unique_ptr<brelka::MainWindowCore> core_;
 };
-
-extern TMainWin* MainWin;

@@ -1,7 +1,12 @@
 #include "Win32Look.h"
 
+#include <commctrl.h>
+
 #include <cwchar>
 #include <initializer_list>
+#include <string>
+
+#include "Win32Text.h"
 
 namespace brelka {
 
@@ -102,6 +107,20 @@ HBITMAP SpeakerBitmap(bool enabled) {
         SelectObject(dc, old);
         DeleteObject(pen);
     });
+}
+
+void AddToolTip(HWND& tip, HWND owner, HWND control, const char* text) {
+    if (!tip)
+        tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, 0, 0, 0, 0,
+                              owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+    std::wstring wide = Wide(text);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = owner;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = wide.data(); // copied by the tool tip
+    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 } // namespace brelka

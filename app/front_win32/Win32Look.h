@@ -12,6 +12,10 @@ HFONT JobButtonFont();
 // The face the window font uses.
 const wchar_t* WindowFontFace();
 
+// Shows text while the mouse rests on control, a child of owner; tip is owner's tool tip
+// window, made at its first use.
+void AddToolTip(HWND& tip, HWND owner, HWND control, const char* text);
+
 // The folder beside the folder field (20 x 20) and the speaker of "Hear the Sound" (18 x 18),
 // each on the colour of the window's face.
 HBITMAP FolderBitmap();

@@ -27,18 +27,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     int result = 0;
     try {
         auto window = std::make_unique<TMainWin>();
-        MainWin = window.get();
         auto panel = std::make_unique<TGetWin>(window->Handle());
-        GetWin = panel.get();
         window->SetPreviewPanel(panel.get());
         window->Show(show);
         result = window->RunMessageLoop();
         // The panel first: it belongs to the window's open dialog.
         window->SetPreviewPanel(nullptr);
         panel.reset();
-        GetWin = nullptr;
         window.reset();
-        MainWin = nullptr;
     } catch (const std::exception& e) {
         ShowException(e.what());
         result = 1;

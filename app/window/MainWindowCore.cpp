@@ -9,6 +9,7 @@
 #include "SampleFile.h"
 #include "SlotAudition.h"
 #include "TickCount.h"
+#include "WindowLayout.h"
 
 namespace brelka {
 
@@ -25,17 +26,36 @@ std::string ProgressText(uint64_t elapsedMs, uint64_t leftMs) {
     return text;
 }
 
+// Counts a job handler from its start to its return.
+class JobHandler {
+  public:
+    explicit JobHandler(int& count) : count_(count) { ++count_; }
+    ~JobHandler() { --count_; }
+    JobHandler(const JobHandler&) = delete;
+    JobHandler& operator=(const JobHandler&) = delete;
+
+  private:
+    int& count_;
+};
+
 } // namespace
 
 MainWindowCore::MainWindowCore(MainWindowToolkit& toolkit, WaveWindow& window,
                                const std::string& engineLibrary)
     : toolkit_(toolkit), resampler_(std::make_unique<CReSampler>(engineLibrary)) {
     CreateAudition(window);
+    ApplyInitialStates();
 }
 
 MainWindowCore::MainWindowCore(MainWindowToolkit& toolkit, WaveWindow& window)
     : toolkit_(toolkit), resampler_(std::make_unique<CReSampler>()) {
     CreateAudition(window);
+    ApplyInitialStates();
+}
+
+void MainWindowCore::ApplyInitialStates() {
+    for (const layout::MainControl& c : layout::MainControls())
+        if (layout::IsControl(c.part)) toolkit_.SetEnabled(layout::ControlOf(c.part), c.enabled);
 }
 
 void MainWindowCore::CreateAudition(WaveWindow& window) {
@@ -88,6 +108,12 @@ void MainWindowCore::AbortBtnClick() {
 }
 
 void MainWindowCore::AppEventsIdle() {
+    if (closeAfterJob_ && jobHandlers_ == 0) {
+        // The job that a close stopped is over, its message read: the window goes.
+        closeAfterJob_ = false;
+        toolkit_.CloseWindow();
+        return;
+    }
     auto apply = [this](bool src, bool list, bool aud, bool jobs, bool channel, bool conv,
                         bool abortOn) {
         toolkit_.SetEnabled(Control::SrcEdit, src);
@@ -150,7 +176,7 @@ int MainWindowCore::QualityCode() const {
 }
 
 void MainWindowCore::OpenDialogSelectionChange(const std::string& path) {
-    if (previewPanel != nullptr) previewPanel->SelectionChange(path);
+    if (previewPanel_ != nullptr) previewPanel_->SelectionChange(path);
 }
 
 void MainWindowCore::BeginJob() {
@@ -203,6 +229,7 @@ void MainWindowCore::SelectSlot(int slot) {
 void MainWindowCore::FromExecBtnClick() {
     std::string source;
     if (!toolkit_.ChooseImportFile(source)) return;
+    const JobHandler running(jobHandlers_);
 
     BeginJob();
     ImportRequest request;
@@ -228,6 +255,7 @@ void MainWindowCore::ToExecBtnClick() {
     std::string dest;
     if (!toolkit_.ChooseExportFile(lastSaveName_, dest)) return;
     lastSaveName_ = dest;
+    const JobHandler running(jobHandlers_);
 
     BeginJob();
     ExportRequest request;
@@ -245,12 +273,20 @@ void MainWindowCore::ToExecBtnClick() {
 
 // The slot audition: start when AudBtn is down, stop when it is up.
 void MainWindowCore::AudBtnClick(bool down) {
-    audition_->AudBtnClick(down, toolkit_.Text(Control::SrcEdit),
-                           toolkit_.Text(Control::SampleList));
+    if (down)
+        audition_->Start(toolkit_.Text(Control::SrcEdit), toolkit_.Text(Control::SampleList));
+    else
+        audition_->Release();
 }
 
-void MainWindowCore::WindowClosing() {
+bool MainWindowCore::CloseRequest() {
+    if (busy) {
+        abortRequested = true;
+        closeAfterJob_ = true;
+        return false;
+    }
     if (audition_) audition_->Stop();
+    return true;
 }
 
 } // namespace brelka

@@ -1,7 +1,8 @@
-// The main window's behaviour, whatever toolkit draws it: folder and slot choice, the slot's
-// length, the enable rules, the import and export jobs with their progress and abort, and the
-// slot audition. The front builds the controls, implements MainWindowToolkit, and forwards
-// each event to the handler of the same name.
+// The main window's behaviour, whatever toolkit draws it: the controls' initial enable states,
+// folder and slot choice, the slot's length, the enable rules, the import and export jobs with
+// their progress and abort, closing the window, the preview panel of the open dialog and the
+// slot audition. The front builds the controls from WindowLayout, implements
+// MainWindowToolkit, and forwards each event to the handler of the same name.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,8 @@ class WaveWindow;
 class MainWindowCore {
   public:
     // window receives the slot audition's messages; the front passes them to
-    // AuditionListener(). engineLibrary: the engine to bind ("" binds none).
+    // AuditionListener(). engineLibrary: the engine to bind ("" binds none). The controls
+    // take their initial enable states from the form.
     MainWindowCore(MainWindowToolkit& toolkit, WaveWindow& window,
                    const std::string& engineLibrary);
     // Binds the engine library by its usual name.
@@ -39,8 +41,10 @@ class MainWindowCore {
     bool busy = false;           // an import or export job runs
     bool playing = false;        // a slot audition runs (mirrors the audition's own state)
 
-    // The preview panel inside the open dialog, when the front has one.
-    PreviewPanelCore* previewPanel = nullptr;
+    // The preview panel that the open dialog shows (none: the dialog shows no panel). The
+    // panel outlives the window's use of it.
+    void SetPreviewPanel(PreviewPanelCore* panel) { previewPanel_ = panel; }
+    PreviewPanelCore* PreviewPanel() const { return previewPanel_; }
 
     // Handlers.
     void SrcEditClick();
@@ -53,8 +57,10 @@ class MainWindowCore {
     void ToExecBtnClick();
     // AudBtn has just been put down or up by the user.
     void AudBtnClick(bool down);
-    // The window is closing: a running audition ends.
-    void WindowClosing();
+    // The user asks to close the window. True when it may close now (a running audition
+    // ends). During a job, false: the job stops as Abort stops it (what it has done stays)
+    // and, once its handler has returned, the behaviour closes the window through the toolkit.
+    bool CloseRequest();
 
     // Empties the slot list and lists the slots found in the folder.
     void ScanSampleFolder(const std::string& folder);
@@ -79,12 +85,16 @@ class MainWindowCore {
     void EndJob(bool clearProgress);
     JobProgress JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared);
     void SelectSlot(int slot);
+    void ApplyInitialStates();
 
     MainWindowToolkit& toolkit_;
     std::unique_ptr<CReSampler> resampler_;
     std::unique_ptr<SlotAudition> audition_;
     std::string chosenFolder_;
     std::string lastSaveName_;
+    PreviewPanelCore* previewPanel_ = nullptr;
+    bool closeAfterJob_ = false; // a close came during the job
+    int jobHandlers_ = 0;        // job handlers running (their message boxes included)
 };
 
 } // namespace brelka

@@ -31,15 +31,15 @@ void PreviewPanelCore::ShowFileInfo() {
 }
 
 void PreviewPanelCore::AudBtnMouseDown() {
-    audition_->AudBtnMouseDown(selectedPath);
+    audition_->Hold(selectedPath);
 }
 
 void PreviewPanelCore::AudBtnMouseUp() {
-    audition_->AudBtnMouseUp();
+    audition_->Release();
 }
 
 void PreviewPanelCore::Hidden() {
-    audition_->AudBtnMouseUp();
+    audition_->Release();
 }
 
 } // namespace brelka

@@ -71,6 +71,9 @@ class MainWindowToolkit {
     virtual void SetWaitCursor(bool on) = 0;
     // Handles the input and messages waiting now, and returns.
     virtual void RunPendingEvents() = 0;
+    // Closes the window as the user's own close does: the behaviour asks for it once a job
+    // that a close had to stop has ended.
+    virtual void CloseWindow() = 0;
 };
 
 // The preview panel's labels.

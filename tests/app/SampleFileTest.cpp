@@ -128,3 +128,33 @@ TEST(FolderScan, ListsValidSlotsInFileSystemOrder) {
     EXPECT_EQ(ScanSampleFolder(dir.path() + "/"), expected);
     EXPECT_TRUE(ScanSampleFolder(dir.file("none")).empty());
 }
+
+// Samples go out as big-endian words across the writer's internal pieces and come back as
+// they were; a short read reports the whole samples only.
+TEST(SlotSamples, BigEndianBothWays) {
+    TempDir dir;
+    std::vector<int16_t> samples(2500);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(i * 37 - 30000);
+    samples[0] = -32768;
+    samples[2499] = 32767;
+    std::FILE* out = std::fopen(dir.file("s.bin").c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    EXPECT_TRUE(WriteSlotSamples(out, samples.data(), static_cast<int32_t>(samples.size())));
+    std::fputc(0x12, out); // half a sample more
+    std::fclose(out);
+
+    const std::vector<uint8_t> bytes = testsupport::ReadBytes(dir.file("s.bin"));
+    ASSERT_EQ(bytes.size(), 2 * samples.size() + 1);
+    EXPECT_EQ(bytes[0], 0x80);
+    EXPECT_EQ(bytes[1], 0x00);
+    EXPECT_EQ(bytes[2 * 2499], 0x7F);
+    EXPECT_EQ(bytes[2 * 2499 + 1], 0xFF);
+
+    std::FILE* in = std::fopen(dir.file("s.bin").c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    std::vector<int16_t> back(3000, 7);
+    EXPECT_EQ(ReadSlotSamples(in, 3000, back.data()), 2500);
+    std::fclose(in);
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), back.begin()));
+}

@@ -57,7 +57,10 @@ SlotWindow::SlotWindow()
                }) {
     audBtn->setCheckable(true);
     QObject::connect(audBtn, &QPushButton::clicked, [this](bool down) {
-        audition.AudBtnClick(down, folder.toStdString(), slotText.toStdString());
+        if (down)
+            audition.Start(folder.toStdString(), slotText.toStdString());
+        else
+            audition.Release();
     });
 }
 
@@ -76,9 +79,9 @@ bool FilePanel::event(QEvent* e) {
 
 bool FilePanel::eventFilter(QObject* watched, QEvent* e) {
     if (watched == audBtn && e->type() == QEvent::MouseButtonPress)
-        audition.AudBtnMouseDown(selectedPath.toStdString());
+        audition.Hold(selectedPath.toStdString());
     else if (watched == audBtn && e->type() == QEvent::MouseButtonRelease)
-        audition.AudBtnMouseUp();
+        audition.Release();
     return QWidget::eventFilter(watched, e);
 }
 

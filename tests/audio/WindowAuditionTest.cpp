@@ -35,10 +35,10 @@ class WindowAuditionTest : public testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(rec.start()) << "parec delivers nothing: is the test sound server running?";
-        MainWin = new TMainWin(std::string()); // no engine library: not needed here
-        GetWin = new TGetWin();
-        MainWin->show();
-        win = MainWin;
+        win = new TMainWin(std::string()); // no engine library: not needed here
+        panel = new TGetWin();
+        win->SetPreviewPanel(panel);
+        win->show();
         // What the audition asks of the gauge, and what the bar then shows.
         QObject::connect(win, &TMainWin::GaugeSet, [this](int v) {
             gauges.push_back(v);
@@ -46,10 +46,12 @@ class WindowAuditionTest : public testing::Test {
         });
     }
     void TearDown() override {
-        delete GetWin;
-        GetWin = nullptr;
-        delete MainWin;
-        MainWin = nullptr;
+        // The panel first, as the program does.
+        if (win) win->SetPreviewPanel(nullptr);
+        delete panel;
+        panel = nullptr;
+        delete win;
+        win = nullptr;
     }
     // The enabled state of SrcEdit, SampleList, AudBtn, both job buttons, ImportRadio,
     // RateConvCheck, ConvGroup and AbortBtn after the program has become idle.
@@ -73,6 +75,7 @@ class WindowAuditionTest : public testing::Test {
     testsupport::TempDir dir;
     MonitorRecorder rec;
     TMainWin* win = nullptr;
+    TGetWin* panel = nullptr;
     std::vector<int> gauges, bars;
 };
 
@@ -163,10 +166,11 @@ TEST_F(WindowAuditionTest, ClosingOrDestroyingTheWindowDuringPlaybackFreesEveryt
     ASSERT_TRUE(again.start());
     ClickAudBtn();
     ASSERT_TRUE(RunUntil([&] { return win->Audition().buffersQueued() >= 30; }, 5000));
-    delete GetWin;
-    GetWin = nullptr;
-    delete MainWin;
-    MainWin = win = nullptr;
+    win->SetPreviewPanel(nullptr);
+    delete panel;
+    panel = nullptr;
+    delete win;
+    win = nullptr;
     EXPECT_EQ(PlaybackBuffer::Alive(), 0);
     RunFor(400); // nothing left to arrive for the window that is gone
     heard = again.stop();
@@ -193,16 +197,16 @@ class PanelAuditionTest : public WindowAuditionTest {
 TEST_F(PanelAuditionTest, HoldingTheButtonPlaysTheSelectedFileAndReleasingStopsIt) {
     InOpenDialog([&](QWidget* d) {
         guitest::SelectInFileDialog(d, loop);
-        ASSERT_EQ(GetWin->Core().selectedPath, LocalPath(loop));
-        ASSERT_TRUE(GetWin->isVisible());
-        QTest::mousePress(GetWin->AudBtn, Qt::LeftButton);
-        EXPECT_TRUE(GetWin->Audition().playing());
+        ASSERT_EQ(panel->Core().selectedPath, LocalPath(loop));
+        ASSERT_TRUE(panel->isVisible());
+        QTest::mousePress(panel->AudBtn, Qt::LeftButton);
+        EXPECT_TRUE(panel->Audition().playing());
         EXPECT_NE(SinkInputs().find("s16le 2ch 44100Hz"), std::string::npos) << SinkInputs();
         RunFor(500);
-        EXPECT_TRUE(GetWin->Audition().playing());
-        QTest::mouseRelease(GetWin->AudBtn, Qt::LeftButton);
-        EXPECT_FALSE(GetWin->Audition().playing());
-        EXPECT_FALSE(GetWin->Audition().fileOpen());
+        EXPECT_TRUE(panel->Audition().playing());
+        QTest::mouseRelease(panel->AudBtn, Qt::LeftButton);
+        EXPECT_FALSE(panel->Audition().playing());
+        EXPECT_FALSE(panel->Audition().fileOpen());
         EXPECT_EQ(PlaybackBuffer::Alive(), 0);
         RunFor(400);
     });
@@ -219,13 +223,13 @@ TEST_F(PanelAuditionTest, HoldingTheButtonPlaysTheSelectedFileAndReleasingStopsI
 TEST_F(PanelAuditionTest, AnyMouseButtonPlaysAndClosingTheDialogWhileHeldStops) {
     InOpenDialog([&](QWidget* d) {
         guitest::SelectInFileDialog(d, loop);
-        QTest::mousePress(GetWin->AudBtn, Qt::RightButton);
-        EXPECT_TRUE(GetWin->Audition().playing());
+        QTest::mousePress(panel->AudBtn, Qt::RightButton);
+        EXPECT_TRUE(panel->Audition().playing());
         RunFor(200);
         // Escape while the button is held: the release never reaches the hidden panel.
         guitest::Reject(d);
-        EXPECT_FALSE(GetWin->Audition().playing());
-        EXPECT_FALSE(GetWin->Audition().fileOpen());
+        EXPECT_FALSE(panel->Audition().playing());
+        EXPECT_FALSE(panel->Audition().fileOpen());
         EXPECT_EQ(PlaybackBuffer::Alive(), 0);
     });
     RunFor(400);

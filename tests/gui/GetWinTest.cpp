@@ -10,6 +10,7 @@
 
 #include "GetWin.h"
 #include "GuiTestSupport.h"
+#include "WindowLayout.h"
 
 using testsupport::TempDir;
 
@@ -30,21 +31,22 @@ class GetWinTest : public ::testing::Test {
 
 const std::vector<std::string> kBare = {"Sampling Rate : ", "Sampling Frames : ", "Bits / Word : "};
 
-TEST_F(GetWinTest, HasTheDesignsControlsAndCaptions) {
-    EXPECT_EQ(panel->size(), QSize(416, 84));
-    EXPECT_EQ(panel->Bevel1->geometry(), QRect(8, 4, 393, 41));
-    EXPECT_EQ(panel->FsLabel->geometry(), QRect(16, 8, 164, 12));
-    EXPECT_EQ(panel->FramesLabel->geometry(), QRect(16, 24, 162, 12));
-    EXPECT_EQ(panel->BitLabel->geometry(), QRect(196, 8, 78, 12));
-    EXPECT_EQ(panel->AudBtn->geometry(), QRect(364, 12, 23, 22));
-    EXPECT_EQ(panel->FsLabel->text().toStdString(), "Sampling Rate :" + std::string(21, ' '));
-    EXPECT_EQ(panel->FramesLabel->text().toStdString(), "Sampling Frames :" + std::string(17, ' '));
-    EXPECT_EQ(panel->BitLabel->text().toStdString(), "Bits / Word :" + std::string(3, ' '));
-    EXPECT_EQ(panel->AudBtn->toolTip(), "Hear the Sound");
+TEST_F(GetWinTest, ShowsThePanelAsItsTableHasIt) {
+    const brelka::layout::Size size = brelka::layout::kPanelSize;
+    EXPECT_EQ(panel->size(), QSize(size.width, size.height));
+    for (const brelka::layout::PanelControl& c : brelka::layout::PanelControls()) {
+        SCOPED_TRACE(c.name);
+        auto* w = panel->findChild<QWidget*>(QString::fromLatin1(c.name));
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->parentWidget(), panel);
+        EXPECT_EQ(w->geometry(), QRect(c.place.left, c.place.top, c.place.width, c.place.height));
+        EXPECT_EQ(w->toolTip().toStdString(), c.toolTip ? c.toolTip : "");
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(label->text().toStdString(), c.caption);
+        }
+    }
     EXPECT_FALSE(panel->AudBtn->isCheckable());
     EXPECT_TRUE(panel->Core().selectedPath.empty());
-    for (const char* name : {"Bevel1", "FsLabel", "FramesLabel", "BitLabel", "AudBtn"})
-        EXPECT_NE(panel->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
 }
 
 TEST_F(GetWinTest, ShowsRateFramesDurationAndSampleSize) {

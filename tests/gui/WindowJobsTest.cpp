@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -60,17 +61,19 @@ class WindowJobsTest : public ::testing::Test {
   protected:
     void SetUp() override { Create(false); }
     void TearDown() override {
-        delete GetWin;
-        GetWin = nullptr;
-        delete MainWin;
-        MainWin = nullptr;
+        // The panel first, as the program does.
+        if (win) win->SetPreviewPanel(nullptr);
+        delete panel;
+        panel = nullptr;
+        delete win;
+        win = nullptr;
     }
     void Create(bool slow) {
         TearDown();
-        MainWin = slow ? new SlowMainWin() : new TMainWin();
-        GetWin = new TGetWin();
-        MainWin->show();
-        win = MainWin;
+        win = slow ? new SlowMainWin() : new TMainWin();
+        panel = new TGetWin();
+        win->SetPreviewPanel(panel);
+        win->show();
         guitest::ChooseFolder(*win, folder.path());
     }
     void SetSlotText(const QString& text) { win->SampleList->setEditText(text); }
@@ -99,7 +102,7 @@ class WindowJobsTest : public ::testing::Test {
                        }});
         return messages;
     }
-    QStringList Export(const std::string& dest, std::vector<guitest::ModalStep> more = {}) {
+    QStringList Export(const std::string& dest, const std::vector<guitest::ModalStep>& more = {}) {
         QStringList messages;
         std::vector<guitest::ModalStep> steps = {[&](QWidget* d) {
             EXPECT_EQ(d, win->SaveDialog);
@@ -114,6 +117,24 @@ class WindowJobsTest : public ::testing::Test {
         RunWithModals([&] { win->ToExecBtnClick(); }, steps);
         return messages;
     }
+    // A slow window, slot 09 and a source long enough for a click to arrive while it imports.
+    void PrepareLongImport() {
+        Create(true);
+        longTone = guitest::Ramp(kLongFrames, 3);
+        longSource = longSources.file("long.wav");
+        guitest::WriteWav(longSource, 1, 31250, longTone);
+        SetOptions(2, 0);
+        SetSlotText("09");
+    }
+    // The stopped import left a valid slot with the blocks done, a start of the source.
+    void ExpectStoppedLongImport() {
+        const std::string slot = folder.file("SAMPLE08.BIN");
+        ASSERT_TRUE(guitest::HasValidSlotLayout(slot));
+        const std::vector<int16_t> got = guitest::ReadSlotSamples(slot);
+        EXPECT_GE(got.size(), 2u * 4096);
+        EXPECT_LT(got.size(), static_cast<size_t>(kLongFrames));
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), longTone.begin()));
+    }
     void ExpectIdleAfterJob() {
         EXPECT_FALSE(win->Core().busy);
         EXPECT_FALSE(win->Core().abortRequested);
@@ -122,8 +143,13 @@ class WindowJobsTest : public ::testing::Test {
         EXPECT_EQ(win->Gauge->value(), 0);
     }
 
+    static constexpr uint32_t kLongFrames = 400 * 4096;
     TempDir folder;
+    TempDir longSources;
+    std::string longSource;
+    std::vector<int16_t> longTone;
     TMainWin* win = nullptr;
+    TGetWin* panel = nullptr;
 };
 
 TEST_F(WindowJobsTest, DialogsCarryTheirFiltersAndOptions) {
@@ -152,26 +178,26 @@ TEST_F(WindowJobsTest, OpenDialogShowsThePanelAndItsValues) {
     SetSlotText("05");
     int panelWidth = 0, grownWidth = 0;
     Import(kick, [&](QWidget* d) {
-        ASSERT_EQ(GetWin->parentWidget(), d);
-        EXPECT_TRUE(GetWin->isVisible());
-        EXPECT_EQ(GetWin->height(), 84);
+        ASSERT_EQ(panel->parentWidget(), d);
+        EXPECT_TRUE(panel->isVisible());
+        EXPECT_EQ(panel->height(), 84);
         guitest::SelectInFileDialog(d, QString::fromStdString(kick));
-        EXPECT_EQ(GetWin->Core().selectedPath, kick);
-        EXPECT_EQ(GetWin->FsLabel->text(), "Sampling Rate : 44100.00Hz");
-        EXPECT_EQ(GetWin->FramesLabel->text(), "Sampling Frames : 7782 (stereo)  0:00:00:176");
-        EXPECT_EQ(GetWin->BitLabel->text(), "Bits / Word : 16");
+        EXPECT_EQ(panel->Core().selectedPath, kick);
+        EXPECT_EQ(panel->FsLabel->text(), "Sampling Rate : 44100.00Hz");
+        EXPECT_EQ(panel->FramesLabel->text(), "Sampling Frames : 7782 (stereo)  0:00:00:176");
+        EXPECT_EQ(panel->BitLabel->text(), "Bits / Word : 16");
         d->grab().save(QStringLiteral(BRELKA_PICTURE_DIR "/OpenDialog.png"));
         // The panel stretches with the dialog.
-        panelWidth = GetWin->width();
+        panelWidth = panel->width();
         d->resize(d->width() + 120, d->height() + 40);
         d->layout()->activate();
-        grownWidth = GetWin->width();
+        grownWidth = panel->width();
     });
     EXPECT_EQ(grownWidth, panelWidth + 120);
     EXPECT_TRUE(guitest::HasValidSlotLayout(folder.file("SAMPLE04.BIN")));
     // The panel keeps its values for the next run of the dialog.
     Import(kick, [&](QWidget*) {
-        EXPECT_EQ(GetWin->FramesLabel->text(), "Sampling Frames : 7782 (stereo)  0:00:00:176");
+        EXPECT_EQ(panel->FramesLabel->text(), "Sampling Frames : 7782 (stereo)  0:00:00:176");
     });
 }
 
@@ -306,32 +332,26 @@ TEST_F(WindowJobsTest, SaveDialogOffersTheLastNameAndAsksBeforeOverwriting) {
 }
 
 TEST_F(WindowJobsTest, AbortDuringALongImportLeavesAValidShorterSlot) {
-    Create(true);
-    TempDir sources;
-    const uint32_t frames = 400 * 4096;
-    const std::vector<int16_t> tone = guitest::Ramp(frames, 3);
-    guitest::WriteWav(sources.file("long.wav"), 1, 31250, tone);
-    SetOptions(2, 0);
-    SetSlotText("09");
+    PrepareLongImport();
 
     QString progressText;
     int gauge = -1;
     bool abortOn = false, othersOff = false, hourglass = false;
-    RunWithModals(
-        [&] { win->FromExecBtnClick(); }, {[&](QWidget* d) {
-            // The click comes while the job runs: at its first progress update.
-            QTimer::singleShot(300, win, [&] {
-                progressText = win->InfoText->text();
-                gauge = win->Gauge->value();
-                abortOn = win->AbortBtn->isEnabled();
-                othersOff = !win->FromExecBtn->isEnabled() && !win->SrcEdit->isEnabled() &&
-                            !win->SampleList->isEnabled() && !win->ConvGroup->isEnabled();
-                hourglass = QApplication::overrideCursor() &&
-                            QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-                QTest::mouseClick(win->AbortBtn, Qt::LeftButton);
-            });
-            guitest::AcceptFileDialog(d, QString::fromStdString(sources.file("long.wav")));
-        }});
+    RunWithModals([&] { win->FromExecBtnClick(); }, {[&](QWidget* d) {
+                      // The click comes while the job runs: at its first progress update.
+                      QTimer::singleShot(300, win, [&] {
+                          progressText = win->InfoText->text();
+                          gauge = win->Gauge->value();
+                          abortOn = win->AbortBtn->isEnabled();
+                          othersOff = !win->FromExecBtn->isEnabled() &&
+                                      !win->SrcEdit->isEnabled() && !win->SampleList->isEnabled() &&
+                                      !win->ConvGroup->isEnabled();
+                          hourglass = QApplication::overrideCursor() &&
+                                      QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+                          QTest::mouseClick(win->AbortBtn, Qt::LeftButton);
+                      });
+                      guitest::AcceptFileDialog(d, QString::fromStdString(longSource));
+                  }});
     EXPECT_TRUE(
         QRegularExpression("^Passing \\d+:\\d\\d  ETR \\d+:\\d\\d$").match(progressText).hasMatch())
         << progressText.toStdString();
@@ -342,13 +362,55 @@ TEST_F(WindowJobsTest, AbortDuringALongImportLeavesAValidShorterSlot) {
     EXPECT_TRUE(hourglass);
     ExpectIdleAfterJob();
 
-    const std::string slot = folder.file("SAMPLE08.BIN");
-    ASSERT_TRUE(guitest::HasValidSlotLayout(slot));
-    const std::vector<int16_t> got = guitest::ReadSlotSamples(slot);
-    EXPECT_GE(got.size(), 2u * 4096);
-    EXPECT_LT(got.size(), static_cast<size_t>(frames));
-    EXPECT_TRUE(std::equal(got.begin(), got.end(), tone.begin()));
+    ExpectStoppedLongImport();
     EXPECT_EQ(win->SampleList->currentText(), "09");
+}
+
+// Closing the window while an import runs stops the import as Abort does, and the window,
+// and with it the program's event loop, goes once the job has ended.
+TEST_F(WindowJobsTest, ClosingDuringALongImportEndsTheJobThenTheProgram) {
+    PrepareLongImport();
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 jobEnd = -1, closeAsked = -1;
+    bool shownAfterClose = false;
+    // The job's end clears its progress.
+    QObject::connect(win, &TMainWin::GaugeSet, win, [&](int percent) {
+        if (percent == 0 && !win->Core().busy && closeAsked >= 0) jobEnd = clock.elapsed();
+    });
+    const bool quitOnClose = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(true);
+    // As the program runs: the click and the close come from its event loop.
+    QTimer::singleShot(0, win, [&] {
+        RunWithModals([&] { QTest::mouseClick(win->FromExecBtn, Qt::LeftButton); },
+                      {[&](QWidget* d) {
+                          QTimer::singleShot(300, win, [&] {
+                              closeAsked = clock.elapsed();
+                              win->close();
+                              shownAfterClose = win->isVisible();
+                          });
+                          guitest::AcceptFileDialog(d, QString::fromStdString(longSource));
+                      }});
+    });
+    QTimer::singleShot(60000, qApp, [] { QCoreApplication::exit(1); }); // never hang
+    const int status = QApplication::exec();
+    const qint64 loopEnd = clock.elapsed();
+    QApplication::setQuitOnLastWindowClosed(quitOnClose);
+
+    EXPECT_EQ(status, 0);
+    ASSERT_GE(closeAsked, 0);
+    EXPECT_TRUE(shownAfterClose); // the window stayed while the job ran
+    EXPECT_FALSE(win->isVisible());
+    ASSERT_GE(jobEnd, closeAsked);
+    EXPECT_LT(loopEnd - jobEnd, 1000);
+
+    // The slot holds the blocks done, as after an Abort, and nothing else is left behind.
+    ExpectStoppedLongImport();
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"SAMPLE08.BIN"});
 }
 
 TEST_F(WindowJobsTest, ProgressStepWaitsHalfASecondAndShowsTheTimes) {

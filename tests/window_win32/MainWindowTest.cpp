@@ -16,8 +16,10 @@
 #include "ControlIds.h"
 #include "TestSupport.h"
 #include "WindowDriver.h"
+#include "WindowLayout.h"
 
 using namespace windowtest;
+namespace layout = brelka::layout;
 namespace fs = std::filesystem;
 
 namespace {
@@ -238,68 +240,49 @@ class MainWindow : public ::testing::Test {
 TEST_F(MainWindow, ShowsTheDesignAtStart) {
     wchar_t caption[128] = {};
     GetWindowTextW(window_, caption, 128);
-    EXPECT_EQ(Utf8(caption), "brelka Ver.1.0.0.0");
+    EXPECT_EQ(Utf8(caption), BRELKA_EXPECTED_CAPTION);
     RECT client{};
     GetClientRect(window_, &client);
-    EXPECT_EQ(client.right, 356);
-    EXPECT_EQ(client.bottom, 278);
+    EXPECT_EQ(client.right, layout::kWindowSize.width);
+    EXPECT_EQ(client.bottom, layout::kWindowSize.height);
     EXPECT_EQ(GetWindowLongW(window_, GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0)
         << "the window is of fixed size";
 
-    struct Design {
-        int id;
-        RECT place;
-        const char* text;
-        bool enabled;
-    };
-    const Design design[] = {
-        {IDC_SRCEDIT, {36, 12, 341, 32}, "(not specified)", true},
-        {IDC_LABEL1, {13, 44, 58, 56}, "Sample", true},
-        {IDC_SAMPLELIST, {61, 40, 110, 0}, "01", true},
-        {IDC_AUDBTN, {111, 40, 134, 62}, "", false},
-        {IDC_LENLABEL, {60, 64, 110, 76}, "---:--:---", true},
-        {IDC_IMPORTRADIO, {141, 40, 326, 81}, "Import Channel", true},
-        {IDC_CONVGROUP, {12, 94, 341, 173}, "", true},
-        {IDC_RATECONVCHECK, {28, 91, 189, 108}, "SamplingRate Conversion", true},
-        {IDC_RSSIMPLE, {28, 111, 109, 128}, "Simple", false},
-        {IDC_RSLIGHT, {28, 131, 109, 148}, "Light", false},
-        {IDC_RSMEDIUM, {130, 131, 211, 148}, "Medium", false},
-        {IDC_RSHEAVY, {232, 131, 313, 148}, "Heavy", false},
-        {IDC_RSUHEAVY, {28, 151, 112, 168}, "Ultra Heavy", false},
-        {IDC_INFOTEXT, {12, 182, 341, 201}, "", true},
-        {IDC_GAUGE, {12, 208, 341, 228}, "", true},
-        {IDC_TOEXECBTN, {12, 238, 152, 263}, "to WAV/AIFF", false},
-        {IDC_FROMEXECBTN, {152, 238, 292, 263}, "from WAV/AIFF", false},
-        {IDC_ABORTBTN, {292, 238, 340, 263}, "Abort", false},
-    };
-    for (const Design& d : design) {
-        SCOPED_TRACE(d.text);
-        HWND c = Ctl(d.id);
-        ASSERT_NE(c, nullptr) << d.id;
-        const RECT r = PlaceInParent(c);
-        EXPECT_EQ(r.left, d.place.left) << d.id;
-        EXPECT_EQ(r.top, d.place.top) << d.id;
-        EXPECT_EQ(r.right, d.place.right) << d.id;
-        if (d.place.bottom) {
-            EXPECT_EQ(r.bottom, d.place.bottom) << d.id;
+    // Every control of the form where its table puts it, with its caption and its state; the
+    // radio buttons are the window's own children, over their group box.
+    for (const layout::MainControl& c : layout::MainControls()) {
+        SCOPED_TRACE(c.name);
+        HWND w = Ctl(IDC_SRCEDIT + layout::PartIndex(c.part));
+        ASSERT_NE(w, nullptr);
+        layout::Rect place = c.place;
+        if (c.parent != layout::Part::Window) {
+            place.left += layout::Spec(c.parent).place.left;
+            place.top += layout::Spec(c.parent).place.top;
         }
-        EXPECT_EQ(Text(c), d.text) << d.id;
-        EXPECT_EQ(IsWindowEnabled(c) != FALSE, d.enabled) << d.id;
+        const RECT r = PlaceInParent(w);
+        EXPECT_EQ(r.left, place.left);
+        EXPECT_EQ(r.top, place.top);
+        EXPECT_EQ(r.right - r.left, place.width);
+        // A combo is as high as its font makes its edit field.
+        if (c.listHeight == 0) {
+            EXPECT_EQ(r.bottom - r.top, place.height);
+        }
+        EXPECT_EQ(Text(w), c.caption);
+        EXPECT_EQ(IsWindowEnabled(w) != FALSE, c.enabled);
+        if (c.kind == layout::Kind::RadioButton || c.kind == layout::Kind::CheckBox) {
+            EXPECT_EQ(Checked(w), c.checked);
+        }
     }
-    EXPECT_TRUE(Checked(Ctl(IDC_IMPORT_MIX)));
-    EXPECT_TRUE(Checked(Ctl(IDC_RSSIMPLE)));
-    EXPECT_FALSE(Checked(Ctl(IDC_RATECONVCHECK)));
 
     // Tab order: the window's children in the order Tab visits them.
+    std::vector<int> tab;
+    for (const layout::MainControl& c : layout::MainControls())
+        if (c.inTabOrder) tab.push_back(IDC_SRCEDIT + layout::PartIndex(c.part));
     std::vector<int> order;
-    for (HWND c = GetWindow(window_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        if (GetDlgCtrlID(c) == IDC_ABORTBTN || order.size() < 17) order.push_back(GetDlgCtrlID(c));
-    const std::vector<int> tab = {
-        IDC_TOEXECBTN,  IDC_SRCEDIT,     IDC_CONVGROUP,   IDC_RSSIMPLE, IDC_RSLIGHT,
-        IDC_RSMEDIUM,   IDC_RSHEAVY,     IDC_RSUHEAVY,    IDC_INFOTEXT, IDC_RATECONVCHECK,
-        IDC_SAMPLELIST, IDC_FROMEXECBTN, IDC_IMPORTRADIO, IDC_IMPORT_L, IDC_IMPORT_R,
-        IDC_IMPORT_MIX, IDC_ABORTBTN};
-    EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 17), tab);
+    for (HWND c = GetWindow(window_, GW_CHILD); c && order.size() < tab.size();
+         c = GetWindow(c, GW_HWNDNEXT))
+        order.push_back(GetDlgCtrlID(c));
+    EXPECT_EQ(order, tab);
     // Tab walks the enabled ones from the folder field (into the channel choice at its checked
     // item), and round again.
     auto focused = [&] {
