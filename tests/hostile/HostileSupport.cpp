@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <vector>
 #endif
 
 #include "ReSampler.h"
@@ -111,10 +110,11 @@ void Mounted::Fill(const std::string& name) {
     std::FILE* f = std::fopen(file(name).c_str(), "wb");
     if (!f) return;
     std::setvbuf(f, nullptr, _IONBF, 0);
-    const std::vector<char> page(4096, 'x');
-    while (std::fwrite(page.data(), 1, page.size(), f) == page.size()) {
+    char page[4096];
+    std::memset(page, 'x', sizeof page);
+    while (std::fwrite(page, 1, sizeof page, f) == sizeof page) {
     }
-    while (std::fwrite(page.data(), 1, 1, f) == 1) {
+    while (std::fwrite(page, 1, 1, f) == 1) {
     }
     std::fclose(f);
 }
