@@ -27,22 +27,35 @@ bool PathTaken(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(platform::FsPath(path), ec));
 }
 
-// Spreads the samples of a slot over the columns of its thumbnail as they are read.
+// Spreads the samples of a slot over the columns of its thumbnail as they are read: sample i
+// goes into column i * columns / samples.
 class Envelope {
   public:
     Envelope(int columns, int64_t samples)
         : columns_(columns), samples_(samples), low_(static_cast<size_t>(columns), INT16_MAX),
-          high_(static_cast<size_t>(columns), INT16_MIN) {}
-    // Sample i goes into column i * columns / samples, kept as a running remainder.
-    void Add(int16_t v) {
-        if (column_ >= columns_) return;
-        const auto c = static_cast<size_t>(column_);
-        low_[c] = std::min(low_[c], v);
-        high_[c] = std::max(high_[c], v);
-        remainder_ += columns_;
-        while (remainder_ >= samples_ && column_ < columns_) {
-            remainder_ -= samples_;
-            ++column_;
+          high_(static_cast<size_t>(columns), INT16_MIN) {
+        end_ = StartOf(1);
+    }
+    // `count` big-endian samples.
+    void Add(const unsigned char* bytes, int64_t count) {
+        while (count > 0 && column_ < columns_) {
+            while (index_ >= end_ && column_ + 1 < columns_) {
+                ++column_;
+                end_ = StartOf(column_ + 1);
+            }
+            const int64_t run = std::min(count, std::max<int64_t>(end_ - index_, 1));
+            int16_t lo = low_[static_cast<size_t>(column_)];
+            int16_t hi = high_[static_cast<size_t>(column_)];
+            for (int64_t k = 0; k < run; ++k) {
+                const auto v = static_cast<int16_t>((bytes[2 * k] << 8) | bytes[2 * k + 1]);
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+            low_[static_cast<size_t>(column_)] = lo;
+            high_[static_cast<size_t>(column_)] = hi;
+            bytes += 2 * run;
+            count -= run;
+            index_ += run;
         }
     }
     // Columns no sample fell into (a slot shorter than the thumbnail) repeat the one before.
@@ -57,10 +70,16 @@ class Envelope {
     }
 
   private:
+    // The first sample of column c: the smallest i with i * columns >= c * samples.
+    int64_t StartOf(int c) const {
+        if (c >= columns_) return samples_;
+        return (static_cast<int64_t>(c) * samples_ + columns_ - 1) / columns_;
+    }
     int columns_;
     int64_t samples_;
     int column_ = 0;
-    int64_t remainder_ = 0;
+    int64_t index_ = 0; // samples taken
+    int64_t end_ = 0;   // the first sample after the current column
     std::vector<int16_t> low_, high_;
 };
 
@@ -93,13 +112,16 @@ void ReadSlot(CardSlot& slot, int columns, SlotFingerprint* fingerprint,
         offset += static_cast<int64_t>(got);
         if (columns <= 0) continue;
         if (carry >= 0 && i < got) {
-            envelope.Add(static_cast<int16_t>((carry << 8) | chunk[i]));
+            const unsigned char pair[2] = {static_cast<unsigned char>(carry), chunk[i]};
+            envelope.Add(pair, 1);
             ++taken;
             ++i;
             carry = -1;
         }
-        for (; i + 1 < got && taken < samples; i += 2, ++taken)
-            envelope.Add(static_cast<int16_t>((chunk[i] << 8) | chunk[i + 1]));
+        const int64_t whole = std::min<int64_t>((got - i) / 2, samples - taken);
+        envelope.Add(chunk.data() + i, whole);
+        taken += whole;
+        i += static_cast<size_t>(whole) * 2;
         if (i < got && taken < samples) carry = chunk[i];
     }
     const bool failed = std::ferror(f) != 0;

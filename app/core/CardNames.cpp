@@ -131,13 +131,39 @@ std::string NamesFilePath(const std::string& folder) {
     return platform::WithTrailingSeparator(folder) + kNamesFileName;
 }
 
+namespace {
+
+uint64_t LittleEndianWord(const unsigned char* b) {
+    uint64_t w = 0;
+    for (int k = 7; k >= 0; --k)
+        w = (w << 8) | b[k];
+    return w;
+}
+
+} // namespace
+
 void ByteHash::Add(const unsigned char* bytes, size_t count) {
-    uint64_t h = value_;
-    for (size_t i = 0; i < count; ++i) {
-        h ^= bytes[i];
-        h *= 1099511628211ULL;
+    while (pendingCount_ > 0 && count > 0) {
+        pending_[pendingCount_++] = *bytes++;
+        --count;
+        if (pendingCount_ == 8) {
+            value_ = Mix(value_, LittleEndianWord(pending_));
+            pendingCount_ = 0;
+        }
     }
+    uint64_t h = value_;
+    for (; count >= 8; bytes += 8, count -= 8)
+        h = Mix(h, LittleEndianWord(bytes));
     value_ = h;
+    std::memcpy(pending_ + pendingCount_, bytes, count);
+    pendingCount_ += count;
+}
+
+uint64_t ByteHash::value() const {
+    uint64_t h = value_;
+    for (size_t i = 0; i < pendingCount_; ++i)
+        h = (h ^ pending_[i]) * 1099511628211ULL;
+    return h;
 }
 
 SlotFingerprint FingerprintOf(const std::string& path) {

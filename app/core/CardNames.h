@@ -19,14 +19,22 @@ extern const char kNamesFileName[]; // "BRELKA.TXT": 8.3, and no name the machin
 // The file's path in a card folder (with or without its trailing separator).
 std::string NamesFilePath(const std::string& folder);
 
-// 64-bit FNV-1a over bytes fed in any number of pieces.
+// A 64-bit hash of bytes fed in any number of pieces: the FNV-1a step over little-endian 64-bit
+// words, each followed by a shift that carries its high bits down, then the last bytes one by
+// one. The same bytes give the same value however they are split.
 class ByteHash {
   public:
     void Add(const unsigned char* bytes, size_t count);
-    uint64_t value() const { return value_; }
+    uint64_t value() const;
 
   private:
+    static uint64_t Mix(uint64_t h, uint64_t word) {
+        h = (h ^ word) * 1099511628211ULL;
+        return h ^ (h >> 29);
+    }
     uint64_t value_ = 14695981039346656037ULL;
+    unsigned char pending_[8] = {};
+    size_t pendingCount_ = 0;
 };
 
 struct SlotFingerprint {
