@@ -43,12 +43,12 @@ CardScan ScanCard(const std::string& folder, int columns);
 std::string TotalLengthText(int64_t samples);
 
 struct CardActionResult {
-    bool ok = true;
     std::string error;      // what failed, which file, and what to do about it
     std::string file;       // the file the failure concerns
     std::vector<int> slots; // the slots whose content changed
-    bool namesSaved = true; // false: the card's names file could not be written
     std::string namesWarning;
+    bool ok = true;
+    bool namesSaved = true; // false: the card's names file could not be written
 };
 
 // Called once between the steps of a swap (the first slot is put aside); any may be empty.

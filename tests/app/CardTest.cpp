@@ -9,6 +9,7 @@
 #include "DropPlan.h"
 #include "JobCommon.h"
 #include "JobTestUtil.h"
+#include "Path.h"
 #include "SampleFile.h"
 #include "TestSupport.h"
 
@@ -75,7 +76,7 @@ TEST(CardNamesFile, ReadsAnEditedFileAndKeepsWhatItDoesNotUnderstand) {
     // A file of our own from scratch explains itself, and reads back to the same names.
     CardNames fresh;
     fresh.Set(3, "Hat", SlotFingerprint{600, 1});
-    EXPECT_EQ(fresh.Text().rfind(";", 0), 0u);
+    EXPECT_EQ(fresh.Text().rfind(';', 0), 0u);
     EXPECT_EQ(CardNames::Parse(fresh.Text()).Text(), fresh.Text());
 
     // Names typed by a user become one clean line.
@@ -180,7 +181,7 @@ TEST(CardScan, AFullCardWithNamesAndThumbnails) {
 // Move, swap, clear and rename rearrange the files and carry the names with the sounds.
 TEST(CardActions, NamesGoWithTheSounds) {
     TempDir card;
-    const std::string dir = card.path();
+    const std::string& dir = card.path();
     FillSlots(dir, {5, 6, 7, 8});
     const auto five = ReadBytes(SlotFileName(dir, 5));
     const auto six = ReadBytes(SlotFileName(dir, 6));
@@ -248,7 +249,7 @@ TEST(CardActions, NamesGoWithTheSounds) {
 // clear that cannot put one slot aside clears none.
 TEST(CardActions, AFailureHalfwayPutsBackWhatWasChanged) {
     TempDir card;
-    const std::string dir = card.path();
+    const std::string& dir = card.path();
     FillSlots(dir, {1, 2, 3, 4});
     const auto one = ReadBytes(SlotFileName(dir, 1));
     const auto names = NamesText(dir);
@@ -294,10 +295,10 @@ TEST(DropPlanning, FilesAndFoldersIntoConsecutiveSlots) {
     ASSERT_TRUE(plan.ok) << plan.error;
     ASSERT_EQ(plan.items.size(), 4u);
     const char* order[] = {"A2.WAV", "a10.wav", "b.wav", "c.aif"};
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(plan.items[static_cast<size_t>(k)].source,
-                  drop.file(std::string("kit/") + order[k]));
-        EXPECT_EQ(plan.items[static_cast<size_t>(k)].slot, 5 + k);
+    const std::string kit = platform::WithTrailingSeparator(drop.file("kit"));
+    for (size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(plan.items[k].source, kit + order[k]);
+        EXPECT_EQ(plan.items[k].slot, 5 + static_cast<int>(k));
     }
     plan = PlanDrop({drop.file("c.aif"), drop.file("b.wav")}, 59);
     ASSERT_TRUE(plan.ok) << plan.error;

@@ -48,7 +48,7 @@ std::string Slot(const std::string& card, int n) {
 
 TEST(CliCard, ImportNamesAndTheCardCommandsCarryThem) {
     TempDir dir;
-    const std::string card = dir.path();
+    const std::string& card = dir.path();
     auto r = Cli({"import", "-q", card, "05", testsupport::CorpusFile("go-audio-wav/kick.wav"),
                   testsupport::CorpusFile("go-audio-wav/bass.wav"),
                   testsupport::CorpusFile("go-audio-aiff/kick8b.aiff"), "--quality", "off"});
@@ -86,7 +86,7 @@ TEST(CliCard, ImportNamesAndTheCardCommandsCarryThem) {
     EXPECT_NE(r.err.find("Slot 21 is not empty"), std::string::npos) << r.err;
     j = Json({"rename", card, "30", "x"});
     EXPECT_EQ(j["ok"], false);
-    EXPECT_EQ(j["file"], Slot(card, 30));
+    EXPECT_NE(j["file"].get<std::string>().find("SAMPLE29.BIN"), std::string::npos);
     EXPECT_EQ(Cli({"clear", card, "x"}).status, 2);
     EXPECT_EQ(Cli({"swap", card, "20", "61"}).status, 2);
     EXPECT_EQ(ReadBytes(Slot(card, 20)), twenty);
