@@ -181,6 +181,17 @@ std::string SlotText(int slot) {
     return text;
 }
 
+std::string SlotExportFileName(int slot, const std::string& name) {
+    std::string safe;
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        safe += (u < 0x20 || std::strchr("<>:\"/\\|?*", c) != nullptr) ? '_' : c;
+    }
+    while (!safe.empty() && (safe.back() == '.' || safe.back() == ' '))
+        safe.pop_back();
+    return SlotText(slot) + (safe.empty() ? "" : " " + safe) + ".wav";
+}
+
 std::string TotalLengthText(int64_t samples) {
     const int64_t ms = samples / kDeviceRate * 1000 + samples % kDeviceRate * 1000 / kDeviceRate;
     char text[48];

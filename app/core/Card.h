@@ -72,4 +72,9 @@ CardActionResult RenameSlot(const std::string& folder, int slot, const std::stri
 // "05": the slot as the window and the tool write it.
 std::string SlotText(int slot);
 
+// The file a slot is exported to among several in one folder: "05 Kick 808.wav", or "05.wav"
+// for a slot without a name; characters no Windows or card file name may hold become '_', and
+// trailing dots and blanks go.
+std::string SlotExportFileName(int slot, const std::string& name);
+
 } // namespace brelka

@@ -89,6 +89,9 @@ TEST(CardNamesFile, ReadsAnEditedFileAndKeepsWhatItDoesNotUnderstand) {
     EXPECT_EQ(CleanSlotName(std::string(119, 'x') + "\xE2\x82\xAC"), std::string(119, 'x'));
     EXPECT_EQ(NameFromSourcePath("/sounds/kick.final.WAV"), "kick.final");
     EXPECT_EQ(NameFromSourcePath(".wav"), ".wav");
+    EXPECT_EQ(SlotExportFileName(5, "Kick 808"), "05 Kick 808.wav");
+    EXPECT_EQ(SlotExportFileName(12, "a/b\\c: \"d\"?. ."), "12 a_b_c_ _d__.wav");
+    EXPECT_EQ(SlotExportFileName(60, ""), "60.wav");
 }
 
 // No file, a file that is not text, a folder at its name: no names, and nothing blocked.
