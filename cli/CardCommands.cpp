@@ -32,11 +32,10 @@ nlohmann::json SlotState(const std::string& folder, int slot) {
             {"stale", stale}};
 }
 
-void WarnNamesNotSaved(const std::string& warning, bool quiet) {
-    static bool warned = false;
-    if (quiet || warned) return;
-    warned = true;
-    std::cerr << "warning: " << warning << "\n";
+void WarnNamesNotSaved(const std::string& folder, bool quiet) {
+    static brelka::NamesNotice notice;
+    const std::string message = notice.Take(folder);
+    if (!quiet && !message.empty()) std::cerr << "warning: " << message << "\n";
 }
 
 } // namespace
@@ -117,7 +116,7 @@ int CardCommands::Run(bool quiet) const {
         }
         return kExitFailed;
     }
-    if (!r.namesSaved) WarnNamesNotSaved(r.namesWarning, quiet);
+    if (!r.namesSaved) WarnNamesNotSaved(folder_, quiet);
     report["names_saved"] = r.namesSaved;
     report["slots"] = nlohmann::json::array();
     for (int s : r.slots)
@@ -158,6 +157,5 @@ void ListedNames::AddTo(int slot, nlohmann::json& object) const {
 }
 
 void NameImportedSlot(const std::string& folder, int slot, const std::string& source, bool quiet) {
-    if (!brelka::NameSlotAfterImport(folder, slot, source))
-        WarnNamesNotSaved(brelka::NamesNotSavedMessage(folder), quiet);
+    if (!brelka::NameSlotAfterImport(folder, slot, source)) WarnNamesNotSaved(folder, quiet);
 }

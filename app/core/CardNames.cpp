@@ -300,6 +300,14 @@ std::string NamesNotSavedMessage(const std::string& folder) {
            "are not kept. Free some space or unlock the card to keep names.";
 }
 
+std::string NamesNotice::Take(const std::string& folder) {
+    const std::string key = platform::WithTrailingSeparator(folder);
+    for (const auto& f : told_)
+        if (f == key) return {};
+    told_.push_back(key);
+    return NamesNotSavedMessage(folder);
+}
+
 std::string CleanSlotName(const std::string& typed) {
     std::string out;
     for (size_t i = 0; i < typed.size();) {

@@ -89,8 +89,18 @@ CardNames LoadCardNames(const std::string& folder, NamesFileState* state = nullp
 // stays behind.
 bool SaveCardNames(const std::string& folder, const CardNames& names);
 
-// What the window and the tool say, once, when the names could not be written.
+// What the window and the tool say when the names could not be written.
 std::string NamesNotSavedMessage(const std::string& folder);
+
+// Says that a card's names could not be written once per card folder, not at every action.
+class NamesNotice {
+  public:
+    // The message the first time for the folder, empty after that.
+    std::string Take(const std::string& folder);
+
+  private:
+    std::vector<std::string> told_;
+};
 
 // A name as typed: one line of valid UTF-8 (control characters become spaces, invalid bytes
 // U+FFFD), trimmed, at most kMaxNameBytes bytes (cut at a character boundary).

@@ -47,10 +47,13 @@ TEST(CardStorage, AFullCardWorksWithoutNames) {
     EXPECT_NE(r.namesWarning.find("BRELKA.TXT"), std::string::npos);
     EXPECT_NE(r.namesWarning.find("read-only or full"), std::string::npos);
     EXPECT_EQ(ReadBytes(SlotFileName(card.path(), 10)), one);
+    NamesNotice notice; // said once for the card, not at every action
+    EXPECT_EQ(notice.Take(card.path()), r.namesWarning);
 
     r = SwapSlots(card.path(), 2, 3);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_FALSE(r.namesSaved);
+    EXPECT_TRUE(notice.Take(card.path() + "/").empty());
 
     r = RenameSlot(card.path(), 3, "new");
     EXPECT_FALSE(r.ok);
