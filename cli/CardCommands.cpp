@@ -24,7 +24,7 @@ nlohmann::json SlotState(const std::string& folder, int slot) {
     const bool used = brelka::HasSampleHeader(path);
     bool stale = false;
     const std::string name =
-        brelka::LoadCardNames(folder).Shown(slot, brelka::FingerprintOf(path), &stale);
+        used ? brelka::LoadCardNames(folder).Shown(slot, brelka::FingerprintOf(path), &stale) : "";
     return {{"slot", slot},
             {"used", used},
             {"length", used ? brelka::SlotLengthText(path) : ""},

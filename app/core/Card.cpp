@@ -217,8 +217,8 @@ CardScan ScanCard(const std::string& folder, int columns) {
         slot.path = SlotFileName(folder, s);
         SlotFingerprint fingerprint;
         ReadSlot(slot, columns, &fingerprint, chunk);
+        if (!slot.used) continue; // an empty slot shows no name, even one left for it
         slot.name = names.Shown(s, fingerprint, &slot.stale);
-        if (!slot.used) continue;
         ++card.used;
         card.totalSamples += slot.samples;
     }

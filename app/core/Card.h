@@ -19,7 +19,7 @@ struct CardSlot {
     bool used = false; // a sample file is there
     int64_t samples = 0;
     std::string length; // as the main window's length label shows it; empty for an empty slot
-    std::string name;   // empty when it has none
+    std::string name;   // empty when it has none or is empty
     bool stale = false; // the slot file changed since it was named
     // The thumbnail: for each of its columns the lowest and highest sample (empty when unused).
     std::vector<int16_t> low, high;

@@ -166,17 +166,19 @@ TEST(CardScan, AFullCardWithNamesAndThumbnails) {
     EXPECT_TRUE(tiny.low[33] == 7 && tiny.high[65] == 7);
     EXPECT_TRUE(tiny.low[99] == 100 && tiny.high[66] == 100);
 
-    // Empty slots, and files at a slot's name that are no sample.
-    std::filesystem::remove(SlotFileName(card.path(), 2));
+    // Empty slots (with no name, even where one was left, as "Ramp" of 04), and files at a
+    // slot's name that are no sample.
+    for (int s : {2, 4})
+        std::filesystem::remove(SlotFileName(card.path(), s));
     WriteText(SlotFileName(card.path(), 3), "not a sample");
     std::filesystem::remove(SlotFileName(card.path(), 5));
     std::filesystem::create_directory(SlotFileName(card.path(), 5));
     const CardScan holes = ScanCard(card.path(), 10);
-    EXPECT_EQ(holes.used, 57);
-    for (int s : {2, 3, 5}) {
+    EXPECT_EQ(holes.used, 56);
+    for (int s : {2, 3, 4, 5}) {
         const CardSlot& slot = holes.slots[static_cast<size_t>(s - 1)];
         EXPECT_FALSE(slot.used) << s;
-        EXPECT_TRUE(slot.length.empty() && slot.low.empty()) << s;
+        EXPECT_TRUE(slot.length.empty() && slot.low.empty() && slot.name.empty()) << s;
     }
     EXPECT_TRUE(ScanCard(card.file("gone"), 10).Summary() == "0 of 60 slots used, total 0:00.000");
 }
