@@ -1,7 +1,7 @@
 // brelka-bench: input samples per second of each conversion quality through the resampler
 // client, of the plain reference converters, of libsoxr and of libsamplerate, on one seeded
 // signal fed in the same blocks; and the wall time and peak memory of `brelka-cli import` of a
-// long stereo file next to sox converting the same file.
+// long stereo file next to sox converting the same file; and the scan of a full card.
 //
 //   brelka-bench [--seconds N] [--budget S] [--block N] [--only TEXT,...] [--no-cli] [--json] ...
 //   (--help lists the options of the command-line timing)
@@ -19,11 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "CardScan.h"
 #include "ChildProcess.h"
 #include "DynamicLibrary.h"
 #include "Environment.h"
 #include "ReSampler.h"
 #include "Runners.h"
+#include "SampleFile.h"
 #include "Signal.h"
 #include "Terminal.h"
 
@@ -46,6 +48,7 @@ struct Options {
     double cliSeconds = 180.0;
     double cliBudget = 60.0;
     int cliRuns = 3;
+    double cardSeconds = 10.0;
 };
 
 struct Row {
@@ -380,6 +383,61 @@ std::vector<CliRow> MeasureCli(const Options& o, const std::vector<Row>& rows) {
     return out;
 }
 
+// ------------------------------------------------------------------ the card scan
+
+struct CardRow {
+    bool measured = false;
+    bench::CardScanTiming timing;
+};
+
+constexpr double kCardScanTarget = 0.5; // seconds for a full card of 10 s slots
+constexpr int kCardColumns = 200;
+constexpr int kCardRuns = 5;
+
+CardRow MeasureCardScan(const Options& o) {
+    CardRow row;
+    if (!Selected(o, "card scan")) return row;
+    row.measured = true;
+    Progress(o, "timing the card scan");
+    try {
+        const std::string tmp = TempFolder();
+        row.timing = bench::TimeCardScan(tmp, o.cardSeconds, kCardColumns, kCardRuns, kSeed);
+        std::error_code ec;
+        fs::remove_all(tmp, ec);
+    } catch (const std::exception& e) {
+        row.timing.error = std::string("no temporary folder: ") + e.what();
+    }
+    EndProgress(o);
+    return row;
+}
+
+void PrintCardRow(const Options& o, const CardRow& card) {
+    if (!card.measured) return;
+    std::printf("\nThe card scan: %d slots of %.3g s (%.1f MB), names, fingerprints and %d-column "
+                "thumbnails, best of %d (files in the system's cache).\n\n",
+                brelka::kSlotCount, o.cardSeconds,
+                static_cast<double>(card.timing.bytes) / (1024.0 * 1024.0), kCardColumns,
+                kCardRuns);
+    if (!card.timing.error.empty()) {
+        std::printf("%-34s %s\n", "card scan", card.timing.error.c_str());
+        return;
+    }
+    std::printf("%-34s %9.3f s  target < %.1f s (for 10 s slots) %s\n", "card scan",
+                card.timing.seconds, kCardScanTarget,
+                card.timing.seconds < kCardScanTarget ? "met" : "MISSED");
+}
+
+json CardJson(const Options& o, const CardRow& card) {
+    if (!card.measured) return nullptr;
+    return {{"slot_seconds", o.cardSeconds},
+            {"slots", card.timing.slots},
+            {"bytes", card.timing.bytes},
+            {"columns", kCardColumns},
+            {"seconds", card.timing.seconds},
+            {"target_seconds", kCardScanTarget},
+            {"error", card.timing.error.empty() ? json(nullptr) : json(card.timing.error)}};
+}
+
 // ------------------------------------------------------------------ reports
 
 std::string Fixed(double v, int decimals) {
@@ -539,6 +597,9 @@ int main(int argc, char** argv) {
         ->check(CLI::PositiveNumber);
     app.add_option("--cli-runs", o.cliRuns, "Runs of each command, the fastest counts (default 3)")
         ->check(CLI::Range(1, 100));
+    app.add_option("--card-seconds", o.cardSeconds,
+                   "Length of each of the 60 slots of the card scan (default 10)")
+        ->check(CLI::Range(0.0, 600.0));
     CLI11_PARSE(app, argc, argv);
     // While this process is small, so that the children's peak memory is their own.
     if (!o.noCli) platform::StartChildLauncher();
@@ -549,10 +610,15 @@ int main(int argc, char** argv) {
     MeasureRows(o, rows);
     std::vector<CliRow> cli;
     if (!o.noCli) cli = MeasureCli(o, rows);
+    const CardRow card = MeasureCardScan(o);
 
-    if (o.json)
-        std::cout << ToJson(o, rows, cli).dump(2) << "\n";
-    else
+    if (o.json) {
+        json j = ToJson(o, rows, cli);
+        j["card_scan"] = CardJson(o, card);
+        std::cout << j.dump(2) << "\n";
+    } else {
         PrintTable(o, rows, cli);
+        PrintCardRow(o, card);
+    }
     return 0;
 }

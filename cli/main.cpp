@@ -11,6 +11,7 @@
 
 #include "AudioFile.h"
 #include "AudioFileOwner.h"
+#include "CardCommands.h"
 #include "DynamicLibrary.h"
 #include "FileInfo.h"
 #include "Files.h"
@@ -112,16 +113,20 @@ nlohmann::json SlotJson(const std::string& folder, const std::string& text) {
 int ListCommand(const Options& o) {
     if (!platform::IsDirectory(o.folder)) return Fail("No such folder:", o.folder);
     const auto slots = brelka::ScanSampleFolder(o.folder);
+    const ListedNames names(o.folder);
     if (o.json) {
         nlohmann::json list = nlohmann::json::array();
-        for (const auto& s : slots)
+        for (const auto& s : slots) {
             list.push_back(SlotJson(o.folder, s));
+            names.AddTo(brelka::ParseSlotNumber(s), list.back());
+        }
         std::cout << nlohmann::json{{"folder", o.folder}, {"slots", list}}.dump(2) << "\n";
         return kExitOk;
     }
     for (const auto& s : slots) {
         const auto path = brelka::SlotFileName(o.folder, brelka::ParseSlotNumber(s));
-        std::cout << s << " " << brelka::SlotLengthText(path) << "\n";
+        std::cout << s << " " << brelka::SlotLengthText(path)
+                  << names.Suffix(brelka::ParseSlotNumber(s)) << "\n";
     }
     return kExitOk;
 }
@@ -191,6 +196,7 @@ int ImportCommand(const Options& o) {
             if (!o.keepGoing || result == kExitInterrupted) return result;
             continue;
         }
+        NameImportedSlot(o.folder, r.slot, file, o.quiet);
         char slot[8];
         std::snprintf(slot, sizeof slot, "%02d", r.slot);
         std::cout << slot << " " << BaseName(r.slotPath) << " <- " << file << ": "
@@ -272,7 +278,8 @@ int main(int argc, char** argv) {
     Options o;
     app.add_flag("-q,--quiet", o.quiet, "No progress bar and no warnings");
 
-    auto* list = app.add_subcommand("list", "List the slots of a sample folder with their lengths");
+    auto* list = app.add_subcommand(
+        "list", "List the slots of a sample folder with their lengths and names");
     list->add_option("folder", o.folder, "The sample folder")->required();
     list->add_flag("--json", o.json, "Machine-readable output");
 
@@ -337,6 +344,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> playArgs;
     play->add_option("what", playArgs, "<folder> <slot>, or <file>")->required()->expected(1, 2);
 
+    const CardCommands cards(app);
+
     try {
         app.parse(static_cast<int>(argp.size()), argp.data());
     } catch (const CLI::ParseError& e) {
@@ -345,6 +354,7 @@ int main(int argc, char** argv) {
     }
 
     if (list->parsed()) return ListCommand(o);
+    if (cards.Parsed()) return cards.Run(o.quiet);
     if (info->parsed()) return InfoCommand(o);
     if (import->parsed()) return ImportCommand(o);
     if (exportCmd->parsed()) return ExportCommand(o);

@@ -111,7 +111,7 @@ TEST(Cli, KickRoundTripAndList) {
     ASSERT_EQ(r.status, 0) << r.out;
     r = Tool("list " + Quote(dir.path()));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "08   0:00:147\n"); // 4608 samples after padding
+    EXPECT_EQ(r.out, "08   0:00:147  kick\n"); // 4608 samples after padding, named after its source
     r = Tool("export " + Quote(dir.path()) + " 8 " + Quote(dir.file("back.wav")));
     ASSERT_EQ(r.status, 0) << r.out;
     const std::string original = SoxRaw(kick);
