@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "AudioFile.h"
-#include "AudioFileOwner.h"
 #include "DynamicLibrary.h"
 #include "FileInfo.h"
 #include "Files.h"
@@ -69,11 +68,10 @@ int ChooseQuality(const std::string& name, const std::string& source, uint32_t t
         const int q = kQualities.at(name);
         return (q >= kQualityLight && !resampler.available()) ? -1 : q;
     }
-    AudioFileOwner probe;
-    probe->open(source, false);
-    const uint32_t rate = probe->sampleRate.TruncToUInt32();
-    const bool known = probe->fileType != kAudioFileNone;
-    if (!known || rate == targetRate) return kQualityOff;
+    AudioFile probe;
+    // A file that is no source fails in the job: nothing to choose for it.
+    if (OpenSource(probe, source) != kAudioFileOk) return kQualityOff;
+    if (probe.info().sampleRate.TruncToUInt32() == targetRate) return kQualityOff;
     if (resampler.available()) return kQualityHeavy;
     if (!quiet) {
         std::cerr << "warning: the engine library " << platform::EngineLibraryFileName()
@@ -127,32 +125,30 @@ int ListCommand(const Options& o) {
 }
 
 int InfoCommand(const Options& o) {
-    auto* file = new AudioFile();
-    file->open(o.file, false);
-    const brelka::FileInfoLines lines = brelka::DescribeAudioFile(*file);
-    nlohmann::json j;
-    const bool isFloat = file->encoding == kEncodingFloat;
-    if (lines.known) {
-        const double rate = file->sampleRate.ToDouble();
-        j = {{"file", o.file},
-             {"type", file->fileType == kAudioFileAiff ? "AIFF" : "WAV"},
-             {"rate", rate},
-             {"channels", file->channels},
-             {"frames", file->frames},
-             {"bits", file->bitsPerSample},
-             {"encoding", isFloat ? "float" : "pcm"},
-             {"duration_ms",
-              static_cast<int64_t>(static_cast<double>(file->frames) * 1000.0 /
-                                   static_cast<double>(file->sampleRate.TruncToUInt32()))}};
-    }
-    file->close(1);
-    if (!lines.known) return Fail(brelka::JobMessage(brelka::JobStatus::SourceError), o.file);
-    if (o.json)
+    AudioFile file;
+    if (OpenSource(file, o.file) != kAudioFileOk)
+        return Fail(brelka::JobMessage(brelka::JobStatus::SourceError), o.file);
+    const AudioInfo& info = file.info();
+    const brelka::FileInfoLines lines = brelka::DescribeAudioFile(file);
+    const bool isFloat = info.encoding == kEncodingFloat;
+    if (o.json) {
+        const nlohmann::json j = {
+            {"file", o.file},
+            {"type", info.type == kAudioFileAiff ? "AIFF" : "WAV"},
+            {"rate", info.sampleRate.ToDouble()},
+            {"channels", info.channels},
+            {"frames", info.frames},
+            {"bits", info.bitsPerSample},
+            {"encoding", isFloat ? "float" : "pcm"},
+            {"duration_ms",
+             static_cast<int64_t>(static_cast<double>(info.frames) * 1000.0 /
+                                  static_cast<double>(info.sampleRate.TruncToUInt32()))}};
         std::cout << j.dump(2) << "\n";
-    else
+    } else {
         std::cout << lines.rate << "\n"
                   << lines.frames << "\n"
                   << lines.bits << (isFloat ? " float" : "") << "\n";
+    }
     return kExitOk;
 }
 

@@ -40,23 +40,23 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
     }
     // The new file is written beside the destination and replaces it only when complete.
     const std::string temporary = TemporaryNameFor(request.destPath);
+    const int quality = request.quality;
+    outcome.outputRate = quality != 0 ? kExportRate : kDeviceRate;
+    AudioInfo out;
+    out.type = IsAiffName(request.destPath) ? kAudioFileAiff : kAudioFileWav;
+    out.channels = 1;
+    out.bitsPerSample = 16;
+    out.sampleRate = Extended80::FromUInt32(static_cast<uint32_t>(outcome.outputRate));
     AudioFileOwner dest;
-    dest->open(temporary, true);
-    if (dest->writing != 1) {
+    const int32_t opened = dest->openWrite(temporary, out);
+    if (opened == kAudioFileCannotOpen) {
         std::fclose(source);
+        outcome.outputRate = 0;
         outcome.status = JobStatus::CreateError;
         return outcome;
     }
     if (progress.preparing) progress.preparing();
-
-    const int quality = request.quality;
-    outcome.outputRate = quality != 0 ? kExportRate : kDeviceRate;
-    dest->channels = 1;
-    dest->bitsPerSample = 16;
-    dest->sampleRate = Extended80::FromUInt32(static_cast<uint32_t>(outcome.outputRate));
-    JobStatus status = JobStatus::Done;
-    if (dest->beginWrite(IsAiffName(request.destPath) ? kAudioFileAiff : kAudioFileWav) != 0)
-        status = JobStatus::WriteError;
+    JobStatus status = opened == kAudioFileOk ? JobStatus::Done : JobStatus::WriteError;
 
     int64_t size = -1;
     if (platform::SeekFile(source, 0, SEEK_END)) size = platform::TellFile(source);

@@ -144,6 +144,32 @@ PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t
     return run;
 }
 
+void PickChannels(const int16_t* in, int32_t frames, int channels, int choice, int16_t* out) {
+    if (channels < 2) {
+        std::copy(in, in + frames, out);
+        return;
+    }
+    const size_t stride = static_cast<size_t>(channels);
+    for (int32_t i = 0; i < frames; ++i) {
+        const int16_t* f = in + static_cast<size_t>(i) * stride;
+        switch (choice) {
+        case kChannelKeep:
+            out[2 * i] = f[0];
+            out[2 * i + 1] = f[1];
+            break;
+        case kChannelL:
+            out[i] = f[0];
+            break;
+        case kChannelR:
+            out[i] = f[1];
+            break;
+        default:
+            out[i] = MixSamples(f[0], f[1]);
+            break;
+        }
+    }
+}
+
 std::string TemporaryNameFor(const std::string& path) {
     return path + ".tmp";
 }

@@ -42,6 +42,11 @@ inline int16_t MixSamples(int16_t left, int16_t right) {
     return static_cast<int16_t>(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
 }
 
+// Reduces a block of interleaved frames of `channels` channels to the channels a job writes:
+// kChannelL or kChannelR alone (a mono source's one channel for either), kChannelMix their mix,
+// kChannelKeep the first two as they are (one when the source is mono).
+void PickChannels(const int16_t* in, int32_t frames, int channels, int choice, int16_t* out);
+
 // A file name beside the destination for the job to write into before it replaces the
 // destination.
 std::string TemporaryNameFor(const std::string& path);
