@@ -62,6 +62,7 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
     source.Close();
     if (dest.Close() != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
     outcome.status = FinishOutput(status, run.aborted, temporary, request.destPath);
+    outcome.convertCode = run.convertCode;
     if (!JobFailed(outcome.status)) {
         outcome.framesRead = run.framesIn;
         outcome.framesWritten = run.framesOut;

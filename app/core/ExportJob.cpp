@@ -76,6 +76,7 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
     std::fclose(source);
     if (dest.Close() != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
     outcome.status = FinishOutput(status, run.aborted, temporary, request.destPath);
+    outcome.convertCode = run.convertCode;
     if (!JobFailed(outcome.status)) outcome.framesWritten = run.framesOut;
     return outcome;
 }

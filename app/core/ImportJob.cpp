@@ -97,6 +97,7 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
     source.Close();
     if (std::fclose(out) != 0 || writer.failed()) status = JobStatus::WriteError;
     outcome.status = FinishOutput(status, run.aborted, temporary, outcome.slotPath);
+    outcome.convertCode = run.convertCode;
     if (!JobFailed(outcome.status)) outcome.samplesWritten = written;
     return outcome;
 }

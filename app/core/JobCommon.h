@@ -19,12 +19,14 @@ using BlockSink = std::function<bool(const int16_t* frames, int32_t count)>;
 
 struct PumpResult {
     JobStatus status = JobStatus::Done; // Done, ConvertError, WriteError or Cancelled
+    int32_t convertCode = 0;            // ConvertError: the converter's code (qmx.h)
     bool aborted = false;
     int64_t framesIn = 0;
     int64_t framesOut = 0;
 };
 
-// The block loop every job runs: sets the converter up when quality is not 0, takes the
+// The block loop every job runs: sets the converter up when quality is not 0 (a refused setting
+// ends the job with ConvertError and the converter's code), takes the
 // frames in blocks of kJobBlock (the last one shorter), converts or copies each block, hands it
 // to the sink and reports the block; after the last block it feeds the converter silence until
 // the last input frame has reached the output; then it reports closing and ends the converter.
