@@ -324,6 +324,18 @@ TEST(HostileFiles, EachIsRefusedOrReadSafely) {
         EXPECT_LT(importPeak, kSmallAllocation) << "an allocation sized by the header";
         EXPECT_EQ(out.status, c.import) << JobMessage(out.status);
         EXPECT_EQ(jobtest::FolderNames(card.path()), std::vector<std::string>{"SAMPLE00.BIN"});
+        // The convert job, the preview's lines and the source check give the import's verdict.
+        const bool refused = out.status == JobStatus::SourceError;
+        AudioFile probe;
+        EXPECT_EQ(OpenSource(probe, path) != kAudioFileOk, refused);
+        probe.close();
+        EXPECT_EQ(DescribeAudioPath(path).known, !refused);
+        ConvertRequest convert;
+        convert.sourcePath = path;
+        convert.destPath = sources.file("out.wav");
+        convert.quality = kQualityOff;
+        CReSampler none("");
+        EXPECT_EQ(RunConvert(convert, none).status == JobStatus::SourceError, refused);
         if (out.status == JobStatus::SourceError) {
             EXPECT_STREQ(JobMessage(out.status), "Source File error.");
             EXPECT_EQ(ReadBytes(card.file("SAMPLE00.BIN")), hostile::OldSlotBytes());
