@@ -252,23 +252,18 @@ int32_t AudioFile::openWrite(const std::string& path, const AudioInfo& info) {
     return writeHeader() ? kAudioFileOk : kAudioFileWriteFailed;
 }
 
-// Fields are taken from the file only when the whole parse accepts it, so that a refused
-// file leaves every field as open set it.
-bool AudioFile::parseAiff() {
-    const int64_t fileLength = FileLength(stream_);
-    uint8_t head[12];
-    if (fileLength < 0 || !ReadExact(stream_, head, 12)) return false;
-    // AIFF-C ("AIFC") carries a compression type in its "COMM" chunk; the rest is the same.
-    const bool aifc = SameId(head + 8, "AIFC");
-    if (!SameId(head, "FORM") || !(SameId(head + 8, "AIFF") || aifc)) return false;
+namespace {
 
+// What the chunk walk of an AIFF file found.
+struct AiffChunks {
+    bool aifc = false; // AIFF-C carries a compression type in its "COMM" chunk
     bool haveComm = false;
-    int32_t ch = 0;
+    int32_t channels = 0;
     int32_t bits = 0;
-    int32_t enc = kEncodingPcm;
-    bool little = false;
+    int32_t encoding = kEncodingPcm;
+    bool littleEndian = false;
     int32_t floatBits = 0;
-    uint32_t commFrames = 0;
+    uint32_t frames = 0;
     Extended80 rate;
     bool haveSsnd = false;
     int64_t ssndStart = 0;
@@ -276,6 +271,72 @@ bool AudioFile::parseAiff() {
     bool haveInst = false;
     uint8_t inst[14] = {};
     std::vector<Marker> markers;
+};
+
+// Reads one chunk whose body runs from `body` to `end` (`limit`: the end as far as the file
+// holds it) into `found`. False when the chunk makes the file unreadable.
+bool ReadAiffChunk(std::FILE* f, const uint8_t* id, int64_t body, int64_t end, int64_t limit,
+                   AiffChunks& found) {
+    if (SameId(id, "COMM")) {
+        uint8_t c[22];
+        const std::size_t need = found.aifc ? 22 : 18; // AIFF-C: the compression type behind
+        if (limit - body < static_cast<int64_t>(need) || !ReadExact(f, c, need)) return false;
+        if (found.aifc && !AifcLayout(c + 18, found.encoding, found.littleEndian, found.floatBits))
+            return false;
+        found.haveComm = true;
+        found.channels = Be16(c);
+        found.frames = Be32(c + 2);
+        found.bits = found.floatBits != 0 ? found.floatBits : Be16(c + 6);
+        found.rate = Extended80::FromBytes(c + 8);
+    } else if (SameId(id, "SSND")) {
+        uint8_t s[8];
+        if (limit - body >= 8 && ReadExact(f, s, 8)) {
+            // Samples start `offset` bytes behind the block size field.
+            found.haveSsnd = true;
+            found.ssndStart = body + 8 + Be32(s);
+            found.ssndEnd = std::max(found.ssndStart, limit);
+        }
+    } else if (SameId(id, "MARK")) {
+        // Files of this program carry one byte more behind each name than the padded layout
+        // of other writers; take whichever layout fills the chunk exactly.
+        if (ReadMarkers(f, body, limit, false, found.markers) != end) {
+            std::vector<Marker> padded;
+            if (ReadMarkers(f, body, limit, true, padded) == end) found.markers.swap(padded);
+        }
+    } else if (SameId(id, "INST")) {
+        if (limit - body >= 14 && ReadExact(f, found.inst, 14)) found.haveInst = true;
+    }
+    return true;
+}
+
+// The instrument's notes and the sustain loop's marker positions.
+void TakeInstrument(const AiffChunks& found, AudioInfo& info) {
+    uint16_t loopBeginId = 0;
+    uint16_t loopEndId = 0;
+    if (found.haveInst) {
+        info.baseNote = found.inst[0];
+        info.detune = found.inst[1];
+        info.lowNote = found.inst[2];
+        info.highNote = found.inst[3];
+        loopBeginId = Be16(found.inst + 10);
+        loopEndId = Be16(found.inst + 12);
+    }
+    for (const Marker& m : found.markers) {
+        if (m.id == loopBeginId) info.loopStart = m.position;
+        if (m.id == loopEndId) info.loopEnd = m.position;
+    }
+}
+
+} // namespace
+
+// Fields are taken from the file only when the whole parse accepts it.
+bool AudioFile::parseAiff() {
+    const int64_t fileLength = FileLength(stream_);
+    uint8_t head[12];
+    if (fileLength < 0 || !ReadExact(stream_, head, 12)) return false;
+    AiffChunks found;
+    found.aifc = SameId(head + 8, "AIFC");
+    if (!SameId(head, "FORM") || !(SameId(head + 8, "AIFF") || found.aifc)) return false;
 
     int64_t pos = 12;
     while (SeekTo(stream_, pos)) {
@@ -283,38 +344,8 @@ bool AudioFile::parseAiff() {
         if (!ReadExact(stream_, header, 8)) break;
         const int64_t body = pos + 8;
         const int64_t end = body + Be32(header + 4);
-        const int64_t limit = std::min(end, fileLength);
-
-        if (SameId(header, "COMM")) {
-            uint8_t c[22];
-            const std::size_t need = aifc ? 22 : 18; // AIFF-C: the compression type behind
-            if (limit - body < static_cast<int64_t>(need) || !ReadExact(stream_, c, need))
-                return false;
-            if (aifc && !AifcLayout(c + 18, enc, little, floatBits)) return false;
-            haveComm = true;
-            ch = Be16(c);
-            commFrames = Be32(c + 2);
-            bits = floatBits != 0 ? floatBits : Be16(c + 6);
-            rate = Extended80::FromBytes(c + 8);
-        } else if (SameId(header, "SSND")) {
-            uint8_t s[8];
-            if (limit - body >= 8 && ReadExact(stream_, s, 8)) {
-                // Samples start `offset` bytes behind the block size field.
-                haveSsnd = true;
-                ssndStart = body + 8 + Be32(s);
-                ssndEnd = std::max(ssndStart, limit);
-            }
-        } else if (SameId(header, "MARK")) {
-            // Files of this program carry one byte more behind each name than the padded
-            // layout of other writers; take whichever layout fills the chunk exactly.
-            if (ReadMarkers(stream_, body, limit, false, markers) != end) {
-                std::vector<Marker> padded;
-                if (ReadMarkers(stream_, body, limit, true, padded) == end) markers.swap(padded);
-            }
-        } else if (SameId(header, "INST")) {
-            if (limit - body >= 14 && ReadExact(stream_, inst, 14)) haveInst = true;
-        }
-
+        if (!ReadAiffChunk(stream_, header, body, end, std::min(end, fileLength), found))
+            return false;
         int64_t next = end;
         if ((next & 1) != 0) ++next;
         if (next >= fileLength)
@@ -322,40 +353,28 @@ bool AudioFile::parseAiff() {
         pos = next;
     }
 
-    if (!haveComm || ch == 0 || bits < kMinBits || (floatBits == 0 && bits > kMaxBits))
+    const int32_t ch = found.channels;
+    const int32_t bits = found.bits;
+    if (!found.haveComm || ch == 0 || bits < kMinBits || (found.floatBits == 0 && bits > kMaxBits))
         return false;
 
     info_.channels = ch;
     info_.bitsPerSample = bits;
-    info_.sampleRate = rate;
-    info_.encoding = enc;
-    littleEndian_ = little;
+    info_.sampleRate = found.rate;
+    info_.encoding = found.encoding;
+    littleEndian_ = found.littleEndian;
     sampleBytes_ = BytesPerSample(bits);
     const int64_t frameBytes = int64_t{BytesPerSample(bits)} * ch;
     int64_t available = 0;
-    if (haveSsnd && ssndStart <= kMaxUInt32) {
-        info_.dataStart = static_cast<uint32_t>(ssndStart);
-        available = std::min(ssndEnd - ssndStart, kMaxUInt32);
+    if (found.haveSsnd && found.ssndStart <= kMaxUInt32) {
+        info_.dataStart = static_cast<uint32_t>(found.ssndStart);
+        available = std::min(found.ssndEnd - found.ssndStart, kMaxUInt32);
     }
-    const int64_t wholeFrames = std::min<int64_t>(commFrames, available / frameBytes);
+    const int64_t wholeFrames = std::min<int64_t>(found.frames, available / frameBytes);
     info_.frames = static_cast<uint32_t>(wholeFrames);
     info_.dataBytes = static_cast<uint32_t>(wholeFrames * frameBytes);
     dataEnd_ = info_.dataStart == 0 ? 0 : int64_t{info_.dataStart} + info_.dataBytes;
-
-    uint16_t loopBeginId = 0;
-    uint16_t loopEndId = 0;
-    if (haveInst) {
-        info_.baseNote = inst[0];
-        info_.detune = inst[1];
-        info_.lowNote = inst[2];
-        info_.highNote = inst[3];
-        loopBeginId = Be16(inst + 10);
-        loopEndId = Be16(inst + 12);
-    }
-    for (const Marker& m : markers) {
-        if (m.id == loopBeginId) info_.loopStart = m.position;
-        if (m.id == loopEndId) info_.loopEnd = m.position;
-    }
+    TakeInstrument(found, info_);
     return true;
 }
 
