@@ -665,6 +665,15 @@ int32_t AudioFile::close() {
     return result;
 }
 
+AudioInfo WriterInfo(int32_t type, int32_t channels, int32_t bitsPerSample, Extended80 rate) {
+    AudioInfo info;
+    info.type = type;
+    info.channels = channels;
+    info.bitsPerSample = bitsPerSample;
+    info.sampleRate = rate;
+    return info;
+}
+
 bool UsableSource(const AudioInfo& info) {
     // A rate that is no number fails the comparison too.
     return (info.type == kAudioFileAiff || info.type == kAudioFileWav) && info.channels >= 1 &&

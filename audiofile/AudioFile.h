@@ -63,6 +63,9 @@ struct AudioInfo {
     uint32_t loopEnd = 0;
 };
 
+// The info a writer needs: type, channels, sample size and rate (the instrument as default).
+AudioInfo WriterInfo(int32_t type, int32_t channels, int32_t bitsPerSample, Extended80 rate);
+
 class AudioFile {
   public:
     AudioFile() = default;

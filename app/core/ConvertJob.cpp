@@ -28,13 +28,11 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
         static_cast<int32_t>(std::min<uint32_t>(in.sampleRate.TruncToUInt32(), INT32_MAX));
 
     const std::string temporary = TemporaryNameFor(request.destPath);
-    AudioInfo out;
-    out.type = IsAiffName(request.destPath) ? kAudioFileAiff : kAudioFileWav;
-    out.channels = outChannels;
-    out.bitsPerSample = 16;
-    out.sampleRate = Extended80::FromUInt32(static_cast<uint32_t>(request.rate));
     AudioFileOwner dest;
-    const int32_t opened = dest->openWrite(temporary, out);
+    const int32_t opened = dest->openWrite(
+        temporary,
+        WriterInfo(IsAiffName(request.destPath) ? kAudioFileAiff : kAudioFileWav, outChannels, 16,
+                   Extended80::FromUInt32(static_cast<uint32_t>(request.rate))));
     if (opened == kAudioFileCannotOpen) {
         outcome.status = JobStatus::CreateError;
         return outcome;

@@ -42,13 +42,10 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
     const std::string temporary = TemporaryNameFor(request.destPath);
     const int quality = request.quality;
     outcome.outputRate = quality != 0 ? kExportRate : kDeviceRate;
-    AudioInfo out;
-    out.type = IsAiffName(request.destPath) ? kAudioFileAiff : kAudioFileWav;
-    out.channels = 1;
-    out.bitsPerSample = 16;
-    out.sampleRate = Extended80::FromUInt32(static_cast<uint32_t>(outcome.outputRate));
     AudioFileOwner dest;
-    const int32_t opened = dest->openWrite(temporary, out);
+    const int32_t opened = dest->openWrite(
+        temporary, WriterInfo(IsAiffName(request.destPath) ? kAudioFileAiff : kAudioFileWav, 1, 16,
+                              Extended80::FromUInt32(static_cast<uint32_t>(outcome.outputRate))));
     if (opened == kAudioFileCannotOpen) {
         std::fclose(source);
         outcome.outputRate = 0;

@@ -28,11 +28,8 @@ void SoxWrite(const std::string& path, const std::vector<int16_t>& samples, int 
               int channels) {
     const size_t dot = path.rfind('.');
     const bool aiff = dot != std::string::npos && path.substr(dot) == ".aif";
-    AudioInfo info;
-    info.type = aiff ? kAudioFileAiff : kAudioFileWav;
-    info.channels = channels;
-    info.bitsPerSample = 16;
-    info.sampleRate = Extended80::FromUInt32(static_cast<uint32_t>(rate));
+    const AudioInfo info = WriterInfo(aiff ? kAudioFileAiff : kAudioFileWav, channels, 16,
+                                      Extended80::FromUInt32(static_cast<uint32_t>(rate)));
     const int32_t frames = static_cast<int32_t>(samples.size() / static_cast<size_t>(channels));
     AudioFile f;
     if (f.openWrite(path, info) != 0 || f.writeFrames(samples.data(), frames) != 0 ||

@@ -39,12 +39,7 @@ struct WriteSpec {
 
 AudioInfo InfoOf(int32_t type, int32_t channels, int32_t bits,
                  Extended80 rate = Extended80::FromUInt32(31250)) {
-    AudioInfo info;
-    info.type = type;
-    info.channels = channels;
-    info.bitsPerSample = bits;
-    info.sampleRate = rate;
-    return info;
+    return WriterInfo(type, channels, bits, rate);
 }
 
 // Writes the frames of `samples` through a fresh writer; returns close's result.

@@ -43,13 +43,9 @@ bool HasTemporaryFile(const std::string& folder) {
 
 // A 16-bit stereo WAV of noise, long enough for a job that runs for seconds.
 void WriteLongWav(const std::string& path, int seconds) {
-    AudioInfo info;
-    info.type = kAudioFileWav;
-    info.channels = 2;
-    info.bitsPerSample = 16;
-    info.sampleRate = Extended80::FromUInt32(96000);
     AudioFile f;
-    ASSERT_EQ(f.openWrite(path, info), 0);
+    ASSERT_EQ(f.openWrite(path, WriterInfo(kAudioFileWav, 2, 16, Extended80::FromUInt32(96000))),
+              0);
     std::vector<int16_t> block(2 * 96000);
     uint32_t x = 12345;
     for (auto& s : block) {

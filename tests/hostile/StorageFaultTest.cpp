@@ -94,14 +94,10 @@ TEST(StorageFaults, AFullFileSystemKeepsThePreviousSlot) {
 // The writer on /dev/full: every failed write is reported, at the latest by close.
 TEST(StorageFaults, TheWriterReportsAFullDevice) {
     for (int type : {kAudioFileWav, kAudioFileAiff}) {
-        AudioInfo info;
-        info.type = type;
-        info.channels = 1;
-        info.bitsPerSample = 16;
-        info.sampleRate = Extended80::FromUInt32(31250);
         AudioFile f;
         std::vector<int16_t> block(4096, 7);
-        int32_t failed = f.openWrite("/dev/full", info);
+        int32_t failed =
+            f.openWrite("/dev/full", WriterInfo(type, 1, 16, Extended80::FromUInt32(31250)));
         for (int i = 0; i < 8 && failed == 0; ++i)
             failed = f.writeFrames(block.data(), 4096);
         EXPECT_EQ(failed, kAudioFileWriteFailed) << type;
