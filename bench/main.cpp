@@ -280,9 +280,113 @@ platform::ChildRun RunBest(const std::vector<std::string>& argv, int runs, doubl
     return best;
 }
 
+// Times the command-line tool's imports (and the sox command for comparison) on WAV files it
+// writes into a temporary folder of its own.
+class CliTimer {
+  public:
+    CliTimer(const Options& o, const std::vector<Row>& rows, std::string tmp)
+        : o_(o), rows_(rows), tmp_(std::move(tmp)),
+          cli_(platform::ExecutableFolder() + BRELKA_CLI_FILE_NAME),
+          card_((fs::path(tmp_) / "card").string()), raw_((fs::path(tmp_) / "out.raw").string()) {}
+    CliTimer(const CliTimer&) = delete;
+    CliTimer& operator=(const CliTimer&) = delete;
+    ~CliTimer() {
+        std::error_code ec;
+        fs::remove_all(tmp_, ec);
+    }
+
+    // An import of a file of `seconds` at quality q; memoryOnly: a short file, for its peak.
+    CliRow ImportRow(int q, double seconds, bool memoryOnly);
+    CliRow SoxRow(double seconds);
+
+  private:
+    // A WAV of the length, written once; "?" when it could not be written.
+    std::string WavOf(double seconds);
+    void EmptyCard() const {
+        std::error_code ec;
+        fs::remove_all(card_, ec);
+        fs::create_directories(card_, ec);
+    }
+    // A quality too slow for the budget today converts a shorter file, its time scaled up.
+    double AffordableLength(int q, double seconds) const;
+
+    const Options& o_;
+    const std::vector<Row>& rows_;
+    const std::string tmp_;
+    const std::string cli_;
+    const std::string card_;
+    const std::string raw_;
+    std::map<double, std::string> wavs_; // by length in seconds
+};
+
+std::string CliTimer::WavOf(double seconds) {
+    auto& path = wavs_[seconds];
+    if (path.empty()) {
+        path = (fs::path(tmp_) / ("in-" + std::to_string(std::llround(seconds * 1000)) + "ms.wav"))
+                   .string();
+        if (!MakeWav(path, seconds)) path = "?";
+    }
+    return path;
+}
+
+double CliTimer::AffordableLength(int q, double seconds) const {
+    if (q < kQualitySimple) return seconds;
+    const Row* two = Find(rows_, "brelka", kQualityNames[q], 44100, 31250, 2);
+    const Row* one = Find(rows_, "brelka", kQualityNames[q], 44100, 31250, 1);
+    const Row* known = two ? two : one;
+    if (!known || !(known->Rate() > 0.0)) return seconds;
+    const double predicted = seconds * 44100 / known->Rate();
+    if (predicted <= o_.cliBudget) return seconds;
+    return std::max(1.0, std::floor(seconds * o_.cliBudget / predicted));
+}
+
+CliRow CliTimer::ImportRow(int q, double seconds, bool memoryOnly) {
+    CliRow r;
+    r.quality = kCliQualities[q];
+    r.name = "brelka-cli " + r.quality;
+    r.memoryOnly = memoryOnly;
+    if (memoryOnly) r.name += " (short file)";
+    const double length = memoryOnly ? seconds : AffordableLength(q, seconds);
+    Progress(o_, "timing " + r.name);
+    const std::string wav = WavOf(length);
+    r.fileSeconds = length;
+    if (wav == "?") {
+        r.note = "could not write the WAV file";
+        return r;
+    }
+    const int runs = length < seconds ? 1 : o_.cliRuns;
+    const auto run = RunBest(
+        {cli_, "import", card_, "01", wav, "--channel", "MIX", "--quality", r.quality, "-q"}, runs,
+        o_.cliBudget, [this] { EmptyCard(); });
+    r.exitCode = run.started ? run.exitCode : -1;
+    if (!run.started) r.note = "could not start " + cli_;
+    r.peakBytes = run.peakBytes;
+    r.seconds = run.seconds;
+    if (length < seconds && !memoryOnly) {
+        r.scaled = true;
+        r.seconds *= seconds / length;
+        r.note = "timed on a " + std::to_string(static_cast<int>(length)) + " s file, scaled";
+    }
+    return r;
+}
+
+CliRow CliTimer::SoxRow(double seconds) {
+    CliRow r;
+    r.name = "sox command";
+    r.fileSeconds = seconds;
+    Progress(o_, "timing sox");
+    const std::string wav = WavOf(seconds);
+    const auto run =
+        RunBest({"sox", wav, "-r", "31250", "-c", "1", "-b", "16", "-e", "signed", "-B", raw_},
+                o_.cliRuns, o_.cliBudget, [] {});
+    r.exitCode = run.started ? run.exitCode : -1;
+    if (!run.started) r.note = "sox not found";
+    r.seconds = run.seconds;
+    r.peakBytes = run.peakBytes;
+    return r;
+}
+
 std::vector<CliRow> MeasureCli(const Options& o, const std::vector<Row>& rows) {
-    std::vector<CliRow> out;
-    const std::string cli = platform::ExecutableFolder() + BRELKA_CLI_FILE_NAME;
     std::string tmp;
     try {
         tmp = TempFolder();
@@ -292,94 +396,19 @@ std::vector<CliRow> MeasureCli(const Options& o, const std::vector<Row>& rows) {
         r.note = std::string("no temporary folder: ") + e.what();
         return {r};
     }
-    const std::string card = (fs::path(tmp) / "card").string();
-    const std::string raw = (fs::path(tmp) / "out.raw").string();
-    std::map<double, std::string> wavs; // by length in seconds
-    auto wavOf = [&](double seconds) -> std::string {
-        auto& path = wavs[seconds];
-        if (path.empty()) {
-            path =
-                (fs::path(tmp) / ("in-" + std::to_string(std::llround(seconds * 1000)) + "ms.wav"))
-                    .string();
-            if (!MakeWav(path, seconds)) path = "?";
-        }
-        return path;
-    };
-    auto emptyCard = [&] {
-        std::error_code ec;
-        fs::remove_all(card, ec);
-        fs::create_directories(card, ec);
-    };
+    CliTimer timer(o, rows, tmp);
     // The engine chooses its threads as it would for a user.
     platform::UnsetEnv("QMX_THREADS");
     const double full = o.cliSeconds;
-    const double inFrames = full * 44100;
-
-    auto importRow = [&](int q, double seconds, bool memoryOnly) {
-        CliRow r;
-        r.quality = kCliQualities[q];
-        r.name = "brelka-cli " + r.quality;
-        r.memoryOnly = memoryOnly;
-        if (memoryOnly) r.name += " (short file)";
-        // A quality too slow for the budget today converts a shorter file, its time scaled up.
-        double length = seconds;
-        if (!memoryOnly && q >= kQualitySimple) {
-            const Row* two = Find(rows, "brelka", kQualityNames[q], 44100, 31250, 2);
-            const Row* one = Find(rows, "brelka", kQualityNames[q], 44100, 31250, 1);
-            const Row* known = two ? two : one;
-            if (known && known->Rate() > 0.0) {
-                const double predicted = inFrames / known->Rate();
-                if (predicted > o.cliBudget)
-                    length = std::max(1.0, std::floor(full * o.cliBudget / predicted));
-            }
-        }
-        Progress(o, "timing " + r.name);
-        const std::string wav = wavOf(length);
-        r.fileSeconds = length;
-        if (wav == "?") {
-            r.note = "could not write the WAV file";
-            return r;
-        }
-        const int runs = length < seconds ? 1 : o.cliRuns;
-        const auto run = RunBest(
-            {cli, "import", card, "01", wav, "--channel", "MIX", "--quality", r.quality, "-q"},
-            runs, o.cliBudget, emptyCard);
-        r.exitCode = run.started ? run.exitCode : -1;
-        if (!run.started) r.note = "could not start " + cli;
-        r.peakBytes = run.peakBytes;
-        r.seconds = run.seconds;
-        if (length < seconds && !memoryOnly) {
-            r.scaled = true;
-            r.seconds *= seconds / length;
-            r.note = "timed on a " + std::to_string(static_cast<int>(length)) + " s file, scaled";
-        }
-        return r;
-    };
-
+    std::vector<CliRow> out;
     for (int q = kQualityOff; q <= kQualityUltraHeavy; ++q)
         if (Selected(o, std::string("brelka-cli ") + kCliQualities[q]))
-            out.push_back(importRow(q, full, false));
+            out.push_back(timer.ImportRow(q, full, false));
     // The peak memory must not grow with the file: the same conversion of a sixth of it.
     if (Selected(o, "brelka-cli heavy (short file)"))
-        out.push_back(importRow(kQualityHeavy, std::max(1.0, std::floor(full / 6)), true));
-    if (Selected(o, "sox command")) {
-        CliRow r;
-        r.name = "sox command";
-        r.fileSeconds = full;
-        Progress(o, "timing sox");
-        const std::string wav = wavOf(full);
-        const auto run =
-            RunBest({"sox", wav, "-r", "31250", "-c", "1", "-b", "16", "-e", "signed", "-B", raw},
-                    o.cliRuns, o.cliBudget, [] {});
-        r.exitCode = run.started ? run.exitCode : -1;
-        if (!run.started) r.note = "sox not found";
-        r.seconds = run.seconds;
-        r.peakBytes = run.peakBytes;
-        out.push_back(r);
-    }
+        out.push_back(timer.ImportRow(kQualityHeavy, std::max(1.0, std::floor(full / 6)), true));
+    if (Selected(o, "sox command")) out.push_back(timer.SoxRow(full));
     EndProgress(o);
-    std::error_code ec;
-    fs::remove_all(tmp, ec);
     return out;
 }
 

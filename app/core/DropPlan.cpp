@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "FileInfo.h"
+#include "AudioFile.h"
 #include "Files.h"
 #include "FolderSearch.h"
 #include "Path.h"
@@ -42,7 +42,8 @@ void AddFolder(const std::string& folder, std::vector<std::string>* files) {
 } // namespace
 
 bool IsUsableSource(const std::string& path) {
-    return platform::IsRegularFile(path) && DescribeAudioPath(path).known;
+    AudioFile file;
+    return OpenSource(file, path) == kAudioFileOk;
 }
 
 bool NameOrderLess(const std::string& a, const std::string& b) {

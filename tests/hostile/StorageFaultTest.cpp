@@ -63,18 +63,14 @@ TEST(StorageFaults, AFullFileSystemKeepsThePreviousSlot) {
 // The writer on /dev/full: every failed write is reported, at the latest by close.
 TEST(StorageFaults, TheWriterReportsAFullDevice) {
     for (int type : {kAudioFileWav, kAudioFileAiff}) {
-        auto* f = new AudioFile();
-        f->open("/dev/full", true);
-        ASSERT_EQ(f->writing, 1);
-        f->channels = 1;
-        f->bitsPerSample = 16;
-        f->sampleRate = Extended80::FromUInt32(31250);
+        AudioFile f;
         std::vector<int16_t> block(4096, 7);
-        int32_t failed = f->beginWrite(type);
+        int32_t failed =
+            f.openWrite("/dev/full", WriterInfo(type, 1, 16, Extended80::FromUInt32(31250)));
         for (int i = 0; i < 8 && failed == 0; ++i)
-            failed = f->writeFrames(block.data(), 4096);
+            failed = f.writeFrames(block.data(), 4096);
         EXPECT_EQ(failed, kAudioFileWriteFailed) << type;
-        EXPECT_EQ(f->close(1), kAudioFileWriteFailed) << type;
+        EXPECT_EQ(f.close(), kAudioFileWriteFailed) << type;
     }
     // The slot header too, once the stream is flushed.
     std::FILE* out = std::fopen("/dev/full", "wb");
