@@ -75,7 +75,8 @@ class MainWindowCore {
 
   private:
     void CreateAudition(WaveWindow& window);
-    void BeginJob();
+    // starter: the button that started the job, which has the keyboard again when it ends.
+    void BeginJob(Control starter);
     void EndJob(bool clearProgress);
     JobProgress JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared);
     void SelectSlot(int slot);
@@ -85,6 +86,7 @@ class MainWindowCore {
     std::unique_ptr<SlotAudition> audition_;
     std::string chosenFolder_;
     std::string lastSaveName_;
+    Control jobStarter_ = Control::FromExecBtn;
 };
 
 } // namespace brelka
