@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -48,12 +49,12 @@ bool Exists(const std::string& path) {
 }
 
 std::string ReadAll(const std::string& path) {
-    std::ifstream in(platform::SystemPath(path), std::ios::binary);
+    std::ifstream in(std::filesystem::path(platform::SystemPath(path)), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // Runs a command line and waits for its end; its exit code, or -1 when it did not start.
-int Run(const std::string& commandLine, int ms = 120000) {
+int RunCommand(const std::string& commandLine, int ms = 120000) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION p{};
@@ -132,7 +133,7 @@ TEST(Installer, InstallsForTheUserRunsAndUninstallsWithoutATrace) {
     const std::set<std::string> systemBefore = SystemFiles();
 
     // Silent, for the current user, with the tool on the PATH.
-    ASSERT_EQ(Run("\"" + Native(kSetup) + "\" /S /PATH"), 0);
+    ASSERT_EQ(RunCommand("\"" + Native(kSetup) + "\" /S /PATH"), 0);
     for (const char* file : {"brelka.exe", "brelka-cli.exe", "brelka-play.dll", "qmx.dll",
                              "README.md", "LICENSE", "uninstall.exe"})
         EXPECT_TRUE(Exists(folder + "\\" + file)) << folder << "\\" << file;
@@ -176,18 +177,19 @@ TEST(Installer, InstallsForTheUserRunsAndUninstallsWithoutATrace) {
     ASSERT_TRUE(CopyFileW(platform::SystemPath(Native(kWork) + "\\tone.wav").c_str(),
                           platform::SystemPath(source).c_str(), FALSE));
     const std::string cli = "\"" + folder + "\\brelka-cli.exe\"";
-    EXPECT_EQ(Run(cli + " -q import \"" + card + "\" 6 \"" + source + "\" --quality heavy"), 0);
+    EXPECT_EQ(RunCommand(cli + " -q import \"" + card + "\" 6 \"" + source + "\" --quality heavy"),
+              0);
     EXPECT_EQ(ReadAll(card + "\\SAMPLE05.BIN"), ReadAll(reference + "/SAMPLE05.BIN"))
         << "the Heavy import differs from the Linux tool's";
     const std::string exported = longFolder + "\\slot06.wav";
-    EXPECT_EQ(Run(cli + " -q export \"" + card + "\" 6 \"" + exported + "\""), 0);
+    EXPECT_EQ(RunCommand(cli + " -q export \"" + card + "\" 6 \"" + exported + "\""), 0);
     EXPECT_EQ(ReadAll(exported), ReadAll(reference + "/slot06.wav"))
         << "the export differs from the Linux tool's";
 
     // Silent uninstall, as "Installed apps" runs it: nothing is left.
     const std::string quiet = UserValue(kUninstallKey, L"QuietUninstallString");
     ASSERT_FALSE(quiet.empty());
-    EXPECT_EQ(Run(quiet), 0);
+    EXPECT_EQ(RunCommand(quiet), 0);
     EXPECT_TRUE(Eventually([&] { return !Exists(folder); }, 30000)) << folder << " is left";
     EXPECT_FALSE(Exists(shortcut));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
@@ -200,11 +202,11 @@ TEST(Installer, InstallsForTheUserRunsAndUninstallsWithoutATrace) {
 TEST(Installer, InstallsIntoTheFolderGiven) {
     const std::string folder = "C:\\Tools\\brelka here";
     const std::string pathBefore = UserValue(L"Environment", L"Path");
-    ASSERT_EQ(Run("\"" + Native(kSetup) + "\" /S /D=" + folder), 0);
+    ASSERT_EQ(RunCommand("\"" + Native(kSetup) + "\" /S /D=" + folder), 0);
     EXPECT_TRUE(Exists(folder + "\\brelka.exe"));
     EXPECT_EQ(UserValue(kUninstallKey, L"InstallLocation"), folder);
     EXPECT_EQ(UserValue(L"Environment", L"Path"), pathBefore);
-    EXPECT_EQ(Run("\"" + folder + "\\uninstall.exe\" /S"), 0);
+    EXPECT_EQ(RunCommand("\"" + folder + "\\uninstall.exe\" /S"), 0);
     EXPECT_TRUE(Eventually([&] { return !Exists(folder); }, 30000));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -98,7 +99,8 @@ struct FileEntry { // one image of an .ico file (ICONDIRENTRY)
 // Both programs carry the project's icon (the file the build made from packaging/brelka.svg),
 // every image of it byte for byte, at 16, 24, 32, 48 and 256 pixels.
 TEST(Icon, BothProgramsCarryTheProjectsIconAtEverySize) {
-    std::ifstream in(platform::Wide(BRELKA_ICON_FILE_SHOWN), std::ios::binary);
+    std::ifstream in(std::filesystem::path(platform::Wide(BRELKA_ICON_FILE_SHOWN)),
+                     std::ios::binary);
     const std::string ico((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_GT(ico.size(), 6u) << BRELKA_ICON_FILE_SHOWN;
     const auto count = *reinterpret_cast<const WORD*>(ico.data() + 4);
