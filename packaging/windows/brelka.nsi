@@ -9,7 +9,8 @@
 ; shortcut and registry value it made.
 ; Silent forms: setup.exe /S [/ALLUSERS] [/PATH] [/D=<folder>]; uninstall.exe /S.
 
-Unicode true
+; A 64-bit installer for the 64-bit programs (it runs wherever they do).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestDPIAware true

@@ -115,6 +115,7 @@ std::set<std::string> SystemFiles() {
 // A folder path of at least 300 characters below base, made (in the system's long form).
 std::string LongFolder(const std::string& base) {
     std::string path = base;
+    CreateDirectoryW(platform::SystemPath(path).c_str(), nullptr);
     for (char part = 'a'; path.size() < 300; ++part) {
         path += "\\" + std::string(60, part);
         CreateDirectoryW(platform::SystemPath(path).c_str(), nullptr);
@@ -126,7 +127,8 @@ TEST(Installer, InstallsForTheUserRunsAndUninstallsWithoutATrace) {
     ASSERT_TRUE(Exists(kSetup)) << kSetup;
     const std::string reference = kWork + "/reference";
     ASSERT_TRUE(Exists(reference + "/SAMPLE05.BIN")) << "run-installer-test.sh makes it";
-    const std::string folder = KnownFolder(FOLDERID_UserProgramFiles) + "\\brelka";
+    // The user's programs folder (FOLDERID_UserProgramFiles, which wine does not name).
+    const std::string folder = KnownFolder(FOLDERID_LocalAppData) + "\\Programs\\brelka";
     const std::string shortcut = KnownFolder(FOLDERID_Programs) + "\\brelka.lnk";
     bool hadPath = false;
     const std::string pathBefore = UserValue(L"Environment", L"Path", &hadPath);
