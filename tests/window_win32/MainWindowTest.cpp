@@ -94,6 +94,24 @@ int Peak(const std::vector<int16_t>& samples, size_t from, size_t to) {
     return most;
 }
 
+// A test's own folder beside the results, with an empty card and a source folder; removed at
+// the end.
+struct Scratch {
+    std::string work, card, src;
+    explicit Scratch(const std::string& name)
+        : work(kResults + "-" + name), card(work + "/card"), src(work + "/src") {
+        FreshFolder(work);
+        FreshFolder(card);
+        FreshFolder(src);
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(Fs(work), ec);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+};
+
 std::string SlotPath(const std::string& card, int slot) {
     char name[32];
     std::snprintf(name, sizeof name, "/SAMPLE%02d.BIN", slot - 1);
@@ -226,12 +244,7 @@ class MainWindow : public ::testing::Test {
     }
 
     // The window with the keyboard focus in the program's window thread.
-    HWND Focus() const {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof(info);
-        GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
-        return info.hwndFocus;
-    }
+    HWND Focus() const { return FocusOf(window_); }
     // Its control id; the slot combo's edit field stands for the combo.
     int FocusedId() const {
         HWND f = Focus();
@@ -428,13 +441,10 @@ class MainWindowOneThread : public MainWindow {
 // A file that is not sound: the job's failure comes as the system's message box, with the
 // program's name as its caption, and the slot stays unwritten.
 TEST_F(MainWindow, AFailedImportSaysSoInAMessageBox) {
-    const std::string work = kResults + "-message";
-    FreshFolder(work);
-    FreshFolder(work + "/card");
-    FreshFolder(work + "/src");
-    testsupport::WriteBytes(work + "/src/noise.wav", std::vector<uint8_t>(4096, 0x5A));
-    ASSERT_NO_FATAL_FAILURE(ChooseFolder(work + "/card"));
-    ASSERT_NO_FATAL_FAILURE(Import(work + "/src/noise.wav"));
+    const Scratch dirs("message");
+    testsupport::WriteBytes(dirs.src + "/noise.wav", std::vector<uint8_t>(4096, 0x5A));
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(Import(dirs.src + "/noise.wav"));
     HWND box = WaitDialog();
     ASSERT_NE(box, nullptr) << "no message";
     wchar_t caption[64] = {};
@@ -444,9 +454,7 @@ TEST_F(MainWindow, AFailedImportSaysSoInAMessageBox) {
     Click(GetDlgItem(box, IDOK));
     EXPECT_TRUE(WaitDialogGone(box));
     EXPECT_TRUE(WaitJobEnd());
-    EXPECT_FALSE(testsupport::FileExists(SlotPath(work + "/card", 1)));
-    std::error_code ec;
-    fs::remove_all(Fs(work), ec);
+    EXPECT_FALSE(testsupport::FileExists(SlotPath(dirs.card, 1)));
 }
 
 // The panel's button plays the selected file while a mouse button is held on it: the sound
@@ -464,13 +472,7 @@ TEST_F(MainWindow, PanelPlaysTheFileWhileTheButtonIsHeld) {
         ASSERT_TRUE(Eventually(
             [&] { return Text(GetDlgItem(panel, IDC_PANEL_BITLABEL)) == "Bits / Word : 16"; }));
         HWND button = GetDlgItem(panel, IDC_PANEL_AUDBTN);
-        GUITHREADINFO info{};
-        info.cbSize = sizeof(info);
-        auto focus = [&] {
-            GetGUIThreadInfo(GetWindowThreadProcessId(dlg, nullptr), &info);
-            return info.hwndFocus;
-        };
-        HWND before = focus();
+        HWND before = FocusOf(dlg);
         Recorder recorder(4);
         ASSERT_TRUE(recorder.started()) << "no recording device";
         Sleep(300);
@@ -479,8 +481,8 @@ TEST_F(MainWindow, PanelPlaysTheFileWhileTheButtonIsHeld) {
         PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
         Sleep(1200);
         // The press left the keyboard in the dialog's file list.
-        EXPECT_NE(focus(), button);
-        EXPECT_EQ(focus(), before);
+        EXPECT_NE(FocusOf(dlg), button);
+        EXPECT_EQ(FocusOf(dlg), before);
         heard = recorder.Stop();
         // The dialog is left without importing.
         Click(GetDlgItem(dlg, IDCANCEL));
@@ -645,11 +647,9 @@ TEST_F(MainWindow, CaptionShowsTheProgramsIcon) {
 // The open dialog starts with the keyboard in "File name": a path typed at once and Return
 // import that file.
 TEST_F(MainWindow, OpenDialogTakesATypedPathAtOnce) {
-    const std::string work = kResults + "-typed";
-    FreshFolder(work + "/card");
-    FreshFolder(work + "/src");
-    WriteNoiseWav(work + "/src/typed.wav", 31250, 1, 20000);
-    ASSERT_NO_FATAL_FAILURE(ChooseFolder(work + "/card"));
+    const Scratch dirs("typed");
+    WriteNoiseWav(dirs.src + "/typed.wav", 31250, 1, 20000);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
     ASSERT_NO_FATAL_FAILURE(TypeSlot("09"));
     Click(Ctl(IDC_FROMEXECBTN));
     HWND dlg = WaitDialog();
@@ -657,45 +657,37 @@ TEST_F(MainWindow, OpenDialogTakesATypedPathAtOnce) {
     // The user types where the keyboard is as soon as the dialog shows.
     HWND typed = nullptr;
     ASSERT_TRUE(Eventually([&] {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof(info);
-        GetGUIThreadInfo(GetWindowThreadProcessId(dlg, nullptr), &info);
-        typed = info.hwndFocus;
-        return typed != nullptr && IsChild(dlg, typed);
+        return (typed = FocusOf(dlg)) != nullptr && IsChild(dlg, typed);
     })) << Describe(dlg);
-    for (wchar_t c : Wide(Native(work + "/src/typed.wav")))
+    for (wchar_t c : Wide(Native(dirs.src + "/typed.wav")))
         PostMessageW(typed, WM_CHAR, c, 1);
     Key(typed, VK_RETURN);
     EXPECT_TRUE(WaitDialogGone(dlg)) << "Return did not confirm the dialog";
-    EXPECT_TRUE(WaitJobEnd(SlotPath(work + "/card", 9))) << "the typed file was not imported";
-    std::error_code ec;
-    fs::remove_all(Fs(work), ec);
+    EXPECT_TRUE(WaitJobEnd(SlotPath(dirs.card, 9))) << "the typed file was not imported";
 }
 
 // When a job ends, the keyboard is back on the button that started it; "Hear the Sound" never
 // takes it (Space then does not stop the slot).
 TEST_F(MainWindow, KeyboardFocusFollowsTheButtonsAsInTheQtWindow) {
-    const std::string work = kResults + "-focus";
-    FreshFolder(work + "/card");
-    FreshFolder(work + "/src");
-    WriteNoiseWav(work + "/src/ten.wav", 31250, 1, 312500);
-    ASSERT_NO_FATAL_FAILURE(ChooseFolder(work + "/card"));
+    const Scratch dirs("focus");
+    WriteNoiseWav(dirs.src + "/ten.wav", 31250, 1, 312500);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
     ASSERT_NO_FATAL_FAILURE(TypeSlot("01"));
     MouseClick(Ctl(IDC_FROMEXECBTN)); // as a user: the press gives the button the focus
     HWND dlg = WaitDialog();
     ASSERT_NE(dlg, nullptr);
-    Enter(dlg, Native(work + "/src/ten.wav"));
+    Enter(dlg, Native(dirs.src + "/ten.wav"));
     ASSERT_TRUE(WaitDialogGone(dlg));
-    ASSERT_TRUE(WaitJobEnd(SlotPath(work + "/card", 1)));
+    ASSERT_TRUE(WaitJobEnd(SlotPath(dirs.card, 1)));
     EXPECT_TRUE(Eventually([&] { return FocusedId() == IDC_FROMEXECBTN; }, 5000))
         << "after the import the focus is at " << FocusedId();
 
     MouseClick(Ctl(IDC_TOEXECBTN));
     dlg = WaitDialog();
     ASSERT_NE(dlg, nullptr);
-    Enter(dlg, Native(work + "/slot01.wav"));
+    Enter(dlg, Native(dirs.work + "/slot01.wav"));
     ASSERT_TRUE(WaitDialogGone(dlg));
-    ASSERT_TRUE(WaitJobEnd(work + "/slot01.wav"));
+    ASSERT_TRUE(WaitJobEnd(dirs.work + "/slot01.wav"));
     EXPECT_TRUE(Eventually([&] { return FocusedId() == IDC_TOEXECBTN; }, 5000))
         << "after the export the focus is at " << FocusedId();
 
@@ -713,8 +705,6 @@ TEST_F(MainWindow, KeyboardFocusFollowsTheButtonsAsInTheQtWindow) {
     MouseClick(Ctl(IDC_AUDBTN));
     EXPECT_TRUE(Eventually([&] { return !Checked(Ctl(IDC_AUDBTN)) && Enabled(IDC_SRCEDIT); }))
         << Text(Ctl(IDC_INFOTEXT)) << " " << Describe(OwnedDialog(window_));
-    std::error_code ec;
-    fs::remove_all(Fs(work), ec);
 }
 
 // brelka.exe beside an engine that throws when a job begins.
@@ -730,14 +720,12 @@ class MainWindowWithFailingEngine : public MainWindow {
 // An exception inside a handler is shown, and the window carries on: the job's controls come
 // back, the slot stays as it was, and the next import works.
 TEST_F(MainWindowWithFailingEngine, ShowsAnExceptionAndCarriesOn) {
-    const std::string work = kResults + "-exception";
-    FreshFolder(work + "/card");
-    FreshFolder(work + "/src");
-    WriteNoiseWav(work + "/src/noise.wav", 44100, 1, 20000);
-    ASSERT_NO_FATAL_FAILURE(ChooseFolder(work + "/card"));
+    const Scratch dirs("exception");
+    WriteNoiseWav(dirs.src + "/noise.wav", 44100, 1, 20000);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
     ASSERT_NO_FATAL_FAILURE(TypeSlot("02"));
     ASSERT_NO_FATAL_FAILURE(Choose(2, 2)); // Light: the engine's
-    ASSERT_NO_FATAL_FAILURE(Import(work + "/src/noise.wav"));
+    ASSERT_NO_FATAL_FAILURE(Import(dirs.src + "/noise.wav"));
     HWND box = WaitDialog();
     ASSERT_NE(box, nullptr) << "no message";
     EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), "The engine failed to start.") << Describe(box);
@@ -746,15 +734,13 @@ TEST_F(MainWindowWithFailingEngine, ShowsAnExceptionAndCarriesOn) {
     EXPECT_TRUE(WaitJobEnd()) << "the window stays busy";
     EXPECT_TRUE(Enabled(IDC_SRCEDIT));
     EXPECT_FALSE(Enabled(IDC_ABORTBTN));
-    EXPECT_FALSE(testsupport::FileExists(SlotPath(work + "/card", 2)));
+    EXPECT_FALSE(testsupport::FileExists(SlotPath(dirs.card, 2)));
 
     ASSERT_NO_FATAL_FAILURE(TypeSlot("03"));
     ASSERT_NO_FATAL_FAILURE(Choose(2, 0));
-    ASSERT_NO_FATAL_FAILURE(Import(work + "/src/noise.wav"));
-    EXPECT_TRUE(WaitJobEnd(SlotPath(work + "/card", 3)))
+    ASSERT_NO_FATAL_FAILURE(Import(dirs.src + "/noise.wav"));
+    EXPECT_TRUE(WaitJobEnd(SlotPath(dirs.card, 3)))
         << "the next import did not work: " << Describe(OwnedDialog(window_));
-    std::error_code ec;
-    fs::remove_all(Fs(work), ec);
 }
 
 } // namespace

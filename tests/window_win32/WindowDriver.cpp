@@ -65,6 +65,13 @@ void Key(HWND hwnd, WORD key) {
     PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
 }
 
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
 namespace {
 
 struct Search {

@@ -40,6 +40,9 @@ void Type(HWND edit, const std::string& text);
 // A key pressed and released over a control.
 void Key(HWND hwnd, WORD key);
 
+// The window with the keyboard focus in the thread of window (another process's too).
+HWND FocusOf(HWND window);
+
 // The first child (at any depth) of the class, or with the id; nullptr when none.
 HWND FindChild(HWND parent, const wchar_t* cls, int id = -1);
 // The visible dialog owned by owner; nullptr when none is shown.
