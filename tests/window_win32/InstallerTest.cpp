@@ -213,4 +213,20 @@ TEST(Installer, InstallsIntoTheFolderGiven) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
 }
 
+// /ALLUSERS (as administrator, which wine's user is) installs into Program Files, with the
+// Start-menu entry and the "Installed apps" entry of every user; its uninstaller takes them away.
+TEST(Installer, InstallsForEveryUserWhenAsked) {
+    const std::string folder = KnownFolder(FOLDERID_ProgramFiles) + "\\brelka";
+    const std::string shortcut = KnownFolder(FOLDERID_CommonPrograms) + "\\brelka.lnk";
+    ASSERT_EQ(RunCommand("\"" + Native(kSetup) + "\" /S /ALLUSERS"), 0);
+    EXPECT_TRUE(Exists(folder + "\\brelka.exe")) << folder;
+    EXPECT_TRUE(Exists(shortcut)) << shortcut;
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    EXPECT_EQ(RunCommand("\"" + folder + "\\uninstall.exe\" /ALLUSERS /S"), 0);
+    EXPECT_TRUE(Eventually([&] { return !Exists(folder); }, 30000));
+    EXPECT_FALSE(Exists(shortcut));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
 } // namespace
