@@ -18,6 +18,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 elif ! grep -q '^BRELKA_GUI:BOOL=ON' "$build/CMakeCache.txt"; then
   # An existing build without the window gets it.
   cmake -B "$build" -DBRELKA_GUI=ON >/dev/null
+else
+  # An existing build configured before makensis was there finds it now.
+  cmake -B "$build" >/dev/null
 fi
 # The files in one folder and the installer made of them (packaging/CMakeLists.txt).
 cmake --build "$build" --parallel "$(nproc)" --target brelka_setup
