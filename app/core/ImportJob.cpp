@@ -51,7 +51,8 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
 
     // The new slot is written beside the old one and replaces it only when complete.
     const std::string temporary = TemporaryNameFor(outcome.slotPath);
-    std::FILE* out = platform::OpenFile(temporary, "wb");
+    TemporaryOutput output(temporary);
+    std::FILE* out = output.get();
     if (!out) {
         outcome.status = JobStatus::CreateError;
         return outcome;
@@ -88,7 +89,7 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
         written += static_cast<int64_t>(zeros.size());
     }
     source.Close();
-    if (std::fclose(out) != 0 || writer.failed()) status = JobStatus::WriteError;
+    if (!output.Close() || writer.failed()) status = JobStatus::WriteError;
     outcome.status = FinishOutput(status, run.aborted, temporary, outcome.slotPath);
     outcome.convertCode = run.convertCode;
     if (!JobFailed(outcome.status)) outcome.samplesWritten = written;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "Files.h"
 #include "ReSampler.h"
@@ -203,6 +204,22 @@ JobStatus FinishOutput(JobStatus status, bool aborted, const std::string& tempor
 
 void RemoveQuietly(const std::string& path) {
     platform::RemoveFile(path);
+}
+
+TemporaryOutput::TemporaryOutput(std::string path)
+    : path_(std::move(path)), file_(platform::OpenFile(path_, "wb")) {}
+
+TemporaryOutput::~TemporaryOutput() {
+    if (!file_) return;
+    std::fclose(file_);
+    RemoveQuietly(path_);
+}
+
+bool TemporaryOutput::Close() {
+    if (!file_) return false;
+    const bool ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+    return ok;
 }
 
 } // namespace brelka

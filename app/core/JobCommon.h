@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -62,5 +63,22 @@ JobStatus FinishOutput(JobStatus status, bool aborted, const std::string& tempor
 // Moves the finished temporary file over the destination. False when that failed.
 bool ReplaceWith(const std::string& temporary, const std::string& destination);
 void RemoveQuietly(const std::string& path);
+
+// A temporary output file, opened for writing: closed and removed on every way out unless it
+// was closed, so an exception from the converter leaves no temporary file behind.
+class TemporaryOutput {
+  public:
+    explicit TemporaryOutput(std::string path);
+    ~TemporaryOutput();
+    TemporaryOutput(const TemporaryOutput&) = delete;
+    TemporaryOutput& operator=(const TemporaryOutput&) = delete;
+    std::FILE* get() const { return file_; }
+    // Closes the stream and leaves the file to FinishOutput; false when the close failed.
+    bool Close();
+
+  private:
+    std::string path_;
+    std::FILE* file_;
+};
 
 } // namespace brelka

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 
 #include "JobTestUtil.h"
 #include "Jobs.h"
@@ -241,6 +242,19 @@ TEST(ImportJob, ProgressAndAbort) {
     EXPECT_EQ(slot.size() % 512, 0u);
     EXPECT_GE(slot.size(), 2u * 2903u);
     EXPECT_LT(slot.size(), 3u * 2903u);
+
+    // Something that throws inside the job (a converter, a callback) leaves the slot as it was
+    // and no temporary file on the card.
+    const auto before = testsupport::ReadBytes(out.slotPath);
+    p.block = [](int k, int) -> bool {
+        if (k == 2) throw std::runtime_error("converter failed");
+        return false;
+    };
+    EXPECT_THROW(Import(dir.file("in.wav"), dir.path(), "1", kChannelMix, 0, p),
+                 std::runtime_error);
+    EXPECT_EQ(testsupport::ReadBytes(out.slotPath), before);
+    EXPECT_EQ(jobtest::FolderNames(dir.path()),
+              (std::vector<std::string>{"SAMPLE00.BIN", "in.wav"}));
 }
 
 #if !defined(_WIN32) // a full card by a file size limit of POSIX
