@@ -125,6 +125,20 @@ TEST(SoundPrep, TrimKeepsOneMillisecondBeforeTheAttackAndTheDecayAboveTheThresho
         EXPECT_LE(std::abs(ours[i]), 1);
 }
 
+TEST(SoundPrep, FadesHaveTheRaisedCosineShapeOfSoxHalfSineFades) {
+    std::vector<double> x(31250);
+    for (size_t i = 0; i < x.size(); ++i)
+        x[i] = 16000.0 * std::sin(2 * kPi * 97.0 * static_cast<double>(i) / kRate);
+    PrepOptions o;
+    o.fadeInMs = 20.0;
+    o.fadeOutMs = 40.0;
+    const auto ours = Prepare(x, o, true);
+    const auto sox = Sox(x, "fade h 0.02 1 0.04");
+    EXPECT_LE(MaxDifference(ours, sox), 1);
+    EXPECT_EQ(ours.front(), 0);
+}
+#endif
+
 TEST(SoundPrep, NormalizeMeetsTheLevelAndAKitKeepsItsLevelDifferences) {
     const auto loud = Hit(20000, 12000.7);
     const auto soft = Hit(20000, 3000.3, 440.0);
@@ -134,7 +148,9 @@ TEST(SoundPrep, NormalizeMeetsTheLevelAndAKitKeepsItsLevelDifferences) {
 
     const auto alone = Prepare(soft, o, true);
     EXPECT_NEAR(PeakOf(alone), target, 1.0);
+#if !defined(_WIN32)
     EXPECT_LE(MaxDifference(alone, Sox(soft, "norm -0.3")), 1);
+#endif
 
     // One gain for the kit: the loudest at the level, the other as far below it as before.
     o.kit = true;
@@ -153,20 +169,6 @@ TEST(SoundPrep, NormalizeMeetsTheLevelAndAKitKeepsItsLevelDifferences) {
     EXPECT_EQ(PeakOf(Prepare(loud, o, true, 0.0, &clipped)), 32767.0);
     EXPECT_EQ(clipped, 0);
 }
-
-TEST(SoundPrep, FadesHaveTheRaisedCosineShapeOfSoxHalfSineFades) {
-    std::vector<double> x(31250);
-    for (size_t i = 0; i < x.size(); ++i)
-        x[i] = 16000.0 * std::sin(2 * kPi * 97.0 * static_cast<double>(i) / kRate);
-    PrepOptions o;
-    o.fadeInMs = 20.0;
-    o.fadeOutMs = 40.0;
-    const auto ours = Prepare(x, o, true);
-    const auto sox = Sox(x, "fade h 0.02 1 0.04");
-    EXPECT_LE(MaxDifference(ours, sox), 1);
-    EXPECT_EQ(ours.front(), 0);
-}
-#endif
 
 TEST(SoundPrep, DitherLeavesNoHarmonicsOfAToneBelowOneStep) {
     // A −100 dBFS tone of a 24-bit source: a third of a 16-bit step.
