@@ -177,6 +177,44 @@ void DecodeIntegers(const uint8_t* b, std::size_t n, int32_t size, bool littleEn
     }
 }
 
+// Float samples in 16-bit steps, unlimited.
+void DecodeFineFloats(const uint8_t* b, std::size_t n, int32_t size, bool littleEndian,
+                      double* out) {
+    for (std::size_t i = 0; i < n; ++i, b += size) {
+        double d = 0;
+        if (size == 4) {
+            const uint32_t bits = Bytes32(b, littleEndian);
+            float f = 0;
+            std::memcpy(&f, &bits, sizeof f);
+            d = static_cast<double>(f);
+        } else {
+            const uint64_t bits = Bytes64(b, littleEndian);
+            std::memcpy(&d, &bits, sizeof d);
+        }
+        out[i] = std::isnan(d) ? 0.0 : d * 32768.0;
+    }
+}
+
+// Integer samples with every bit of their container (up to four bytes), in 16-bit steps.
+void DecodeFineIntegers(const uint8_t* b, std::size_t n, int32_t size, bool littleEndian,
+                        bool unsignedBytes, double* out) {
+    if (size == 2 && littleEndian) { // the common case in a loop of its own
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
+        return;
+    }
+    const int32_t used = std::min(size, 4);
+    for (std::size_t i = 0; i < n; ++i, b += size) {
+        uint32_t v = 0; // the container's top bytes, most significant first, left-aligned
+        for (int32_t k = 0; k < used; ++k) {
+            const uint8_t byte = littleEndian ? b[size - 1 - k] : b[k];
+            v |= uint32_t{byte} << (24 - 8 * k);
+        }
+        if (size == 1 && unsignedBytes) v ^= 0x80000000U;
+        out[i] = static_cast<double>(static_cast<int32_t>(v)) / 65536.0;
+    }
+}
+
 struct Marker {
     uint16_t id;
     uint32_t position;
@@ -470,7 +508,8 @@ int32_t AudioFile::seekFrame(uint32_t frame) {
     return 0;
 }
 
-int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
+template <typename Sample, typename Decode>
+int32_t AudioFile::readDecoded(int32_t frameCount, Sample* buffer, const Decode& decode) {
     if (!reading()) return kAudioFileNotReady;
     if (frameCount <= 0) return 0;
     const int64_t wanted = int64_t{frameCount} * info_.channels;
@@ -482,23 +521,45 @@ int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
     if (pos >= int64_t{info_.dataStart} && pos < dataEnd_)
         left = std::min(wanted, (dataEnd_ - pos) / size);
 
-    const bool unsignedBytes = info_.type == kAudioFileWav;
     uint8_t block[kBlockBytes];
     const int64_t perBlock = static_cast<int64_t>(kBlockBytes) / size;
     int64_t got = 0;
     while (left > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min(left, perBlock));
         const std::size_t n = std::fread(block, static_cast<std::size_t>(size), want, stream_);
-        if (info_.encoding == kEncodingFloat)
-            DecodeFloats(block, n, size, littleEndian_, buffer + got);
-        else
-            DecodeIntegers(block, n, size, littleEndian_, unsignedBytes, buffer + got);
+        decode(block, n, size, buffer + got);
         got += static_cast<int64_t>(n);
         left -= static_cast<int64_t>(n);
         if (n < want) break;
     }
-    std::fill(buffer + got, buffer + wanted, int16_t{0});
+    std::fill(buffer + got, buffer + wanted, Sample{0});
     return static_cast<int32_t>(got);
+}
+
+int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
+    const bool unsignedBytes = info_.type == kAudioFileWav;
+    return readDecoded(frameCount, buffer,
+                       [&](const uint8_t* b, std::size_t n, int32_t size, int16_t* out) {
+                           if (info_.encoding == kEncodingFloat)
+                               DecodeFloats(b, n, size, littleEndian_, out);
+                           else
+                               DecodeIntegers(b, n, size, littleEndian_, unsignedBytes, out);
+                       });
+}
+
+int32_t AudioFile::readFramesFine(int32_t frameCount, double* buffer) {
+    const bool unsignedBytes = info_.type == kAudioFileWav;
+    return readDecoded(frameCount, buffer,
+                       [&](const uint8_t* b, std::size_t n, int32_t size, double* out) {
+                           if (info_.encoding == kEncodingFloat)
+                               DecodeFineFloats(b, n, size, littleEndian_, out);
+                           else
+                               DecodeFineIntegers(b, n, size, littleEndian_, unsignedBytes, out);
+                       });
+}
+
+bool AudioFile::finerThan16() const {
+    return info_.encoding == kEncodingFloat || info_.bitsPerSample > 16;
 }
 
 bool AudioFile::putBytes(const uint8_t* bytes, std::size_t count) {

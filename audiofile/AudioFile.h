@@ -93,6 +93,11 @@ class AudioFile {
     // Fills frameCount x channels samples; returns the number of samples actually read (the
     // rest of the buffer is 0). Reading stops at the end of the sample data. -4 when not ready.
     int32_t readFrames(int32_t frameCount, int16_t* buffer);
+    // The same samples at the file's own precision, in 16-bit steps: a 24-bit sample v is
+    // v / 256, a float one x × 32768 (NaN is 0), neither limited nor rounded.
+    int32_t readFramesFine(int32_t frameCount, double* buffer);
+    // The file holds more than 16 bits a sample (integers of more bits, or floats).
+    bool finerThan16() const;
 
     // Writer: appends frameCount x channels samples. 0, -4, or -6 when the stream failed.
     int32_t writeFrames(const int16_t* buffer, int32_t frameCount);
@@ -106,6 +111,8 @@ class AudioFile {
     int32_t bytesPerSample() const;
 
   private:
+    template <typename Sample, typename Decode>
+    int32_t readDecoded(int32_t frameCount, Sample* buffer, const Decode& decode);
     bool parseAiff();
     bool parseWav();
     bool putBytes(const uint8_t* bytes, std::size_t count);

@@ -295,8 +295,9 @@ class CliTimer {
         fs::remove_all(tmp_, ec);
     }
 
-    // An import of a file of `seconds` at quality q; memoryOnly: a short file, for its peak.
-    CliRow ImportRow(int q, double seconds, bool memoryOnly);
+    // An import of a file of `seconds` at quality q; memoryOnly: a short file, for its peak;
+    // prepared: with every step that gets a sound ready (trim, normalize, fades, dither).
+    CliRow ImportRow(int q, double seconds, bool memoryOnly, bool prepared = false);
     CliRow SoxRow(double seconds);
 
   private:
@@ -340,12 +341,13 @@ double CliTimer::AffordableLength(int q, double seconds) const {
     return std::max(1.0, std::floor(seconds * o_.cliBudget / predicted));
 }
 
-CliRow CliTimer::ImportRow(int q, double seconds, bool memoryOnly) {
+CliRow CliTimer::ImportRow(int q, double seconds, bool memoryOnly, bool prepared) {
     CliRow r;
     r.quality = kCliQualities[q];
     r.name = "brelka-cli " + r.quality;
     r.memoryOnly = memoryOnly;
     if (memoryOnly) r.name += " (short file)";
+    if (prepared) r.name += " all options";
     const double length = memoryOnly ? seconds : AffordableLength(q, seconds);
     Progress(o_, "timing " + r.name);
     const std::string wav = WavOf(length);
@@ -355,9 +357,12 @@ CliRow CliTimer::ImportRow(int q, double seconds, bool memoryOnly) {
         return r;
     }
     const int runs = length < seconds ? 1 : o_.cliRuns;
-    const auto run = RunBest(
-        {cli_, "import", card_, "01", wav, "--channel", "MIX", "--quality", r.quality, "-q"}, runs,
-        o_.cliBudget, [this] { EmptyCard(); });
+    std::vector<std::string> command = {cli_,        "import", card_,       "01",      wav,
+                                        "--channel", "MIX",    "--quality", r.quality, "-q"};
+    if (prepared)
+        command.insert(command.end(),
+                       {"--trim", "--normalize", "--fade-in", "5", "--fade-out", "20", "--dither"});
+    const auto run = RunBest(command, runs, o_.cliBudget, [this] { EmptyCard(); });
     r.exitCode = run.started ? run.exitCode : -1;
     if (!run.started) r.note = "could not start " + cli_;
     r.peakBytes = run.peakBytes;
@@ -404,6 +409,10 @@ std::vector<CliRow> MeasureCli(const Options& o, const std::vector<Row>& rows) {
     for (int q = kQualityOff; q <= kQualityUltraHeavy; ++q)
         if (Selected(o, std::string("brelka-cli ") + kCliQualities[q]))
             out.push_back(timer.ImportRow(q, full, false));
+    // What getting the sounds ready costs on top of the same imports.
+    for (int q : {kQualityOff, kQualityHeavy})
+        if (Selected(o, std::string("brelka-cli ") + kCliQualities[q] + " all options"))
+            out.push_back(timer.ImportRow(q, full, false, true));
     // The peak memory must not grow with the file: the same conversion of a sixth of it.
     if (Selected(o, "brelka-cli heavy (short file)"))
         out.push_back(timer.ImportRow(kQualityHeavy, std::max(1.0, std::floor(full / 6)), true));

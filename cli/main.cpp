@@ -2,12 +2,15 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <map>
-#include <string>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "AudioFile.h"
@@ -44,7 +47,27 @@ struct Options {
     std::string folder, slot, file, out, channel = "MIX", quality = "auto";
     std::vector<std::string> files;
     int32_t rate = 0;
+    // Getting the sounds ready: NaN where not asked for.
+    double trimDb = std::nan(""), normalizeDb = std::nan(""), kitNormalizeDb = std::nan("");
+    std::string trimText, normalizeText, kitNormalizeText; // as given: "=DB", or "" alone
+    double fadeInMs = 0, fadeOutMs = 0;
+    bool dither = false;
 };
+
+// The preparation the options ask for.
+brelka::PrepOptions PrepFrom(const Options& o) {
+    brelka::PrepOptions prep;
+    if (!std::isnan(o.trimDb)) prep.trimDb = o.trimDb;
+    if (!std::isnan(o.normalizeDb)) prep.normalizeDb = o.normalizeDb;
+    if (!std::isnan(o.kitNormalizeDb)) {
+        prep.normalizeDb = o.kitNormalizeDb;
+        prep.kit = true;
+    }
+    prep.fadeInMs = o.fadeInMs;
+    prep.fadeOutMs = o.fadeOutMs;
+    prep.dither = o.dither;
+    return prep;
+}
 
 std::string BaseName(const std::string& path) {
     const size_t cut = path.find_last_of("/\\");
@@ -186,6 +209,12 @@ int ImportCommand(const Options& o) {
     }
     CReSampler resampler;
     int result = kExitOk;
+    const brelka::PrepOptions prep = PrepFrom(o);
+    const int channel = kChannels.at(o.channel == "KEEP" ? "MIX" : o.channel);
+    double kitPeak = 0.0; // one gain for the kit: from its loudest sound
+    if (prep.kit)
+        for (const std::string& file : o.files)
+            kitPeak = std::max(kitPeak, brelka::SourcePeak(file, channel, prep));
     for (int i = 0; i < count; ++i) {
         const std::string& file = o.files[static_cast<size_t>(i)];
         const int quality = ChooseQuality(o.quality, file, brelka::kDeviceRate, resampler, o.quiet);
@@ -193,8 +222,10 @@ int ImportCommand(const Options& o) {
         request.sourcePath = file;
         request.folder = o.folder;
         request.slotText = std::to_string(first + i);
-        request.channel = kChannels.at(o.channel == "KEEP" ? "MIX" : o.channel);
+        request.channel = channel;
         request.quality = quality;
+        request.prep = prep;
+        request.kitPeak = kitPeak;
         ProgressBar bar("import " + BaseName(file), o.quiet);
         const brelka::ImportOutcome r = brelka::RunImport(request, resampler, JobCallbacks(bar));
         if (brelka::JobFailed(r.status)) {
@@ -205,6 +236,8 @@ int ImportCommand(const Options& o) {
             continue;
         }
         NameImportedSlot(o.folder, r.slot, file, o.quiet);
+        if (r.clipped > 0 && !o.quiet)
+            std::cerr << "warning: " << r.clipped << " samples clipped: " << file << "\n";
         char slot[8];
         std::snprintf(slot, sizeof slot, "%02d", r.slot);
         std::cout << slot << " " << BaseName(r.slotPath) << " <- " << file << ": "
@@ -293,6 +326,9 @@ struct CommandLine {
     void AddExport();
     void AddConvert();
     void AddPlay();
+    // The levels of the preparation flags: off when not given, the default when given alone.
+    // kExitUsage when a level is no number.
+    int TakePrep(CLI::App* command);
     // The command parsed, run.
     int Run();
 };
@@ -341,6 +377,24 @@ void CommandLine::AddImport() {
                          "engine library)")
         ->check(QualityCheck());
     import->add_flag("--keep-going", o.keepGoing, "Go on with the next file after a failure");
+    import->add_flag("--trim{}", o.trimText,
+                     "Trim the silence at both ends below DB dBFS (--trim=DB; default -60), "
+                     "keeping 1 ms before the attack");
+    CLI::Option* normalize =
+        import->add_flag("--normalize{}", o.normalizeText,
+                         "Bring each sound's peak to DB dBFS (--normalize=DB; default -0.3)");
+    CLI::Option* kit = import->add_flag(
+        "--kit-normalize{}", o.kitNormalizeText,
+        "One gain for all the files: the loudest peak at DB dBFS (--kit-normalize=DB; "
+        "default -0.3), the others as far below it as before");
+    normalize->excludes(kit);
+    import->add_option("--fade-in", o.fadeInMs, "A raised-cosine fade-in of MS milliseconds")
+        ->check(CLI::NonNegativeNumber);
+    import->add_option("--fade-out", o.fadeOutMs, "A raised-cosine fade-out of MS milliseconds")
+        ->check(CLI::NonNegativeNumber);
+    import->add_flag("--dither", o.dither,
+                     "TPDF dither where the sound is rounded to 16 bits from more (24-bit, 32-bit "
+                     "or float sources, a gain, a fade)");
 }
 
 void CommandLine::AddExport() {
@@ -386,11 +440,42 @@ void CommandLine::AddPlay() {
     play->add_option("what", playArgs, "<folder> <slot>, or <file>")->required()->expected(1, 2);
 }
 
+int CommandLine::TakePrep(CLI::App* command) {
+    struct Level {
+        const char* name;
+        const std::string& text;
+        double fallback;
+        double& value;
+    };
+    for (const Level& l :
+         {Level{"--trim", o.trimText, brelka::kDefaultTrimDb, o.trimDb},
+          Level{"--normalize", o.normalizeText, brelka::kDefaultNormalizeDb, o.normalizeDb},
+          Level{"--kit-normalize", o.kitNormalizeText, brelka::kDefaultNormalizeDb,
+                o.kitNormalizeDb}}) {
+        l.value = std::nan("");
+        if (command->get_option(l.name)->count() == 0) continue;
+        if (l.text.empty()) {
+            l.value = l.fallback;
+            continue;
+        }
+        char* end = nullptr;
+        l.value = std::strtod(l.text.c_str(), &end);
+        if (end == l.text.c_str() || *end != '\0' || !(l.value <= 0.0)) {
+            std::cerr << l.name << " takes a level in dBFS, 0 or below: " << l.text << "\n";
+            return kExitUsage;
+        }
+    }
+    return kExitOk;
+}
+
 int CommandLine::Run() {
     if (list->parsed()) return ListCommand(o);
     if (cards->Parsed()) return cards->Run(o.quiet);
     if (info->parsed()) return InfoCommand(o);
-    if (import->parsed()) return ImportCommand(o);
+    if (import->parsed()) {
+        const int prep = TakePrep(import);
+        return prep != kExitOk ? prep : ImportCommand(o);
+    }
     if (exportCmd->parsed()) return ExportCommand(o);
     if (play->parsed()) return PlayCommand(playArgs, o.quiet);
     if (convert->parsed()) {

@@ -183,6 +183,16 @@ void PickChannels(const int16_t* in, int32_t frames, int channels, int choice, i
     }
 }
 
+int64_t CountMixLimited(const int16_t* in, int32_t frames, int channels) {
+    int64_t limited = 0;
+    for (int32_t i = 0; i < frames; ++i) {
+        const int16_t* f = in + static_cast<size_t>(i) * static_cast<size_t>(channels);
+        const double v = (static_cast<double>(f[0]) + f[1]) * 0.75;
+        if (v >= 32768.0 || v <= -32769.0) ++limited;
+    }
+    return limited;
+}
+
 std::string TemporaryNameFor(const std::string& path) {
     return path + ".tmp";
 }
@@ -207,7 +217,7 @@ void RemoveQuietly(const std::string& path) {
 }
 
 TemporaryOutput::TemporaryOutput(std::string path)
-    : path_(std::move(path)), file_(platform::OpenFile(path_, "wb")) {}
+    : path_(std::move(path)), file_(platform::OpenFile(path_, "w+b")) {}
 
 TemporaryOutput::~TemporaryOutput() {
     if (!file_) return;

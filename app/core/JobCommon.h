@@ -45,6 +45,9 @@ inline int16_t MixSamples(int16_t left, int16_t right) {
     return static_cast<int16_t>(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
 }
 
+// How many frames of a block the mix of their first two channels limits to 16 bits.
+int64_t CountMixLimited(const int16_t* in, int32_t frames, int channels);
+
 // Reduces a block of interleaved frames of `channels` channels to the channels a job writes:
 // kChannelL or kChannelR alone (a mono source's one channel for either), kChannelMix their mix,
 // kChannelKeep the first two as they are (one when the source is mono).

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "SoundPrep.h"
+
 class CReSampler;
 
 namespace brelka {
@@ -52,6 +54,8 @@ struct ImportRequest {
     std::string slotText;      // as typed in the slot combo
     int channel = kChannelMix; // for sources with two or more channels
     int quality = 0;           // 0 none, 1 Simple ... 5 Ultra Heavy
+    PrepOptions prep;          // trim, normalize, fades, dither: all off gives the plain import
+    double kitPeak = 0.0;      // prep.kit: the largest SourcePeak of the kit's files
 };
 
 struct ImportOutcome {
@@ -62,7 +66,12 @@ struct ImportOutcome {
     int64_t framesRead = 0;     // source frames taken
     int32_t sourceRate = 0;     // truncated source rate
     int32_t convertCode = 0;    // ConvertError: the converter's code (QMX_ codes of qmx.h)
+    int64_t clipped = 0;        // samples the mix, a gain or the converter limited to 16 bits
 };
+
+// The peak (16-bit steps) of a source as an import with these options would take it, for a kit's
+// one gain; -1 when the file is no source.
+double SourcePeak(const std::string& path, int channel, const PrepOptions& prep);
 
 ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
                         const JobProgress& progress = {});

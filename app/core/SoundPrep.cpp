@@ -103,10 +103,7 @@ void SignalScan::Add(const double* samples, size_t count) {
         }
         uint64_t bits = 0;
         std::memcpy(&bits, &v, sizeof bits);
-        for (int b = 0; b < 8; ++b) {
-            hash_ ^= (bits >> (8 * b)) & 0xFF;
-            hash_ *= kFnvPrime;
-        }
+        hash_ = (hash_ ^ bits) * kFnvPrime; // a word at a time: a seed, not a checksum
         ++frames_;
     }
 }
@@ -158,21 +155,20 @@ int16_t PrepProcessor::Round(double v, bool reduce) {
 
 void PrepProcessor::Process(const double* samples, size_t count, std::vector<int16_t>& out) {
     const bool scaled = plan_.gain != 1.0;
+    const int64_t fadeInEnd = plan_.begin + plan_.fadeIn;
+    const int64_t fadeOutStart = plan_.end - plan_.fadeOut;
+    out.reserve(out.size() + count);
     for (size_t i = 0; i < count; ++i, ++position_) {
         if (position_ < plan_.begin || position_ >= plan_.end) continue;
-        const int64_t fromBegin = position_ - plan_.begin;
-        const int64_t toEnd = plan_.end - position_; // 1 for the last frame
+        if (position_ >= fadeInEnd && position_ < fadeOutStart) {
+            // Between the fades: the gain alone.
+            out.push_back(Round(samples[i] * plan_.gain, plan_.finer || scaled));
+            continue;
+        }
         double g = plan_.gain;
-        bool faded = false;
-        if (fromBegin < plan_.fadeIn) {
-            g *= FadeGain(fromBegin, plan_.fadeIn);
-            faded = true;
-        }
-        if (toEnd <= plan_.fadeOut) {
-            g *= FadeGain(toEnd, plan_.fadeOut);
-            faded = true;
-        }
-        out.push_back(Round(samples[i] * g, plan_.finer || scaled || faded));
+        if (position_ < fadeInEnd) g *= FadeGain(position_ - plan_.begin, plan_.fadeIn);
+        if (position_ >= fadeOutStart) g *= FadeGain(plan_.end - position_, plan_.fadeOut);
+        out.push_back(Round(samples[i] * g, true));
     }
 }
 

@@ -1,6 +1,10 @@
 // brelka-cli end to end: the built tool on real files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -344,4 +348,78 @@ TEST(Cli, ProgressBarOnlyOnATerminal) {
     EXPECT_EQ(ProgressBar::Line("import x", 5, 10, 2000, 10),
               "import x [#####-----]  50%  0:02 elapsed  0:02 left");
     EXPECT_EQ(ProgressBar::Line("x", 10, 10, 61000, 4), "x [####] 100%  1:01 elapsed  0:00 left");
+}
+
+namespace {
+
+// The largest magnitude among a slot's samples (after its 512-byte header, big-endian).
+int SlotPeak(const std::string& path) {
+    const auto bytes = testsupport::ReadBytes(path);
+    int peak = 0;
+    for (size_t i = 512; i + 1 < bytes.size(); i += 2) {
+        const auto v = static_cast<int16_t>(static_cast<uint16_t>(bytes[i] << 8 | bytes[i + 1]));
+        peak = std::max(peak, std::abs(static_cast<int>(v)));
+    }
+    return peak;
+}
+
+int64_t SlotSamplesOf(const std::string& path) {
+    return (testsupport::FileSize(path) - 512) / 2;
+}
+
+} // namespace
+
+// Trim, normalize (alone and for a kit) and the clip report, on 24-bit sources sox writes.
+TEST(Cli, ImportGetsTheSoundsReadyForTheMachine) {
+    TempDir dir;
+    const std::string card = dir.file("card");
+    std::filesystem::create_directory(card);
+    const std::string quiet = dir.file("quiet.wav"), soft = dir.file("soft.wav"),
+                      hot = dir.file("hot.wav");
+    // 0.2 s of silence, a 300 Hz tone at -12 dBFS for 0.3 s, 0.3 s of silence; 44.1 kHz stereo.
+    ASSERT_EQ(testsupport::Run("sox -n -r 44100 -b 24 -c 2 " + Quote(quiet) +
+                               " synth 0.3 sine 300 gain -12 pad 0.2 0.3")
+                  .status,
+              0);
+    ASSERT_EQ(testsupport::Run("sox -n -r 31250 -b 24 -c 1 " + Quote(soft) +
+                               " synth 0.3 sine 500 gain -18")
+                  .status,
+              0);
+    ASSERT_EQ(testsupport::Run("sox -n -r 31250 -b 24 -c 1 " + Quote(hot) +
+                               " synth 0.3 sine 500 gain -12")
+                  .status,
+              0);
+    const double level = 32768.0 * std::pow(10.0, -0.3 / 20);
+
+    // Plain, then trimmed and normalized through a conversion: the silence goes (all but 1 ms
+    // before the tone) and the peak lands on the level.
+    ASSERT_EQ(Tool("import " + Quote(card) + " 01 " + Quote(quiet) + " --quality heavy").status, 0);
+    auto r = Tool("import " + Quote(card) + " 02 " + Quote(quiet) +
+                  " --quality heavy --trim --normalize --dither");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string plain = card + "/SAMPLE00.BIN", ready = card + "/SAMPLE01.BIN";
+    EXPECT_NEAR(SlotPeak(ready), level, 1.0);
+    EXPECT_LT(SlotSamplesOf(ready), SlotSamplesOf(plain) - 31250 * 4 / 10);
+    EXPECT_GT(SlotSamplesOf(ready), 31250 * 3 / 10);
+
+    // A kit: one gain, so the loudest is at the level and the other 6 dB below it, as before.
+    r = Tool("import " + Quote(card) + " 03 " + Quote(hot) + " " + Quote(soft) +
+             " --kit-normalize");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const int loud = SlotPeak(card + "/SAMPLE02.BIN"), low = SlotPeak(card + "/SAMPLE03.BIN");
+    EXPECT_NEAR(loud, level, 1.0);
+    EXPECT_NEAR(20 * std::log10(static_cast<double>(loud) / low), 6.0, 0.05);
+    EXPECT_EQ(Tool("import " + Quote(card) + " 05 " + Quote(soft) + " --trim=loud").status, 2);
+
+    // The mix of two full-scale channels goes beyond 16 bits: the tool says how much it limited.
+    const std::string both = dir.file("both.wav");
+    ASSERT_EQ(
+        testsupport::Run("sox -n -r 31250 -b 16 -c 2 " + Quote(both) + " synth 0.1 square 100")
+            .status,
+        0);
+    r = Tool("import " + Quote(card) + " 06 " + Quote(both));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find(" samples clipped: "), std::string::npos) << r.out;
+    EXPECT_EQ(Tool("import " + Quote(card) + " 06 " + Quote(both) + " -q").out.find("clipped"),
+              std::string::npos);
 }
