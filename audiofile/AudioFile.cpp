@@ -178,8 +178,7 @@ void DecodeIntegers(const uint8_t* b, std::size_t n, int32_t size, bool littleEn
 }
 
 // Float samples in 16-bit steps, unlimited.
-void DecodeFineFloats(const uint8_t* b, std::size_t n, int32_t size, bool littleEndian,
-                      double* out) {
+void DecodeFloats(const uint8_t* b, std::size_t n, int32_t size, bool littleEndian, double* out) {
     for (std::size_t i = 0; i < n; ++i, b += size) {
         double d = 0;
         if (size == 4) {
@@ -196,8 +195,8 @@ void DecodeFineFloats(const uint8_t* b, std::size_t n, int32_t size, bool little
 }
 
 // Integer samples with every bit of their container (up to four bytes), in 16-bit steps.
-void DecodeFineIntegers(const uint8_t* b, std::size_t n, int32_t size, bool littleEndian,
-                        bool unsignedBytes, double* out) {
+void DecodeIntegers(const uint8_t* b, std::size_t n, int32_t size, bool littleEndian,
+                    bool unsignedBytes, double* out) {
     if (size == 2 && littleEndian) { // the common case in a loop of its own
         for (std::size_t i = 0; i < n; ++i)
             out[i] = static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
@@ -536,10 +535,11 @@ int32_t AudioFile::readDecoded(int32_t frameCount, Sample* buffer, const Decode&
     return static_cast<int32_t>(got);
 }
 
-int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
+// Each sample as the buffer's type takes it: 16-bit, or at the file's own precision.
+template <typename Sample> int32_t AudioFile::readAs(int32_t frameCount, Sample* buffer) {
     const bool unsignedBytes = info_.type == kAudioFileWav;
     return readDecoded(frameCount, buffer,
-                       [&](const uint8_t* b, std::size_t n, int32_t size, int16_t* out) {
+                       [&](const uint8_t* b, std::size_t n, int32_t size, Sample* out) {
                            if (info_.encoding == kEncodingFloat)
                                DecodeFloats(b, n, size, littleEndian_, out);
                            else
@@ -547,15 +547,12 @@ int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
                        });
 }
 
+int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
+    return readAs(frameCount, buffer);
+}
+
 int32_t AudioFile::readFramesFine(int32_t frameCount, double* buffer) {
-    const bool unsignedBytes = info_.type == kAudioFileWav;
-    return readDecoded(frameCount, buffer,
-                       [&](const uint8_t* b, std::size_t n, int32_t size, double* out) {
-                           if (info_.encoding == kEncodingFloat)
-                               DecodeFineFloats(b, n, size, littleEndian_, out);
-                           else
-                               DecodeFineIntegers(b, n, size, littleEndian_, unsignedBytes, out);
-                       });
+    return readAs(frameCount, buffer);
 }
 
 bool AudioFile::finerThan16() const {

@@ -113,6 +113,7 @@ class AudioFile {
   private:
     template <typename Sample, typename Decode>
     int32_t readDecoded(int32_t frameCount, Sample* buffer, const Decode& decode);
+    template <typename Sample> int32_t readAs(int32_t frameCount, Sample* buffer);
     bool parseAiff();
     bool parseWav();
     bool putBytes(const uint8_t* bytes, std::size_t count);

@@ -208,6 +208,23 @@ std::string CardHistory::RedoLabel(const std::string& folder) const {
     return CanRedo(folder) ? FindFolder(folder)->redo.back()->label_ : std::string();
 }
 
+// Takes every file of the step to what it was after it (forward) or before it; when one cannot
+// be written, the files already turned go back, so the card stays as it was.
+HistoryResult CardHistory::Turn(const Step& step, bool forward, const char* what) {
+    auto reach = [](const Step::File& file, bool after) {
+        return after ? Reach(file.path, file.after, file.afterCopy)
+                     : Reach(file.path, file.before, file.beforeCopy);
+    };
+    for (size_t i = 0; i < step.files_.size(); ++i) {
+        const auto& file = step.files_[i];
+        if (file.before == file.after || reach(file, forward)) continue;
+        for (size_t j = 0; j <= i; ++j)
+            reach(step.files_[j], !forward);
+        return WriteFailed(file.path, what);
+    }
+    return {};
+}
+
 HistoryResult CardHistory::Undo(const std::string& folder) {
     if (!CanUndo(folder)) return {false, "", "There is nothing to undo."};
     Folder& f = FolderOf(folder);
@@ -226,16 +243,7 @@ HistoryResult CardHistory::Undo(const std::string& folder) {
             }
         }
     }
-    for (size_t i = 0; i < step.files_.size(); ++i) {
-        const auto& file = step.files_[i];
-        if (file.before == file.after || Reach(file.path, file.before, file.beforeCopy)) continue;
-        // Put the files already undone forward again, so the card stays as the step left it.
-        for (size_t j = 0; j <= i; ++j) {
-            const auto& done = step.files_[j];
-            Reach(done.path, done.after, done.afterCopy);
-        }
-        return WriteFailed(file.path, "undone");
-    }
+    if (const HistoryResult failed = Turn(step, false, "undone"); !failed.ok) return failed;
     f.redo.push_back(std::move(f.undo.back()));
     f.undo.pop_back();
     return {};
@@ -247,15 +255,7 @@ HistoryResult CardHistory::Redo(const std::string& folder) {
     Step& step = *f.redo.back();
     for (const auto& file : step.files_)
         if (StateOfFile(file.path) != file.before) return Refused(file.path, "redone");
-    for (size_t i = 0; i < step.files_.size(); ++i) {
-        const auto& file = step.files_[i];
-        if (file.before == file.after || Reach(file.path, file.after, file.afterCopy)) continue;
-        for (size_t j = 0; j <= i; ++j) {
-            const auto& done = step.files_[j];
-            Reach(done.path, done.before, done.beforeCopy);
-        }
-        return WriteFailed(file.path, "redone");
-    }
+    if (const HistoryResult failed = Turn(step, true, "redone"); !failed.ok) return failed;
     f.undo.push_back(std::move(f.redo.back()));
     f.redo.pop_back();
     return {};

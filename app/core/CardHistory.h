@@ -71,6 +71,7 @@ class CardHistory {
     Folder& FolderOf(const std::string& folder);
     const Folder* FindFolder(const std::string& folder) const;
     std::string NewStorageName();
+    static HistoryResult Turn(const Step& step, bool forward, const char* what);
 
     std::string storage_;
     uint64_t counter_ = 0;
