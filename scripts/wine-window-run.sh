@@ -3,8 +3,9 @@
 # in a wine prefix of its own beside the build's ($BRELKA_WINEPREFIX-window), so the headless
 # prefix of the other tests is left as it is, with a private PulseAudio daemon playing into a
 # null sink as wine's sound device (its monitor is the recording device, for the tests to hear
-# what was played). Ends the prefix's wine server and the daemon before
-# returning, so nothing started here outlives the test.
+# what was played), at the display scale $BRELKA_LOGPIXELS (pixels per inch) when set. Ends the
+# prefix's wine server and the daemon before returning, so nothing started here outlives the
+# test.
 root=$(cd "$(dirname "$0")/.." && pwd)
 base=${BRELKA_WINEPREFIX:-$root/build-win/wineprefix}
 export WINEPREFIX=$base-window
@@ -38,6 +39,12 @@ run() {
   start_pulse
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 </dev/null
+  fi
+  # The display's scale ($BRELKA_LOGPIXELS pixels per inch), set before any program starts.
+  if [ -n "${BRELKA_LOGPIXELS:-}" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+      /d "$BRELKA_LOGPIXELS" /f >/dev/null 2>&1 </dev/null
+    wineserver -w
   fi
   # The server runs on its own, its output not tied to the caller's.
   wineserver -p 30 </dev/null >/dev/null 2>&1

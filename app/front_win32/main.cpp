@@ -10,6 +10,7 @@
 #include "GetWin.h"
 #include "MainWin.h"
 #include "Version.h"
+#include "Win32Look.h"
 #include "Win32Text.h"
 
 namespace {
@@ -22,6 +23,7 @@ void ShowException(const std::string& text) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
+    brelka::BecomeDpiAware();
     // The folder picker and the file dialogs are COM objects of this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     int result = 0;
