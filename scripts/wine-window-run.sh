@@ -13,6 +13,9 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export LC_ALL=C.UTF-8
 unset WAYLAND_DISPLAY
+# The screen grows with the display's scale, so that the system's dialogs fit on it.
+scale=${BRELKA_LOGPIXELS:-96}
+screen="$((1024 * scale / 96))x$((768 * scale / 96))"
 # The sound server, before any wine process: a program started without one never sees it.
 start_pulse() {
   local d=$WINEPREFIX-pulse
@@ -50,7 +53,7 @@ run() {
   wineserver -p 30 </dev/null >/dev/null 2>&1
   # A virtual desktop of wine's own: it draws the windows' frames and captions, as a
   # window manager would.
-  wine explorer /desktop=brelka-test,1024x768 "$@"
+  wine explorer /desktop=brelka-test,"$screen" "$@"
   local status=$?
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
@@ -62,4 +65,4 @@ if [ "${1:-}" = "--inside" ]; then
   run "$@"
   exit $?
 fi
-exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$@"
+exec xvfb-run -a -s "-screen 0 ${screen}x24" "$0" --inside "$@"

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "ControlIds.h"
@@ -635,6 +636,13 @@ void ExpectFormAt(HWND window, int dpi) {
     GetClientRect(window, &client);
     EXPECT_EQ(client.right, layout::Scaled(layout::kWindowSize.width, dpi));
     EXPECT_EQ(client.bottom, layout::Scaled(layout::kWindowSize.height, dpi));
+    // At the usual scales of 100, 150 and 200 %:
+    const std::map<int, std::pair<int, int>> known = {
+        {96, {356, 278}}, {144, {534, 417}}, {192, {712, 556}}};
+    if (known.count(dpi)) {
+        EXPECT_EQ(std::make_pair(static_cast<int>(client.right), static_cast<int>(client.bottom)),
+                  known.at(dpi));
+    }
     for (const layout::MainControl& c : layout::MainControls()) {
         SCOPED_TRACE(c.name);
         const RECT r = PlaceInParent(GetDlgItem(window, IDC_SRCEDIT + layout::PartIndex(c.part)));
