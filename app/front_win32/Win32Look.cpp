@@ -116,7 +116,7 @@ const wchar_t* WindowFontFace() {
 void BecomeDpiAware() {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
     using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
-    // NOLINTNEXTLINE(clang-diagnostic-cast-function-type): looked up, it exists from Windows 10
+    // Looked up: it exists from Windows 10 1703 on.
     auto setContext = reinterpret_cast<SetContext>(
         reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
     if (setContext && setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) return;
