@@ -207,128 +207,145 @@ int64_t ReadMarkers(std::FILE* f, int64_t body, int64_t limit, bool paddedNames,
 } // namespace
 
 AudioFile::~AudioFile() {
-    if (stream != nullptr) std::fclose(stream);
+    close();
 }
 
 int32_t AudioFile::bytesPerSample() const {
-    return sampleBytes_ > 0 ? sampleBytes_ : BytesPerSample(bitsPerSample);
+    return sampleBytes_ > 0 ? sampleBytes_ : BytesPerSample(info_.bitsPerSample);
 }
 
-void AudioFile::resetFields() {
-    stream = nullptr;
-    chunkSizePos = 0;
-    bytesWritten = 0;
-    scratchPos = 0;
-    framesFieldPos = 0;
-    writing = 0;
-    fileType = kAudioFileNone;
-    dataStart = 0;
-    channels = 0;
-    frames = 0;
-    bitsPerSample = 0;
-    dataBytes = 0;
-    baseNote = 60;
-    detune = 0;
-    lowNote = 60;
-    highNote = 60;
-    loopStart = 0;
-    loopEnd = 0;
-    sampleRate = Extended80::FromUInt32(44100);
-    encoding = kEncodingPcm;
-    writeFailed_ = false;
-    dataEnd_ = 0;
-    sampleBytes_ = 0;
-    littleEndian_ = false;
-}
-
-void AudioFile::open(const std::string& path, bool forWriting) {
-    if (stream != nullptr) std::fclose(stream);
-    resetFields();
-
-    if (forWriting) {
-        stream = platform::OpenFile(path, "wb");
-        if (stream != nullptr) writing = 1;
-        return;
-    }
-
+int32_t AudioFile::openRead(const std::string& path) {
+    close();
     // Only a plain file is read: a folder opens on some systems but reads as nothing sensible,
     // and opening a named pipe would wait for a writer.
-    if (!platform::IsRegularFile(path)) return;
-    stream = platform::OpenFile(path, "rb");
-    if (stream == nullptr) return;
+    if (!platform::IsRegularFile(path)) return kAudioFileCannotOpen;
+    stream_ = platform::OpenFile(path, "rb");
+    if (stream_ == nullptr) return kAudioFileCannotOpen;
     if (parseAiff()) {
-        fileType = kAudioFileAiff;
+        info_.type = kAudioFileAiff;
     } else if (parseWav()) {
-        fileType = kAudioFileWav;
+        info_.type = kAudioFileWav;
     } else {
-        std::fclose(stream);
-        stream = nullptr;
+        close();
+        return kAudioFileUnknown;
     }
+    return kAudioFileOk;
 }
 
-// Fields are taken from the file only when the whole parse accepts it, so that a refused
-// file leaves every field as open set it.
-bool AudioFile::parseAiff() {
-    const int64_t fileLength = FileLength(stream);
-    uint8_t head[12];
-    if (fileLength < 0 || !ReadExact(stream, head, 12)) return false;
-    // AIFF-C ("AIFC") carries a compression type in its "COMM" chunk; the rest is the same.
-    const bool aifc = SameId(head + 8, "AIFC");
-    if (!SameId(head, "FORM") || !(SameId(head + 8, "AIFF") || aifc)) return false;
+int32_t AudioFile::openWrite(const std::string& path, const AudioInfo& info) {
+    close();
+    // Sizes the headers cannot describe (and that would divide by zero on close).
+    if (info.type != kAudioFileAiff && info.type != kAudioFileWav) return kAudioFileBadInfo;
+    if (info.channels < 1 || info.channels > 0xFFFF || info.bitsPerSample < kMinBits ||
+        info.bitsPerSample > kMaxBits)
+        return kAudioFileBadInfo;
+    if (info.type == kAudioFileWav &&
+        int64_t{BytesPerSample(info.bitsPerSample)} * info.channels > 0xFFFF)
+        return kAudioFileBadInfo;
 
+    stream_ = platform::OpenFile(path, "wb");
+    if (stream_ == nullptr) return kAudioFileCannotOpen;
+    writing_ = true;
+    info_ = info;
+    info_.dataStart = 0;
+    info_.dataBytes = 0;
+    return writeHeader() ? kAudioFileOk : kAudioFileWriteFailed;
+}
+
+namespace {
+
+// What the chunk walk of an AIFF file found.
+struct AiffChunks {
+    bool aifc = false; // AIFF-C carries a compression type in its "COMM" chunk
     bool haveComm = false;
-    int32_t ch = 0;
+    int32_t channels = 0;
     int32_t bits = 0;
-    int32_t enc = kEncodingPcm;
-    bool little = false;
+    int32_t encoding = kEncodingPcm;
+    bool littleEndian = false;
     int32_t floatBits = 0;
-    uint32_t commFrames = 0;
-    Extended80 rate = sampleRate;
+    uint32_t frames = 0;
+    Extended80 rate;
     bool haveSsnd = false;
     int64_t ssndStart = 0;
     int64_t ssndEnd = 0;
     bool haveInst = false;
     uint8_t inst[14] = {};
     std::vector<Marker> markers;
+};
+
+// Reads one chunk whose body runs from `body` to `end` (`limit`: the end as far as the file
+// holds it) into `found`. False when the chunk makes the file unreadable.
+bool ReadAiffChunk(std::FILE* f, const uint8_t* id, int64_t body, int64_t end, int64_t limit,
+                   AiffChunks& found) {
+    if (SameId(id, "COMM")) {
+        uint8_t c[22];
+        const std::size_t need = found.aifc ? 22 : 18; // AIFF-C: the compression type behind
+        if (limit - body < static_cast<int64_t>(need) || !ReadExact(f, c, need)) return false;
+        if (found.aifc && !AifcLayout(c + 18, found.encoding, found.littleEndian, found.floatBits))
+            return false;
+        found.haveComm = true;
+        found.channels = Be16(c);
+        found.frames = Be32(c + 2);
+        found.bits = found.floatBits != 0 ? found.floatBits : Be16(c + 6);
+        found.rate = Extended80::FromBytes(c + 8);
+    } else if (SameId(id, "SSND")) {
+        uint8_t s[8];
+        if (limit - body >= 8 && ReadExact(f, s, 8)) {
+            // Samples start `offset` bytes behind the block size field.
+            found.haveSsnd = true;
+            found.ssndStart = body + 8 + Be32(s);
+            found.ssndEnd = std::max(found.ssndStart, limit);
+        }
+    } else if (SameId(id, "MARK")) {
+        // Files of this program carry one byte more behind each name than the padded layout
+        // of other writers; take whichever layout fills the chunk exactly.
+        if (ReadMarkers(f, body, limit, false, found.markers) != end) {
+            std::vector<Marker> padded;
+            if (ReadMarkers(f, body, limit, true, padded) == end) found.markers.swap(padded);
+        }
+    } else if (SameId(id, "INST")) {
+        if (limit - body >= 14 && ReadExact(f, found.inst, 14)) found.haveInst = true;
+    }
+    return true;
+}
+
+// The instrument's notes and the sustain loop's marker positions.
+void TakeInstrument(const AiffChunks& found, AudioInfo& info) {
+    uint16_t loopBeginId = 0;
+    uint16_t loopEndId = 0;
+    if (found.haveInst) {
+        info.baseNote = found.inst[0];
+        info.detune = found.inst[1];
+        info.lowNote = found.inst[2];
+        info.highNote = found.inst[3];
+        loopBeginId = Be16(found.inst + 10);
+        loopEndId = Be16(found.inst + 12);
+    }
+    for (const Marker& m : found.markers) {
+        if (m.id == loopBeginId) info.loopStart = m.position;
+        if (m.id == loopEndId) info.loopEnd = m.position;
+    }
+}
+
+} // namespace
+
+// Fields are taken from the file only when the whole parse accepts it.
+bool AudioFile::parseAiff() {
+    const int64_t fileLength = FileLength(stream_);
+    uint8_t head[12];
+    if (fileLength < 0 || !ReadExact(stream_, head, 12)) return false;
+    AiffChunks found;
+    found.aifc = SameId(head + 8, "AIFC");
+    if (!SameId(head, "FORM") || !(SameId(head + 8, "AIFF") || found.aifc)) return false;
 
     int64_t pos = 12;
-    while (SeekTo(stream, pos)) {
+    while (SeekTo(stream_, pos)) {
         uint8_t header[8];
-        if (!ReadExact(stream, header, 8)) break;
+        if (!ReadExact(stream_, header, 8)) break;
         const int64_t body = pos + 8;
         const int64_t end = body + Be32(header + 4);
-        const int64_t limit = std::min(end, fileLength);
-
-        if (SameId(header, "COMM")) {
-            uint8_t c[22];
-            const std::size_t need = aifc ? 22 : 18; // AIFF-C: the compression type behind
-            if (limit - body < static_cast<int64_t>(need) || !ReadExact(stream, c, need))
-                return false;
-            if (aifc && !AifcLayout(c + 18, enc, little, floatBits)) return false;
-            haveComm = true;
-            ch = Be16(c);
-            commFrames = Be32(c + 2);
-            bits = floatBits != 0 ? floatBits : Be16(c + 6);
-            rate = Extended80::FromBytes(c + 8);
-        } else if (SameId(header, "SSND")) {
-            uint8_t s[8];
-            if (limit - body >= 8 && ReadExact(stream, s, 8)) {
-                // Samples start `offset` bytes behind the block size field.
-                haveSsnd = true;
-                ssndStart = body + 8 + Be32(s);
-                ssndEnd = std::max(ssndStart, limit);
-            }
-        } else if (SameId(header, "MARK")) {
-            // Files of this program carry one byte more behind each name than the padded
-            // layout of other writers; take whichever layout fills the chunk exactly.
-            if (ReadMarkers(stream, body, limit, false, markers) != end) {
-                std::vector<Marker> padded;
-                if (ReadMarkers(stream, body, limit, true, padded) == end) markers.swap(padded);
-            }
-        } else if (SameId(header, "INST")) {
-            if (limit - body >= 14 && ReadExact(stream, inst, 14)) haveInst = true;
-        }
-
+        if (!ReadAiffChunk(stream_, header, body, end, std::min(end, fileLength), found))
+            return false;
         int64_t next = end;
         if ((next & 1) != 0) ++next;
         if (next >= fileLength)
@@ -336,47 +353,35 @@ bool AudioFile::parseAiff() {
         pos = next;
     }
 
-    if (!haveComm || ch == 0 || bits < kMinBits || (floatBits == 0 && bits > kMaxBits))
+    const int32_t ch = found.channels;
+    const int32_t bits = found.bits;
+    if (!found.haveComm || ch == 0 || bits < kMinBits || (found.floatBits == 0 && bits > kMaxBits))
         return false;
 
-    channels = ch;
-    bitsPerSample = bits;
-    sampleRate = rate;
-    encoding = enc;
-    littleEndian_ = little;
+    info_.channels = ch;
+    info_.bitsPerSample = bits;
+    info_.sampleRate = found.rate;
+    info_.encoding = found.encoding;
+    littleEndian_ = found.littleEndian;
     sampleBytes_ = BytesPerSample(bits);
     const int64_t frameBytes = int64_t{BytesPerSample(bits)} * ch;
     int64_t available = 0;
-    if (haveSsnd && ssndStart <= kMaxUInt32) {
-        dataStart = static_cast<uint32_t>(ssndStart);
-        available = std::min(ssndEnd - ssndStart, kMaxUInt32);
+    if (found.haveSsnd && found.ssndStart <= kMaxUInt32) {
+        info_.dataStart = static_cast<uint32_t>(found.ssndStart);
+        available = std::min(found.ssndEnd - found.ssndStart, kMaxUInt32);
     }
-    const int64_t wholeFrames = std::min<int64_t>(commFrames, available / frameBytes);
-    frames = static_cast<uint32_t>(wholeFrames);
-    dataBytes = static_cast<uint32_t>(wholeFrames * frameBytes);
-    dataEnd_ = dataStart == 0 ? 0 : int64_t{dataStart} + dataBytes;
-
-    uint16_t loopBeginId = 0;
-    uint16_t loopEndId = 0;
-    if (haveInst) {
-        baseNote = inst[0];
-        detune = inst[1];
-        lowNote = inst[2];
-        highNote = inst[3];
-        loopBeginId = Be16(inst + 10);
-        loopEndId = Be16(inst + 12);
-    }
-    for (const Marker& m : markers) {
-        if (m.id == loopBeginId) loopStart = m.position;
-        if (m.id == loopEndId) loopEnd = m.position;
-    }
+    const int64_t wholeFrames = std::min<int64_t>(found.frames, available / frameBytes);
+    info_.frames = static_cast<uint32_t>(wholeFrames);
+    info_.dataBytes = static_cast<uint32_t>(wholeFrames * frameBytes);
+    dataEnd_ = info_.dataStart == 0 ? 0 : int64_t{info_.dataStart} + info_.dataBytes;
+    TakeInstrument(found, info_);
     return true;
 }
 
 bool AudioFile::parseWav() {
-    const int64_t fileLength = FileLength(stream);
+    const int64_t fileLength = FileLength(stream_);
     uint8_t head[12];
-    if (fileLength < 0 || !ReadExact(stream, head, 12)) return false;
+    if (fileLength < 0 || !ReadExact(stream_, head, 12)) return false;
     if (!SameId(head, "RIFF") || !SameId(head + 8, "WAVE")) return false;
 
     bool haveFmt = false;
@@ -388,16 +393,16 @@ bool AudioFile::parseWav() {
     bool haveData = false;
 
     int64_t pos = 12;
-    while (SeekTo(stream, pos)) {
+    while (SeekTo(stream_, pos)) {
         uint8_t header[8];
-        if (!ReadExact(stream, header, 8)) break;
+        if (!ReadExact(stream_, header, 8)) break;
         const int64_t body = pos + 8;
         const uint32_t size = Le32(header + 4);
         const int64_t end = body + size;
 
         if (SameId(header, "fmt ")) {
             uint8_t f[kExtensibleFmtBytes];
-            if (size < 16 || !ReadExact(stream, f, 16)) return false;
+            if (size < 16 || !ReadExact(stream_, f, 16)) return false;
             uint32_t tag = Le16(f);
             ch = Le16(f + 2);
             rate = Le32(f + 4);
@@ -408,7 +413,7 @@ bool AudioFile::parseWav() {
                 // The sub-format GUID decides; the channel mask is not needed (channels 0 and
                 // 1 are left and right), and bytes beyond the extension are skipped.
                 if (size < kExtensibleFmtBytes ||
-                    !ReadExact(stream, f + 16, kExtensibleFmtBytes - 16) ||
+                    !ReadExact(stream_, f + 16, kExtensibleFmtBytes - 16) ||
                     Le16(f + 16) < kExtensionBytes ||
                     std::memcmp(f + 28, kGuidTail, sizeof kGuidTail) != 0)
                     return false;
@@ -435,17 +440,17 @@ bool AudioFile::parseWav() {
             if (!haveFmt || body > kMaxUInt32) return false;
             const int64_t frameBytes = int64_t{bytes} * ch;
             const int64_t held = std::max<int64_t>(0, std::min(end, fileLength) - body);
-            channels = ch;
-            bitsPerSample = bits;
-            encoding = enc;
+            info_.channels = ch;
+            info_.bitsPerSample = bits;
+            info_.encoding = enc;
             sampleBytes_ = bytes;
             littleEndian_ = true;
-            sampleRate = Extended80::FromUInt32(rate);
-            dataStart = static_cast<uint32_t>(body);
-            dataBytes = static_cast<uint32_t>(held);
-            frames = static_cast<uint32_t>(held / frameBytes);
-            loopEnd = frames;
-            dataEnd_ = body + int64_t{frames} * frameBytes;
+            info_.sampleRate = Extended80::FromUInt32(rate);
+            info_.dataStart = static_cast<uint32_t>(body);
+            info_.dataBytes = static_cast<uint32_t>(held);
+            info_.frames = static_cast<uint32_t>(held / frameBytes);
+            info_.loopEnd = info_.frames;
+            dataEnd_ = body + int64_t{info_.frames} * frameBytes;
             haveData = true;
         }
 
@@ -458,34 +463,33 @@ bool AudioFile::parseWav() {
 }
 
 int32_t AudioFile::seekFrame(uint32_t frame) {
-    if (stream == nullptr || (fileType != kAudioFileAiff && fileType != kAudioFileWav))
-        return kAudioFileNotReady;
-    const int64_t offset = int64_t{dataStart} + int64_t{frame} * channels * bytesPerSample();
-    if (!SeekTo(stream, offset)) return kAudioFileSeekFailed;
+    if (!reading()) return kAudioFileNotReady;
+    const int64_t offset =
+        int64_t{info_.dataStart} + int64_t{frame} * info_.channels * bytesPerSample();
+    if (!SeekTo(stream_, offset)) return kAudioFileSeekFailed;
     return 0;
 }
 
 int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
-    if (stream == nullptr || (fileType != kAudioFileAiff && fileType != kAudioFileWav))
-        return kAudioFileNotReady;
+    if (!reading()) return kAudioFileNotReady;
     if (frameCount <= 0) return 0;
-    const int64_t wanted = int64_t{frameCount} * channels;
+    const int64_t wanted = int64_t{frameCount} * info_.channels;
     if (buffer == nullptr || wanted > INT32_MAX) return kAudioFileNotReady;
 
     const int32_t size = bytesPerSample();
-    const int64_t pos = Tell(stream);
+    const int64_t pos = Tell(stream_);
     int64_t left = 0;
-    if (pos >= int64_t{dataStart} && pos < dataEnd_)
+    if (pos >= int64_t{info_.dataStart} && pos < dataEnd_)
         left = std::min(wanted, (dataEnd_ - pos) / size);
 
-    const bool unsignedBytes = fileType == kAudioFileWav;
+    const bool unsignedBytes = info_.type == kAudioFileWav;
     uint8_t block[kBlockBytes];
     const int64_t perBlock = static_cast<int64_t>(kBlockBytes) / size;
     int64_t got = 0;
     while (left > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min(left, perBlock));
-        const std::size_t n = std::fread(block, static_cast<std::size_t>(size), want, stream);
-        if (encoding == kEncodingFloat)
+        const std::size_t n = std::fread(block, static_cast<std::size_t>(size), want, stream_);
+        if (info_.encoding == kEncodingFloat)
             DecodeFloats(block, n, size, littleEndian_, buffer + got);
         else
             DecodeIntegers(block, n, size, littleEndian_, unsignedBytes, buffer + got);
@@ -499,33 +503,23 @@ int32_t AudioFile::readFrames(int32_t frameCount, int16_t* buffer) {
 
 bool AudioFile::putBytes(const uint8_t* bytes, std::size_t count) {
     if (writeFailed_) return false;
-    if (count != 0 && std::fwrite(bytes, 1, count, stream) != count) writeFailed_ = true;
+    if (count != 0 && std::fwrite(bytes, 1, count, stream_) != count) writeFailed_ = true;
     return !writeFailed_;
 }
 
 bool AudioFile::putAt(int64_t offset, const uint8_t* bytes, std::size_t count) {
-    if (!writeFailed_ && !SeekTo(stream, offset)) writeFailed_ = true;
+    if (!writeFailed_ && !SeekTo(stream_, offset)) writeFailed_ = true;
     return putBytes(bytes, count);
 }
 
-int32_t AudioFile::beginWrite(int32_t type) {
-    if (writing != 1 || stream == nullptr || fileType != kAudioFileNone) return kAudioFileNotReady;
-    if (type != kAudioFileAiff && type != kAudioFileWav) return kAudioFileNotReady;
-    // Sizes the headers cannot describe (and that would divide by zero on close).
-    if (channels < 1 || channels > 0xFFFF || bitsPerSample < kMinBits || bitsPerSample > kMaxBits)
-        return kAudioFileNotReady;
-    const int64_t blockAlign = int64_t{bytesPerSample()} * channels;
-    if (type == kAudioFileWav && blockAlign > 0xFFFF) return kAudioFileNotReady;
-    if (writeFailed_) return kAudioFileWriteFailed;
+bool AudioFile::writeHeader() {
+    const int64_t blockAlign = int64_t{bytesPerSample()} * info_.channels;
+    const auto ch = static_cast<uint32_t>(info_.channels);
+    const auto bits = static_cast<uint32_t>(info_.bitsPerSample);
 
-    fileType = type;
-    bytesWritten = 0;
-    const auto ch = static_cast<uint32_t>(channels);
-    const auto bits = static_cast<uint32_t>(bitsPerSample);
-
-    if (type == kAudioFileWav) {
+    if (info_.type == kAudioFileWav) {
         uint8_t h[kWavHeaderBytes] = {};
-        const uint32_t rate = sampleRate.TruncToUInt32();
+        const uint32_t rate = info_.sampleRate.TruncToUInt32();
         const int64_t perSecond = std::min(blockAlign * rate, kMaxUInt32);
         std::memcpy(h, "RIFF", 4);
         std::memcpy(h + 8, "WAVE", 4);
@@ -538,8 +532,8 @@ int32_t AudioFile::beginWrite(int32_t type) {
         PutLe16(h + 32, static_cast<uint32_t>(blockAlign));
         PutLe16(h + 34, bits);
         std::memcpy(h + 38, "data", 4);
-        chunkSizePos = 42;
-        return putBytes(h, sizeof h) ? 0 : kAudioFileWriteFailed;
+        chunkSizePos_ = 42;
+        return putBytes(h, sizeof h);
     }
 
     uint8_t h[kAiffHeaderBytes] = {};
@@ -548,16 +542,16 @@ int32_t AudioFile::beginWrite(int32_t type) {
     std::memcpy(h + 12, "COMM", 4);
     PutBe32(h + 16, 18);
     PutBe16(h + 20, ch);
-    framesFieldPos = 22;
-    PutBe32(h + 22, frames);
+    framesFieldPos_ = 22;
+    PutBe32(h + 22, info_.frames);
     PutBe16(h + 26, bits);
-    sampleRate.ToBytes(h + 28);
+    info_.sampleRate.ToBytes(h + 28);
     std::memcpy(h + 38, "INST", 4);
     PutBe32(h + 42, 20);
-    h[46] = static_cast<uint8_t>(baseNote);
-    h[47] = static_cast<uint8_t>(detune);
-    h[48] = static_cast<uint8_t>(lowNote);
-    h[49] = static_cast<uint8_t>(highNote);
+    h[46] = static_cast<uint8_t>(info_.baseNote);
+    h[47] = static_cast<uint8_t>(info_.detune);
+    h[48] = static_cast<uint8_t>(info_.lowNote);
+    h[49] = static_cast<uint8_t>(info_.highNote);
     h[50] = 1;
     h[51] = 127;
     PutBe16(h + 54, 1); // sustain loop: forward, markers 1 and 2
@@ -567,32 +561,30 @@ int32_t AudioFile::beginWrite(int32_t type) {
     PutBe32(h + 70, 34);
     PutBe16(h + 74, 2);
     PutBe16(h + 76, 1);
-    PutBe32(h + 78, loopStart);
+    PutBe32(h + 78, info_.loopStart);
     h[82] = 9;
     std::memcpy(h + 83, "beginLoop", 9);
     PutBe16(h + 93, 2);
-    PutBe32(h + 95, loopEnd);
+    PutBe32(h + 95, info_.loopEnd);
     h[99] = 7;
     std::memcpy(h + 100, "endLoop", 7);
     std::memcpy(h + 108, "SSND", 4);
-    chunkSizePos = 112;
-    return putBytes(h, sizeof h) ? 0 : kAudioFileWriteFailed;
+    chunkSizePos_ = 112;
+    return putBytes(h, sizeof h);
 }
 
 int32_t AudioFile::writeFrames(const int16_t* buffer, int32_t frameCount) {
-    if (writing != 1 || stream == nullptr ||
-        (fileType != kAudioFileAiff && fileType != kAudioFileWav))
-        return kAudioFileNotReady;
+    if (!writing()) return kAudioFileNotReady;
     if (writeFailed_) return kAudioFileWriteFailed;
     if (frameCount <= 0) return 0;
     if (buffer == nullptr) return kAudioFileNotReady;
 
     const int32_t size = bytesPerSample();
-    const int64_t samples = int64_t{frameCount} * channels;
+    const int64_t samples = int64_t{frameCount} * info_.channels;
     const int64_t bytes = samples * size;
-    const int64_t header = fileType == kAudioFileWav ? kWavHeaderBytes : kAiffHeaderBytes;
+    const int64_t header = info_.type == kAudioFileWav ? kWavHeaderBytes : kAiffHeaderBytes;
     // The size fields are 32 bits wide; a file they cannot describe is a failed write.
-    if (header + int64_t{bytesWritten} + bytes + 1 > kMaxUInt32) {
+    if (header + int64_t{bytesWritten_} + bytes + 1 > kMaxUInt32) {
         writeFailed_ = true;
         return kAudioFileWriteFailed;
     }
@@ -604,7 +596,7 @@ int32_t AudioFile::writeFrames(const int16_t* buffer, int32_t frameCount) {
     } else {
         // 16-bit samples in the byte order of the file; wider sizes carry them in their top
         // 16 bits with the low bytes zero.
-        const bool wav = fileType == kAudioFileWav;
+        const bool wav = info_.type == kAudioFileWav;
         uint8_t block[kBlockBytes];
         const int64_t perBlock = static_cast<int64_t>(kBlockBytes) / size;
         for (int64_t done = 0; done < samples;) {
@@ -622,50 +614,76 @@ int32_t AudioFile::writeFrames(const int16_t* buffer, int32_t frameCount) {
             done += n;
         }
     }
-    bytesWritten += static_cast<uint32_t>(bytes);
+    bytesWritten_ += static_cast<uint32_t>(bytes);
     return 0;
 }
 
 void AudioFile::finishWriter() {
     // An odd number of sample bytes gets the pad byte that ends every odd-sized chunk.
-    if ((bytesWritten & 1) != 0) {
+    if ((bytesWritten_ & 1) != 0) {
         const uint8_t pad = 0;
         putBytes(&pad, 1);
     }
-    const int64_t length = Tell(stream);
+    const int64_t length = Tell(stream_);
     if (length < 8 || length > kMaxUInt32) {
         writeFailed_ = true;
         return;
     }
-    scratchPos = static_cast<uint32_t>(length);
     uint8_t v[4];
-    if (fileType == kAudioFileWav) {
-        PutLe32(v, bytesWritten);
-        putAt(chunkSizePos, v, 4);
+    if (info_.type == kAudioFileWav) {
+        PutLe32(v, bytesWritten_);
+        putAt(chunkSizePos_, v, 4);
         PutLe32(v, static_cast<uint32_t>(length - 8));
         putAt(4, v, 4);
     } else {
-        PutBe32(v, bytesWritten + 8);
-        putAt(chunkSizePos, v, 4);
-        frames = bytesWritten / static_cast<uint32_t>(bytesPerSample() * channels);
-        PutBe32(v, frames);
-        putAt(framesFieldPos, v, 4);
+        PutBe32(v, bytesWritten_ + 8);
+        putAt(chunkSizePos_, v, 4);
+        PutBe32(v, bytesWritten_ / static_cast<uint32_t>(bytesPerSample() * info_.channels));
+        putAt(framesFieldPos_, v, 4);
         PutBe32(v, static_cast<uint32_t>(length - 8));
         putAt(4, v, 4);
     }
-    if (!writeFailed_ && std::fflush(stream) != 0) writeFailed_ = true;
+    if (!writeFailed_ && std::fflush(stream_) != 0) writeFailed_ = true;
 }
 
-int32_t AudioFile::close(int32_t freeFlag) {
-    int32_t result = 0;
-    if (stream != nullptr) {
-        if (writing == 1 && (fileType == kAudioFileAiff || fileType == kAudioFileWav))
-            finishWriter();
-        if (std::fclose(stream) != 0) writeFailed_ = true;
-        stream = nullptr;
+int32_t AudioFile::close() {
+    if (stream_ != nullptr) {
+        if (writing_) finishWriter();
+        if (std::fclose(stream_) != 0) writeFailed_ = true;
+        stream_ = nullptr;
     }
-    if (writing == 1 && writeFailed_) result = kAudioFileWriteFailed;
+    const int32_t result = writing_ && writeFailed_ ? kAudioFileWriteFailed : kAudioFileOk;
+    info_ = AudioInfo{};
+    writing_ = false;
+    chunkSizePos_ = 0;
+    framesFieldPos_ = 0;
+    bytesWritten_ = 0;
     writeFailed_ = false;
-    if ((freeFlag & 1) != 0) delete this;
+    dataEnd_ = 0;
+    sampleBytes_ = 0;
+    littleEndian_ = false;
     return result;
+}
+
+AudioInfo WriterInfo(int32_t type, int32_t channels, int32_t bitsPerSample, Extended80 rate) {
+    AudioInfo info;
+    info.type = type;
+    info.channels = channels;
+    info.bitsPerSample = bitsPerSample;
+    info.sampleRate = rate;
+    return info;
+}
+
+bool UsableSource(const AudioInfo& info) {
+    // A rate that is no number fails the comparison too.
+    return (info.type == kAudioFileAiff || info.type == kAudioFileWav) && info.channels >= 1 &&
+           info.sampleRate.ToDouble() >= 1.0;
+}
+
+int32_t OpenSource(AudioFile& file, const std::string& path) {
+    const int32_t opened = file.openRead(path);
+    if (opened != kAudioFileOk) return opened;
+    if (UsableSource(file.info())) return kAudioFileOk;
+    file.close();
+    return kAudioFileNotASource;
 }

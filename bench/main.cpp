@@ -1,7 +1,7 @@
 // brelka-bench: input samples per second of each conversion quality through the resampler
 // client, of the plain reference converters, of libsoxr and of libsamplerate, on one seeded
 // signal fed in the same blocks; and the wall time and peak memory of `brelka-cli import` of a
-// long stereo file next to sox converting the same file.
+// long stereo file next to sox converting the same file; and the scan of a full card.
 //
 //   brelka-bench [--seconds N] [--budget S] [--block N] [--only TEXT,...] [--no-cli] [--json] ...
 //   (--help lists the options of the command-line timing)
@@ -19,11 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "CardScan.h"
 #include "ChildProcess.h"
 #include "DynamicLibrary.h"
 #include "Environment.h"
 #include "ReSampler.h"
 #include "Runners.h"
+#include "SampleFile.h"
 #include "Signal.h"
 #include "Terminal.h"
 
@@ -46,6 +48,7 @@ struct Options {
     double cliSeconds = 180.0;
     double cliBudget = 60.0;
     int cliRuns = 3;
+    double cardSeconds = 10.0;
 };
 
 struct Row {
@@ -277,9 +280,113 @@ platform::ChildRun RunBest(const std::vector<std::string>& argv, int runs, doubl
     return best;
 }
 
+// Times the command-line tool's imports (and the sox command for comparison) on WAV files it
+// writes into a temporary folder of its own.
+class CliTimer {
+  public:
+    CliTimer(const Options& o, const std::vector<Row>& rows, std::string tmp)
+        : o_(o), rows_(rows), tmp_(std::move(tmp)),
+          cli_(platform::ExecutableFolder() + BRELKA_CLI_FILE_NAME),
+          card_((fs::path(tmp_) / "card").string()), raw_((fs::path(tmp_) / "out.raw").string()) {}
+    CliTimer(const CliTimer&) = delete;
+    CliTimer& operator=(const CliTimer&) = delete;
+    ~CliTimer() {
+        std::error_code ec;
+        fs::remove_all(tmp_, ec);
+    }
+
+    // An import of a file of `seconds` at quality q; memoryOnly: a short file, for its peak.
+    CliRow ImportRow(int q, double seconds, bool memoryOnly);
+    CliRow SoxRow(double seconds);
+
+  private:
+    // A WAV of the length, written once; "?" when it could not be written.
+    std::string WavOf(double seconds);
+    void EmptyCard() const {
+        std::error_code ec;
+        fs::remove_all(card_, ec);
+        fs::create_directories(card_, ec);
+    }
+    // A quality too slow for the budget today converts a shorter file, its time scaled up.
+    double AffordableLength(int q, double seconds) const;
+
+    const Options& o_;
+    const std::vector<Row>& rows_;
+    const std::string tmp_;
+    const std::string cli_;
+    const std::string card_;
+    const std::string raw_;
+    std::map<double, std::string> wavs_; // by length in seconds
+};
+
+std::string CliTimer::WavOf(double seconds) {
+    auto& path = wavs_[seconds];
+    if (path.empty()) {
+        path = (fs::path(tmp_) / ("in-" + std::to_string(std::llround(seconds * 1000)) + "ms.wav"))
+                   .string();
+        if (!MakeWav(path, seconds)) path = "?";
+    }
+    return path;
+}
+
+double CliTimer::AffordableLength(int q, double seconds) const {
+    if (q < kQualitySimple) return seconds;
+    const Row* two = Find(rows_, "brelka", kQualityNames[q], 44100, 31250, 2);
+    const Row* one = Find(rows_, "brelka", kQualityNames[q], 44100, 31250, 1);
+    const Row* known = two ? two : one;
+    if (!known || !(known->Rate() > 0.0)) return seconds;
+    const double predicted = seconds * 44100 / known->Rate();
+    if (predicted <= o_.cliBudget) return seconds;
+    return std::max(1.0, std::floor(seconds * o_.cliBudget / predicted));
+}
+
+CliRow CliTimer::ImportRow(int q, double seconds, bool memoryOnly) {
+    CliRow r;
+    r.quality = kCliQualities[q];
+    r.name = "brelka-cli " + r.quality;
+    r.memoryOnly = memoryOnly;
+    if (memoryOnly) r.name += " (short file)";
+    const double length = memoryOnly ? seconds : AffordableLength(q, seconds);
+    Progress(o_, "timing " + r.name);
+    const std::string wav = WavOf(length);
+    r.fileSeconds = length;
+    if (wav == "?") {
+        r.note = "could not write the WAV file";
+        return r;
+    }
+    const int runs = length < seconds ? 1 : o_.cliRuns;
+    const auto run = RunBest(
+        {cli_, "import", card_, "01", wav, "--channel", "MIX", "--quality", r.quality, "-q"}, runs,
+        o_.cliBudget, [this] { EmptyCard(); });
+    r.exitCode = run.started ? run.exitCode : -1;
+    if (!run.started) r.note = "could not start " + cli_;
+    r.peakBytes = run.peakBytes;
+    r.seconds = run.seconds;
+    if (length < seconds && !memoryOnly) {
+        r.scaled = true;
+        r.seconds *= seconds / length;
+        r.note = "timed on a " + std::to_string(static_cast<int>(length)) + " s file, scaled";
+    }
+    return r;
+}
+
+CliRow CliTimer::SoxRow(double seconds) {
+    CliRow r;
+    r.name = "sox command";
+    r.fileSeconds = seconds;
+    Progress(o_, "timing sox");
+    const std::string wav = WavOf(seconds);
+    const auto run =
+        RunBest({"sox", wav, "-r", "31250", "-c", "1", "-b", "16", "-e", "signed", "-B", raw_},
+                o_.cliRuns, o_.cliBudget, [] {});
+    r.exitCode = run.started ? run.exitCode : -1;
+    if (!run.started) r.note = "sox not found";
+    r.seconds = run.seconds;
+    r.peakBytes = run.peakBytes;
+    return r;
+}
+
 std::vector<CliRow> MeasureCli(const Options& o, const std::vector<Row>& rows) {
-    std::vector<CliRow> out;
-    const std::string cli = platform::ExecutableFolder() + BRELKA_CLI_FILE_NAME;
     std::string tmp;
     try {
         tmp = TempFolder();
@@ -289,95 +396,75 @@ std::vector<CliRow> MeasureCli(const Options& o, const std::vector<Row>& rows) {
         r.note = std::string("no temporary folder: ") + e.what();
         return {r};
     }
-    const std::string card = (fs::path(tmp) / "card").string();
-    const std::string raw = (fs::path(tmp) / "out.raw").string();
-    std::map<double, std::string> wavs; // by length in seconds
-    auto wavOf = [&](double seconds) -> std::string {
-        auto& path = wavs[seconds];
-        if (path.empty()) {
-            path =
-                (fs::path(tmp) / ("in-" + std::to_string(std::llround(seconds * 1000)) + "ms.wav"))
-                    .string();
-            if (!MakeWav(path, seconds)) path = "?";
-        }
-        return path;
-    };
-    auto emptyCard = [&] {
-        std::error_code ec;
-        fs::remove_all(card, ec);
-        fs::create_directories(card, ec);
-    };
+    CliTimer timer(o, rows, tmp);
     // The engine chooses its threads as it would for a user.
     platform::UnsetEnv("QMX_THREADS");
     const double full = o.cliSeconds;
-    const double inFrames = full * 44100;
-
-    auto importRow = [&](int q, double seconds, bool memoryOnly) {
-        CliRow r;
-        r.quality = kCliQualities[q];
-        r.name = "brelka-cli " + r.quality;
-        r.memoryOnly = memoryOnly;
-        if (memoryOnly) r.name += " (short file)";
-        // A quality too slow for the budget today converts a shorter file, its time scaled up.
-        double length = seconds;
-        if (!memoryOnly && q >= kQualitySimple) {
-            const Row* two = Find(rows, "brelka", kQualityNames[q], 44100, 31250, 2);
-            const Row* one = Find(rows, "brelka", kQualityNames[q], 44100, 31250, 1);
-            const Row* known = two ? two : one;
-            if (known && known->Rate() > 0.0) {
-                const double predicted = inFrames / known->Rate();
-                if (predicted > o.cliBudget)
-                    length = std::max(1.0, std::floor(full * o.cliBudget / predicted));
-            }
-        }
-        Progress(o, "timing " + r.name);
-        const std::string wav = wavOf(length);
-        r.fileSeconds = length;
-        if (wav == "?") {
-            r.note = "could not write the WAV file";
-            return r;
-        }
-        const int runs = length < seconds ? 1 : o.cliRuns;
-        const auto run = RunBest(
-            {cli, "import", card, "01", wav, "--channel", "MIX", "--quality", r.quality, "-q"},
-            runs, o.cliBudget, emptyCard);
-        r.exitCode = run.started ? run.exitCode : -1;
-        if (!run.started) r.note = "could not start " + cli;
-        r.peakBytes = run.peakBytes;
-        r.seconds = run.seconds;
-        if (length < seconds && !memoryOnly) {
-            r.scaled = true;
-            r.seconds *= seconds / length;
-            r.note = "timed on a " + std::to_string(static_cast<int>(length)) + " s file, scaled";
-        }
-        return r;
-    };
-
+    std::vector<CliRow> out;
     for (int q = kQualityOff; q <= kQualityUltraHeavy; ++q)
         if (Selected(o, std::string("brelka-cli ") + kCliQualities[q]))
-            out.push_back(importRow(q, full, false));
+            out.push_back(timer.ImportRow(q, full, false));
     // The peak memory must not grow with the file: the same conversion of a sixth of it.
     if (Selected(o, "brelka-cli heavy (short file)"))
-        out.push_back(importRow(kQualityHeavy, std::max(1.0, std::floor(full / 6)), true));
-    if (Selected(o, "sox command")) {
-        CliRow r;
-        r.name = "sox command";
-        r.fileSeconds = full;
-        Progress(o, "timing sox");
-        const std::string wav = wavOf(full);
-        const auto run =
-            RunBest({"sox", wav, "-r", "31250", "-c", "1", "-b", "16", "-e", "signed", "-B", raw},
-                    o.cliRuns, o.cliBudget, [] {});
-        r.exitCode = run.started ? run.exitCode : -1;
-        if (!run.started) r.note = "sox not found";
-        r.seconds = run.seconds;
-        r.peakBytes = run.peakBytes;
-        out.push_back(r);
+        out.push_back(timer.ImportRow(kQualityHeavy, std::max(1.0, std::floor(full / 6)), true));
+    if (Selected(o, "sox command")) out.push_back(timer.SoxRow(full));
+    EndProgress(o);
+    return out;
+}
+
+// ------------------------------------------------------------------ the card scan
+
+struct CardRow {
+    bool measured = false;
+    bench::CardScanTiming timing;
+};
+
+constexpr double kCardScanTarget = 0.5; // seconds for a full card of 10 s slots
+constexpr int kCardColumns = 200;
+constexpr int kCardRuns = 5;
+
+CardRow MeasureCardScan(const Options& o) {
+    CardRow row;
+    if (!Selected(o, "card scan")) return row;
+    row.measured = true;
+    Progress(o, "timing the card scan");
+    try {
+        const std::string tmp = TempFolder();
+        row.timing = bench::TimeCardScan(tmp, o.cardSeconds, kCardColumns, kCardRuns, kSeed);
+        std::error_code ec;
+        fs::remove_all(tmp, ec);
+    } catch (const std::exception& e) {
+        row.timing.error = std::string("no temporary folder: ") + e.what();
     }
     EndProgress(o);
-    std::error_code ec;
-    fs::remove_all(tmp, ec);
-    return out;
+    return row;
+}
+
+void PrintCardRow(const Options& o, const CardRow& card) {
+    if (!card.measured) return;
+    std::printf("\nThe card scan: %d slots of %.3g s (%.1f MB), names, fingerprints and %d-column "
+                "thumbnails, best of %d (files in the system's cache).\n\n",
+                brelka::kSlotCount, o.cardSeconds,
+                static_cast<double>(card.timing.bytes) / (1024.0 * 1024.0), kCardColumns,
+                kCardRuns);
+    if (!card.timing.error.empty()) {
+        std::printf("%-34s %s\n", "card scan", card.timing.error.c_str());
+        return;
+    }
+    std::printf("%-34s %9.3f s  target < %.1f s (for 10 s slots) %s\n", "card scan",
+                card.timing.seconds, kCardScanTarget,
+                card.timing.seconds < kCardScanTarget ? "met" : "MISSED");
+}
+
+json CardJson(const Options& o, const CardRow& card) {
+    if (!card.measured) return nullptr;
+    return {{"slot_seconds", o.cardSeconds},
+            {"slots", card.timing.slots},
+            {"bytes", card.timing.bytes},
+            {"columns", kCardColumns},
+            {"seconds", card.timing.seconds},
+            {"target_seconds", kCardScanTarget},
+            {"error", card.timing.error.empty() ? json(nullptr) : json(card.timing.error)}};
 }
 
 // ------------------------------------------------------------------ reports
@@ -539,6 +626,9 @@ int main(int argc, char** argv) {
         ->check(CLI::PositiveNumber);
     app.add_option("--cli-runs", o.cliRuns, "Runs of each command, the fastest counts (default 3)")
         ->check(CLI::Range(1, 100));
+    app.add_option("--card-seconds", o.cardSeconds,
+                   "Length of each of the 60 slots of the card scan (default 10)")
+        ->check(CLI::Range(0.0, 600.0));
     CLI11_PARSE(app, argc, argv);
     // While this process is small, so that the children's peak memory is their own.
     if (!o.noCli) platform::StartChildLauncher();
@@ -549,10 +639,15 @@ int main(int argc, char** argv) {
     MeasureRows(o, rows);
     std::vector<CliRow> cli;
     if (!o.noCli) cli = MeasureCli(o, rows);
+    const CardRow card = MeasureCardScan(o);
 
-    if (o.json)
-        std::cout << ToJson(o, rows, cli).dump(2) << "\n";
-    else
+    if (o.json) {
+        json j = ToJson(o, rows, cli);
+        j["card_scan"] = CardJson(o, card);
+        std::cout << j.dump(2) << "\n";
+    } else {
         PrintTable(o, rows, cli);
+        PrintCardRow(o, card);
+    }
     return 0;
 }

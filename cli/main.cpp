@@ -7,10 +7,11 @@
 #include <iostream>
 #include <map>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "AudioFile.h"
-#include "AudioFileOwner.h"
+#include "CardCommands.h"
 #include "DynamicLibrary.h"
 #include "FileInfo.h"
 #include "Files.h"
@@ -55,25 +56,15 @@ int Fail(const std::string& message, const std::string& path) {
     return kExitFailed;
 }
 
-int EngineMissing(const std::string& quality) {
-    std::cerr << "Quality \"" << quality << "\" needs the engine library "
-              << platform::EngineLibraryFileName() << ", which was not found.\n";
-    return kExitFailed;
-}
-
 // The quality for a source: named, or "auto": none when the source already has the target
-// rate, else Heavy, or Simple (with a warning) without the engine. -1: the engine is missing.
+// rate, else Heavy, or Simple (with a warning) without the engine.
 int ChooseQuality(const std::string& name, const std::string& source, uint32_t targetRate,
                   const CReSampler& resampler, bool quiet) {
-    if (name != "auto") {
-        const int q = kQualities.at(name);
-        return (q >= kQualityLight && !resampler.available()) ? -1 : q;
-    }
-    AudioFileOwner probe;
-    probe->open(source, false);
-    const uint32_t rate = probe->sampleRate.TruncToUInt32();
-    const bool known = probe->fileType != kAudioFileNone;
-    if (!known || rate == targetRate) return kQualityOff;
+    if (name != "auto") return kQualities.at(name);
+    AudioFile probe;
+    // A file that is no source fails in the job: nothing to choose for it.
+    if (OpenSource(probe, source) != kAudioFileOk) return kQualityOff;
+    if (probe.info().sampleRate.TruncToUInt32() == targetRate) return kQualityOff;
     if (resampler.available()) return kQualityHeavy;
     if (!quiet) {
         std::cerr << "warning: the engine library " << platform::EngineLibraryFileName()
@@ -82,12 +73,30 @@ int ChooseQuality(const std::string& name, const std::string& source, uint32_t t
     return kQualitySimple;
 }
 
+// What ended a job that failed, as the job reports it.
+struct JobFailure {
+    brelka::JobStatus status;
+    int32_t convertCode;     // ConvertError: the converter's code
+    std::string qualityName; // the quality asked for, as named on the command line
+};
+
 // A job that ends with a failure: the message and the path it concerns.
-int ReportFailure(brelka::JobStatus status, const std::string& sourceSide,
+int ReportFailure(const JobFailure& failure, const std::string& sourceSide,
                   const std::string& destSide) {
+    const brelka::JobStatus status = failure.status;
     if (status == brelka::JobStatus::Cancelled) {
         std::cerr << "Interrupted; " << destSide << " was left as it was.\n";
         return kExitInterrupted;
+    }
+    if (status == brelka::JobStatus::ConvertError && failure.convertCode == QMX_NOT_LOADED) {
+        std::cerr << "Quality \"" << failure.qualityName << "\" needs the engine library "
+                  << platform::EngineLibraryFileName() << ", which was not found.\n";
+        return kExitFailed;
+    }
+    if (status == brelka::JobStatus::ConvertError) {
+        std::cerr << "Rate conversion error: " << ConversionErrorText(failure.convertCode) << ". "
+                  << destSide << "\n";
+        return kExitFailed;
     }
     const bool source =
         status == brelka::JobStatus::SourceError || status == brelka::JobStatus::SampleError;
@@ -112,47 +121,50 @@ nlohmann::json SlotJson(const std::string& folder, const std::string& text) {
 int ListCommand(const Options& o) {
     if (!platform::IsDirectory(o.folder)) return Fail("No such folder:", o.folder);
     const auto slots = brelka::ScanSampleFolder(o.folder);
+    const ListedNames names(o.folder);
     if (o.json) {
         nlohmann::json list = nlohmann::json::array();
-        for (const auto& s : slots)
+        for (const auto& s : slots) {
             list.push_back(SlotJson(o.folder, s));
+            names.AddTo(brelka::ParseSlotNumber(s), list.back());
+        }
         std::cout << nlohmann::json{{"folder", o.folder}, {"slots", list}}.dump(2) << "\n";
         return kExitOk;
     }
     for (const auto& s : slots) {
         const auto path = brelka::SlotFileName(o.folder, brelka::ParseSlotNumber(s));
-        std::cout << s << " " << brelka::SlotLengthText(path) << "\n";
+        std::cout << s << " " << brelka::SlotLengthText(path)
+                  << names.Suffix(brelka::ParseSlotNumber(s)) << "\n";
     }
     return kExitOk;
 }
 
+nlohmann::json InfoJson(const std::string& path, const AudioInfo& info) {
+    const double millis = static_cast<double>(info.frames) * 1000.0 /
+                          static_cast<double>(info.sampleRate.TruncToUInt32());
+    return {{"file", path},
+            {"type", info.type == kAudioFileAiff ? "AIFF" : "WAV"},
+            {"rate", info.sampleRate.ToDouble()},
+            {"channels", info.channels},
+            {"frames", info.frames},
+            {"bits", info.bitsPerSample},
+            {"encoding", info.encoding == kEncodingFloat ? "float" : "pcm"},
+            {"duration_ms", static_cast<int64_t>(millis)}};
+}
+
 int InfoCommand(const Options& o) {
-    auto* file = new AudioFile();
-    file->open(o.file, false);
-    const brelka::FileInfoLines lines = brelka::DescribeAudioFile(*file);
-    nlohmann::json j;
-    const bool isFloat = file->encoding == kEncodingFloat;
-    if (lines.known) {
-        const double rate = file->sampleRate.ToDouble();
-        j = {{"file", o.file},
-             {"type", file->fileType == kAudioFileAiff ? "AIFF" : "WAV"},
-             {"rate", rate},
-             {"channels", file->channels},
-             {"frames", file->frames},
-             {"bits", file->bitsPerSample},
-             {"encoding", isFloat ? "float" : "pcm"},
-             {"duration_ms",
-              static_cast<int64_t>(static_cast<double>(file->frames) * 1000.0 /
-                                   static_cast<double>(file->sampleRate.TruncToUInt32()))}};
+    AudioFile file;
+    if (OpenSource(file, o.file) != kAudioFileOk)
+        return Fail(brelka::JobMessage(brelka::JobStatus::SourceError), o.file);
+    if (o.json) {
+        std::cout << InfoJson(o.file, file.info()).dump(2) << "\n";
+        return kExitOk;
     }
-    file->close(1);
-    if (!lines.known) return Fail(brelka::JobMessage(brelka::JobStatus::SourceError), o.file);
-    if (o.json)
-        std::cout << j.dump(2) << "\n";
-    else
-        std::cout << lines.rate << "\n"
-                  << lines.frames << "\n"
-                  << lines.bits << (isFloat ? " float" : "") << "\n";
+    const brelka::FileInfoLines lines = brelka::DescribeAudioFile(file);
+    const bool isFloat = file.info().encoding == kEncodingFloat;
+    std::cout << lines.rate << "\n"
+              << lines.frames << "\n"
+              << lines.bits << (isFloat ? " float" : "") << "\n";
     return kExitOk;
 }
 
@@ -177,7 +189,6 @@ int ImportCommand(const Options& o) {
     for (int i = 0; i < count; ++i) {
         const std::string& file = o.files[static_cast<size_t>(i)];
         const int quality = ChooseQuality(o.quality, file, brelka::kDeviceRate, resampler, o.quiet);
-        if (quality < 0) return EngineMissing(o.quality);
         brelka::ImportRequest request;
         request.sourcePath = file;
         request.folder = o.folder;
@@ -187,10 +198,13 @@ int ImportCommand(const Options& o) {
         ProgressBar bar("import " + BaseName(file), o.quiet);
         const brelka::ImportOutcome r = brelka::RunImport(request, resampler, JobCallbacks(bar));
         if (brelka::JobFailed(r.status)) {
-            result = ReportFailure(r.status, file, r.slotPath);
-            if (!o.keepGoing || result == kExitInterrupted) return result;
+            result = ReportFailure({r.status, r.convertCode, o.quality}, file, r.slotPath);
+            // Without the engine every further file would fail the same way.
+            const bool noEngine = r.convertCode == QMX_NOT_LOADED;
+            if (!o.keepGoing || result == kExitInterrupted || noEngine) return result;
             continue;
         }
+        NameImportedSlot(o.folder, r.slot, file, o.quiet);
         char slot[8];
         std::snprintf(slot, sizeof slot, "%02d", r.slot);
         std::cout << slot << " " << BaseName(r.slotPath) << " <- " << file << ": "
@@ -204,16 +218,15 @@ int ExportCommand(const Options& o) {
     const platform::InterruptGuard interrupts;
     CReSampler resampler;
     const std::string name = o.quality == "auto" ? "off" : o.quality;
-    const int quality = kQualities.at(name);
-    if (quality >= kQualityLight && !resampler.available()) return EngineMissing(name);
     brelka::ExportRequest request;
     request.folder = o.folder;
     request.slotText = o.slot;
     request.destPath = o.file;
-    request.quality = quality;
+    request.quality = kQualities.at(name);
     ProgressBar bar("export " + BaseName(o.file), o.quiet);
     const brelka::ExportOutcome r = brelka::RunExport(request, resampler, JobCallbacks(bar));
-    if (brelka::JobFailed(r.status)) return ReportFailure(r.status, r.slotPath, o.file);
+    if (brelka::JobFailed(r.status))
+        return ReportFailure({r.status, r.convertCode, name}, r.slotPath, o.file);
     char slot[8];
     std::snprintf(slot, sizeof slot, "%02d", r.slot);
     std::cout << slot << " " << BaseName(r.slotPath) << " -> " << o.file << ": " << r.framesWritten
@@ -226,7 +239,6 @@ int ConvertCommand(const Options& o) {
     CReSampler resampler;
     const int quality =
         ChooseQuality(o.quality, o.file, static_cast<uint32_t>(o.rate), resampler, o.quiet);
-    if (quality < 0) return EngineMissing(o.quality);
     brelka::ConvertRequest request;
     request.sourcePath = o.file;
     request.destPath = o.out;
@@ -235,10 +247,16 @@ int ConvertCommand(const Options& o) {
     request.quality = quality;
     ProgressBar bar("convert " + BaseName(o.file), o.quiet);
     const brelka::ConvertOutcome r = brelka::RunConvert(request, resampler, JobCallbacks(bar));
-    if (brelka::JobFailed(r.status)) return ReportFailure(r.status, o.file, o.out);
+    if (brelka::JobFailed(r.status))
+        return ReportFailure({r.status, r.convertCode, o.quality}, o.file, o.out);
     std::cout << o.file << " -> " << o.out << ": " << r.framesWritten << " frames, " << r.channels
               << " channel" << (r.channels == 1 ? "" : "s") << " at " << o.rate << " Hz\n";
     return kExitOk;
+}
+
+// play <folder> <slot>, or play <file>.
+int PlayCommand(const std::vector<std::string>& what, bool quiet) {
+    return what.size() == 2 ? PlaySlot(what[0], what[1], quiet) : PlayFile(what[0], quiet);
 }
 
 std::string Upper(std::string s) {
@@ -249,19 +267,37 @@ std::string Upper(std::string s) {
 
 const char* kQualityHelp = "off, simple, light, medium, heavy, ultra";
 
-} // namespace
+CLI::Validator QualityCheck() {
+    return CLI::IsMember({"auto", "off", "simple", "light", "medium", "heavy", "ultra"});
+}
 
-int main(int argc, char** argv) {
-    platform::UseUtf8Console();
-    // Paths stay in one encoding from here to every file call: UTF-8.
-    const std::vector<std::string> args = platform::Utf8Arguments(argc, argv);
-    std::vector<const char*> argp;
-    argp.reserve(args.size());
-    for (const auto& a : args)
-        argp.push_back(a.c_str());
+// The command line: the commands and their options, bound to the fields they fill.
+struct CommandLine {
     CLI::App app{
         "brelka-cli: moves sound between WAV/AIFF files and the drum machine's sample "
         "files (SAMPLE00.BIN ... SAMPLE59.BIN for slots 01 ... 60; mono 16-bit, 31250 Hz)."};
+    Options o;
+    std::string convertChannel = "KEEP";
+    std::vector<std::string> playArgs;
+    CLI::App* list = nullptr;
+    CLI::App* info = nullptr;
+    CLI::App* import = nullptr;
+    CLI::App* exportCmd = nullptr;
+    CLI::App* convert = nullptr;
+    CLI::App* play = nullptr;
+    std::unique_ptr<CardCommands> cards; // rename, move, swap, clear
+
+    CommandLine();
+    void AddListAndInfo();
+    void AddImport();
+    void AddExport();
+    void AddConvert();
+    void AddPlay();
+    // The command parsed, run.
+    int Run();
+};
+
+CommandLine::CommandLine() {
     app.set_version_flag("--version", platform::VersionString("ProductName") + " " +
                                           platform::VersionString("FileVersion"));
     app.require_subcommand(1);
@@ -269,35 +305,46 @@ int main(int argc, char** argv) {
     app.fallthrough();                      // -q also after the command
     app.footer("Exit codes: 0 success, 1 a file refused or failed, 2 usage.\n"
                "Run 'brelka-cli <command> --help' for the options of a command.");
-    Options o;
     app.add_flag("-q,--quiet", o.quiet, "No progress bar and no warnings");
+    AddListAndInfo();
+    AddImport();
+    AddExport();
+    AddConvert();
+    AddPlay();
+    cards = std::make_unique<CardCommands>(app);
+}
 
-    auto* list = app.add_subcommand("list", "List the slots of a sample folder with their lengths");
+void CommandLine::AddListAndInfo() {
+    list = app.add_subcommand("list",
+                              "List the slots of a sample folder with their lengths and names");
     list->add_option("folder", o.folder, "The sample folder")->required();
     list->add_flag("--json", o.json, "Machine-readable output");
 
-    auto* info = app.add_subcommand("info", "Show a WAV/AIFF file's rate, frames and sample size");
+    info = app.add_subcommand("info", "Show a WAV/AIFF file's rate, frames and sample size");
     info->add_option("file", o.file, "The WAV or AIFF file")->required();
     info->add_flag("--json", o.json, "Machine-readable output");
+}
 
-    const auto channelCheck = CLI::IsMember({"L", "R", "MIX"});
-    auto* import = app.add_subcommand(
+void CommandLine::AddImport() {
+    import = app.add_subcommand(
         "import", "Import WAV/AIFF files into consecutive slots, starting at the slot given");
     import->add_option("folder", o.folder, "The sample folder")->required();
     import->add_option("slot", o.slot, "The first slot, 01 ... 60")->required();
     import->add_option("files", o.files, "The WAV or AIFF files, in slot order")->required();
     import->add_option("--channel", o.channel, "Channel of a stereo source: L, R or MIX (default)")
         ->transform(Upper)
-        ->check(channelCheck);
+        ->check(CLI::IsMember({"L", "R", "MIX"}));
     import
         ->add_option("--quality", o.quality,
                      std::string("Conversion to 31250 Hz: ") + kQualityHelp +
                          "; default: off for a 31250 Hz source, else heavy (simple without the "
                          "engine library)")
-        ->check(CLI::IsMember({"auto", "off", "simple", "light", "medium", "heavy", "ultra"}));
+        ->check(QualityCheck());
     import->add_flag("--keep-going", o.keepGoing, "Go on with the next file after a failure");
+}
 
-    auto* exportCmd = app.add_subcommand("export", "Export a slot to a WAV/AIFF file");
+void CommandLine::AddExport() {
+    exportCmd = app.add_subcommand("export", "Export a slot to a WAV/AIFF file");
     exportCmd->add_option("folder", o.folder, "The sample folder")->required();
     exportCmd->add_option("slot", o.slot, "The slot, 01 ... 60")->required();
     exportCmd->add_option("file", o.file, "The file to write (.aif: AIFF, anything else: WAV)")
@@ -306,9 +353,11 @@ int main(int argc, char** argv) {
         ->add_option("--quality", o.quality,
                      std::string(kQualityHelp) +
                          "; off (default): 31250 Hz as stored, else converted to 44100 Hz")
-        ->check(CLI::IsMember({"auto", "off", "simple", "light", "medium", "heavy", "ultra"}));
+        ->check(QualityCheck());
+}
 
-    auto* convert =
+void CommandLine::AddConvert() {
+    convert =
         app.add_subcommand("convert", "Convert a WAV/AIFF file to another rate (16-bit output)");
     convert->add_option("in", o.file, "The WAV or AIFF file to read")->required();
     convert->add_option("out", o.out, "The file to write (.aif: AIFF, anything else: WAV)")
@@ -321,40 +370,52 @@ int main(int argc, char** argv) {
                      std::string(kQualityHelp) +
                          "; default: off when the rate is already right, else heavy (simple "
                          "without the engine library); off keeps the samples and relabels them")
-        ->check(CLI::IsMember({"auto", "off", "simple", "light", "medium", "heavy", "ultra"}));
-    o.channel = "MIX";
-    std::string convertChannel = "KEEP";
+        ->check(QualityCheck());
     convert
         ->add_option(
             "--channel", convertChannel,
             "L, R, MIX (one channel out) or keep (default: one or two channels as they are)")
         ->transform(Upper)
         ->check(CLI::IsMember({"L", "R", "MIX", "KEEP"}));
+}
 
-    auto* play = app.add_subcommand(
+void CommandLine::AddPlay() {
+    play = app.add_subcommand(
         "play", "Play a slot (play <folder> <slot>) or a WAV/AIFF file (play <file>) to its end "
                 "or until Ctrl-C");
-    std::vector<std::string> playArgs;
     play->add_option("what", playArgs, "<folder> <slot>, or <file>")->required()->expected(1, 2);
+}
 
-    try {
-        app.parse(static_cast<int>(argp.size()), argp.data());
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? kExitOk : kExitUsage;
-    }
-
+int CommandLine::Run() {
     if (list->parsed()) return ListCommand(o);
+    if (cards->Parsed()) return cards->Run(o.quiet);
     if (info->parsed()) return InfoCommand(o);
     if (import->parsed()) return ImportCommand(o);
     if (exportCmd->parsed()) return ExportCommand(o);
-    if (play->parsed()) {
-        return playArgs.size() == 2 ? PlaySlot(playArgs[0], playArgs[1], o.quiet)
-                                    : PlayFile(playArgs[0], o.quiet);
-    }
+    if (play->parsed()) return PlayCommand(playArgs, o.quiet);
     if (convert->parsed()) {
         o.channel = convertChannel;
         return ConvertCommand(o);
     }
     return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    platform::UseUtf8Console();
+    // Paths stay in one encoding from here to every file call: UTF-8.
+    const std::vector<std::string> args = platform::Utf8Arguments(argc, argv);
+    std::vector<const char*> argp;
+    argp.reserve(args.size());
+    for (const auto& a : args)
+        argp.push_back(a.c_str());
+    CommandLine line;
+    try {
+        line.app.parse(static_cast<int>(argp.size()), argp.data());
+    } catch (const CLI::ParseError& e) {
+        const int code = line.app.exit(e);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+    return line.Run();
 }

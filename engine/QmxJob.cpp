@@ -53,7 +53,7 @@ void QmxJob::FreeConverters() {
 
 int32_t QmxJob::Setting(int32_t newInRate, int32_t newOutRate, uint8_t newStereo, uint8_t quality) {
     // A refused setting changes nothing: a running job keeps its rates and converters.
-    if (newInRate <= 0 || newOutRate <= 0) return kBadSetting;
+    if (newInRate <= 0 || newOutRate <= 0) return QMX_BAD_SETTING;
     int32_t length = 0;
     bool newBlockMode = false;
     switch (quality) {
@@ -68,7 +68,7 @@ int32_t QmxJob::Setting(int32_t newInRate, int32_t newOutRate, uint8_t newStereo
         newBlockMode = true;
         break;
     default:
-        return kBadSetting;
+        return QMX_BAD_SETTING;
     }
     inRate = newInRate;
     outRate = newOutRate;
@@ -80,15 +80,15 @@ int32_t QmxJob::Setting(int32_t newInRate, int32_t newOutRate, uint8_t newStereo
     }
     FreeConverters();
     configured = true;
-    return kOk;
+    return QMX_OK;
 }
 
 int32_t QmxJob::Begin() {
-    if (!configured) return kNotConfigured;
-    if (running) return kAlreadyRunning;
+    if (!configured) return QMX_NOT_CONFIGURED;
+    if (running) return QMX_ALREADY_RUNNING;
     const auto in = static_cast<int32_t>(inRate);
     const auto out = static_cast<int32_t>(outRate);
-    if (JobBytes(in, out, stereo, blockMode, filterLength) > kMaxJobBytes) return kTooLarge;
+    if (JobBytes(in, out, stereo, blockMode, filterLength) > kMaxJobBytes) return QMX_TOO_LARGE;
     int32_t headroom = 0;
     try {
         if (blockMode) {
@@ -109,7 +109,7 @@ int32_t QmxJob::Begin() {
         }
     } catch (const std::bad_alloc&) {
         FreeConverters();
-        return kNoMemory;
+        return QMX_NO_MEMORY;
     }
     // The outputs of a call are the same whatever the number of threads that compute them.
     try {
@@ -122,29 +122,29 @@ int32_t QmxJob::Begin() {
 }
 
 int32_t QmxJob::End() {
-    if (!configured) return kNotConfigured;
-    if (!running) return kNotRunning;
+    if (!configured) return QMX_NOT_CONFIGURED;
+    if (!running) return QMX_NOT_RUNNING;
     running = false;
     FreeConverters();
-    return kOk;
+    return QMX_OK;
 }
 
 int32_t QmxJob::Exec(const int16_t* src, int16_t* dst, int32_t frames) {
-    if (!configured) return kNotConfigured;
-    if (!running) return kNotRunning;
-    if (blockMode ? !block[0] : !fir[0]) return kDiscarded;
-    if (frames < 0 || (frames > 0 && src == nullptr) || dst == nullptr) return kBadArgument;
+    if (!configured) return QMX_NOT_CONFIGURED;
+    if (!running) return QMX_NOT_RUNNING;
+    if (blockMode ? !block[0] : !fir[0]) return QMX_DISCARDED;
+    if (frames < 0 || (frames > 0 && src == nullptr) || dst == nullptr) return QMX_BAD_ARGUMENT;
     try {
         if (!blockMode) return ExecFir(src, dst, frames);
         return stereo ? ExecBlockStereo(src, dst, frames) : ExecBlockMono(src, dst, frames);
     } catch (const std::bad_alloc&) {
-        return kNoMemory;
+        return QMX_NO_MEMORY;
     }
 }
 
 int32_t QmxJob::ExecFir(const int16_t* src, int16_t* dst, int32_t frames) {
     const double boundValue = frames * (outRate / inRate) + 2.0;
-    if (!(boundValue < static_cast<double>(kInt32Max))) return kBadArgument;
+    if (!(boundValue < static_cast<double>(kInt32Max))) return QMX_BAD_ARGUMENT;
     const size_t n = static_cast<size_t>(frames);
     const int channels = Channels();
     const auto stride = static_cast<size_t>(channels);
@@ -208,7 +208,7 @@ int32_t QmxJob::ExecBlockMono(const int16_t* src, int16_t* dst, int32_t count) {
     const int32_t inLen = conv.inLen;
     const int32_t h = inLen / 2;
     const int32_t hop = conv.outLen / 2;
-    if (BlockOutput(fill[0], count, inLen, conv.outLen) > kInt32Max) return kBadArgument;
+    if (BlockOutput(fill[0], count, inLen, conv.outLen) > kInt32Max) return QMX_BAD_ARGUMENT;
     int32_t total = 0;
     while (count >= inLen - fill[0]) {
         while (fill[0] < inLen) {
@@ -233,7 +233,7 @@ int32_t QmxJob::ExecBlockStereo(const int16_t* src, int16_t* dst, int32_t frames
     const int32_t inLen = block[0]->inLen;
     const int32_t h = inLen / 2;
     const int32_t hop = block[0]->outLen / 2;
-    if (BlockOutput(fill[0], frames, inLen, block[0]->outLen) > kInt32Max) return kBadArgument;
+    if (BlockOutput(fill[0], frames, inLen, block[0]->outLen) > kInt32Max) return QMX_BAD_ARGUMENT;
     std::vector<int16_t>* temp = blockOut_;
     for (int ch = 0; ch < 2; ++ch)
         if (temp[ch].size() < static_cast<size_t>(hop)) temp[ch].resize(static_cast<size_t>(hop));

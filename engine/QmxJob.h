@@ -5,23 +5,13 @@
 #include "RsDCT.h"
 #include "RsSinc.h"
 #include "Workers.h"
+#include "qmx.h"
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace qmx {
-
-// Result codes of the exported functions (see qmx.h).
-constexpr int32_t kOk = 0;
-constexpr int32_t kBadSetting = -1;     // quality not 2 to 5, or a rate of 0 or less
-constexpr int32_t kNotConfigured = -2;  // no successful setting yet
-constexpr int32_t kAlreadyRunning = -3; // begin during a job
-constexpr int32_t kNotRunning = -4;     // end or exec outside a job
-constexpr int32_t kTooLarge = -5;       // begin: the rate pair needs more memory than allowed
-constexpr int32_t kDiscarded = -6;      // exec: a setting during the job discarded its converters
-constexpr int32_t kBadArgument = -7;    // exec: negative count, null pointer, output beyond int32
-constexpr int32_t kNoMemory = -8;       // an allocation failed; the job is as it was
 
 // Quality codes.
 constexpr uint8_t kLight = 2;

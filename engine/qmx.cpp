@@ -21,7 +21,7 @@ template <typename F> int32_t Guarded(F&& f) {
     try {
         return f();
     } catch (...) {
-        return qmx::kNoMemory; // nothing but allocations can throw here
+        return QMX_NO_MEMORY; // nothing but allocations can throw here
     }
 }
 

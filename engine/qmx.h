@@ -5,26 +5,42 @@
 //   QMX_Exec(src, dst, frames)                      convert; returns output frames written
 //   QMX_End()                                       end the job, free its converters
 //
-// Codes (every refusal leaves the job as it was, and QMX_Exec then writes nothing):
-//   -1  QMX_Setting: quality not 2 to 5, or a rate of 0 or less
-//   -2  QMX_Begin, QMX_End, QMX_Exec: not configured (no successful QMX_Setting yet)
-//   -3  QMX_Begin: a job is already running
-//   -4  QMX_End, QMX_Exec: no job is running
-//   -5  QMX_Begin: the rate pair is too large: a block length beyond 32 bits, or converters,
-//       tables and staging buffers of all channels needing more than 256 MiB (coprime rates in
-//       the megahertz range at "Ultra Heavy", or a rate ratio above a few hundred at "Heavy")
-//   -6  QMX_Exec: a QMX_Setting during the job discarded its converters; call QMX_End (and
-//       QMX_Begin for the new settings)
-//   -7  QMX_Exec: negative frame count, null source (with frames) or destination, or a call
-//       whose output count would not fit in 32 bits
-//   -8  any: out of memory
-//
+// Every function returns 0 or a count on success and one of the codes below on failure; a
+// refusal leaves the job as it was, and QMX_Exec then writes nothing.
 // Headroom: one QMX_Exec call of n frames writes at most n * outRate / inRate + the count that
 // QMX_Begin returned (half the filter length, or half the output block length at "Ultra Heavy").
 // The output lags the input; nothing flushes a converter at QMX_End.
 #pragma once
 
 #include <cstdint>
+
+// Result codes. Their numbers are part of the library's interface and never change.
+enum QmxCode : int32_t {
+    QMX_OK = 0,
+    // QMX_Setting: quality not 2 to 5, or a rate of 0 or less.
+    QMX_BAD_SETTING = -1,
+    // QMX_Begin, QMX_End, QMX_Exec: no successful QMX_Setting yet.
+    QMX_NOT_CONFIGURED = -2,
+    // QMX_Begin: a job is already running.
+    QMX_ALREADY_RUNNING = -3,
+    // QMX_End, QMX_Exec: no job is running.
+    QMX_NOT_RUNNING = -4,
+    // QMX_Begin: the rate pair is too large: a block length beyond 32 bits, or converters, tables
+    // and staging buffers of all channels needing more than 256 MiB (coprime rates in the
+    // megahertz range at "Ultra Heavy", or a rate ratio above a few hundred at "Heavy").
+    QMX_TOO_LARGE = -5,
+    // QMX_Exec: a QMX_Setting during the job discarded its converters; call QMX_End (and
+    // QMX_Begin for the new settings).
+    QMX_DISCARDED = -6,
+    // QMX_Exec: negative frame count, null source (with frames) or destination, or a call whose
+    // output count would not fit in 32 bits.
+    QMX_BAD_ARGUMENT = -7,
+    // Any function: out of memory.
+    QMX_NO_MEMORY = -8,
+    // Never returned by the library: what a client that binds it at run time reports for a call
+    // that needs it while it could not be loaded.
+    QMX_NOT_LOADED = -10,
+};
 
 #if defined(_WIN32)
 #define QMX_CALL __cdecl

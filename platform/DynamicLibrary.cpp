@@ -51,7 +51,7 @@ bool DynamicLibrary::Load(const std::string& nameOrPath) {
     if (HasSeparator(nameOrPath)) {
         // The library's own dependencies are then looked for beside it; that search takes the
         // path in the system's own form.
-        std::wstring path = Wide(nameOrPath);
+        std::wstring path = SystemPath(nameOrPath);
         for (auto& c : path)
             if (c == L'/') c = L'\\';
         h = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "WideText.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 // shellapi.h needs the types of windows.h.
@@ -20,27 +22,8 @@ std::string BinaryMode(const char* mode) {
 
 #if defined(_WIN32)
 
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-    return w;
-}
-
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n,
-                        nullptr, nullptr);
-    return s;
-}
-
 std::FILE* OpenFile(const std::string& path, const char* mode) {
-    return _wfopen(Wide(path).c_str(), Wide(BinaryMode(mode)).c_str());
+    return _wfopen(SystemPath(path).c_str(), Wide(BinaryMode(mode)).c_str());
 }
 
 bool SeekFile(std::FILE* f, int64_t offset, int whence) {
@@ -53,7 +36,7 @@ int64_t TellFile(std::FILE* f) {
 
 bool MoveFileOver(const std::string& from, const std::string& to) {
     // In one step, and on the disk before it returns: a card may be pulled right after.
-    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+    return MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
@@ -78,6 +61,38 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
         args.push_back(Utf8(wide[i]));
     LocalFree(wide);
     return args;
+}
+
+namespace {
+// What the path names, followed through links: false when it names nothing that opens.
+bool Examine(const std::string& path, bool& directory) {
+    HANDLE h = CreateFileW(SystemPath(path).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    // Devices and pipes are neither files nor folders.
+    const bool ok = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return ok;
+}
+} // namespace
+
+bool IsRegularFile(const std::string& path) {
+    bool directory = false;
+    return Examine(path, directory) && !directory;
+}
+
+bool IsDirectory(const std::string& path) {
+    bool directory = false;
+    return Examine(path, directory) && directory;
+}
+
+bool RemoveFile(const std::string& path) {
+    if (DeleteFileW(SystemPath(path).c_str())) return true;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 #else
@@ -110,8 +125,6 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);
 }
 
-#endif
-
 bool IsRegularFile(const std::string& path) {
     std::error_code ec;
     return std::filesystem::is_regular_file(FsPath(path), ec);
@@ -127,5 +140,7 @@ bool RemoveFile(const std::string& path) {
     std::filesystem::remove(FsPath(path), ec);
     return !ec;
 }
+
+#endif
 
 } // namespace platform

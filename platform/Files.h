@@ -1,7 +1,8 @@
 // Files and folders by path. A path is UTF-8 text everywhere in the program: as the command line
 // and the folder search deliver it, as messages show it and as every file call here takes it.
 // Windows gets the wide-character form of the same text at each call, so a name in any script
-// opens the file it names whatever the system's code page; elsewhere the bytes go through as
+// opens the file it names whatever the system's code page, and a path longer than the system's
+// old limit of 260 characters in the long form (WideText.h); elsewhere the bytes go through as
 // they are.
 #pragma once
 
@@ -10,6 +11,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "WideText.h"
 
 namespace platform {
 
@@ -39,11 +42,5 @@ std::string Utf8Path(const std::filesystem::path& path);
 // The program's arguments as UTF-8 (on Windows taken from the wide command line, since argv
 // holds them in the code page, where other scripts' characters are lost).
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
-
-#if defined(_WIN32)
-// UTF-8 to UTF-16 and back (invalid sequences become U+FFFD).
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const std::wstring& wide);
-#endif
 
 } // namespace platform

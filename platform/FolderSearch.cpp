@@ -45,7 +45,7 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
 
 std::vector<FolderEntry> FindEntries(const std::string& folder, const std::string& pattern) {
     std::vector<FolderEntry> out;
-    const std::wstring query = Wide(WithTrailingSeparator(folder) + pattern);
+    const std::wstring query = SystemPath(WithTrailingSeparator(folder) + pattern);
     WIN32_FIND_DATAW data;
     // Long names only: the 8.3 short names that the plain search also matches are left out.
     HANDLE h =

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <vector>
+
+#include "WideText.h"
 #endif
 
 namespace platform {
@@ -19,13 +21,6 @@ std::string BuiltIn(const std::string& key) {
 }
 
 #ifdef _WIN32
-std::string Utf8(const wchar_t* text, int length) {
-    if (length <= 0) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
-    return out;
-}
 
 // The string of the executable's version resource in its first listed translation; present is
 // false when the executable carries no version resource at all.
@@ -65,7 +60,7 @@ std::string ResourceString(const std::string& key, bool& present) {
     int length = 0;
     while (length < static_cast<int>(chars) && value[length] != L'\0')
         ++length;
-    return Utf8(value, length);
+    return length > 0 ? Utf8(std::wstring(value, static_cast<size_t>(length))) : std::string();
 }
 #endif
 

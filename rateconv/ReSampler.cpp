@@ -56,7 +56,7 @@ int32_t CReSampler::Setting(int32_t inRate, int32_t outRate, bool stereo, int8_t
     if (quality_ != kQualitySimple) {
         result = EngineReady()
                      ? qmxSetting_(inRate, outRate, stereo ? 1 : 0, static_cast<uint8_t>(quality))
-                     : kRsEngineMissing;
+                     : QMX_NOT_LOADED;
     }
     DestroySimple();
     configured_ = true;
@@ -64,10 +64,10 @@ int32_t CReSampler::Setting(int32_t inRate, int32_t outRate, bool stereo, int8_t
 }
 
 int32_t CReSampler::Begin() {
-    if (!configured_) return kRsNotConfigured;
-    if (running_) return kRsRunning;
+    if (!configured_) return QMX_NOT_CONFIGURED;
+    if (running_) return QMX_ALREADY_RUNNING;
     running_ = true;
-    if (quality_ != kQualitySimple) return EngineReady() ? qmxBegin_() : kRsEngineMissing;
+    if (quality_ != kQualitySimple) return EngineReady() ? qmxBegin_() : QMX_NOT_LOADED;
     for (int ch = 0; ch < (stereo_ ? 2 : 1); ++ch) {
         simple_[ch] = new RsLagrange();
         simple_[ch]->Setup(inRate_, outRate_);
@@ -77,9 +77,9 @@ int32_t CReSampler::Begin() {
 
 int32_t CReSampler::Exec(const int16_t* src, int16_t* dst, int32_t frames) {
     if (quality_ != kQualitySimple) {
-        return EngineReady() ? qmxExec_(src, dst, frames) : kRsEngineMissing;
+        return EngineReady() ? qmxExec_(src, dst, frames) : QMX_NOT_LOADED;
     }
-    if (!running_ || !simple_[0]) return kRsNotRunning;
+    if (!running_ || !simple_[0]) return QMX_NOT_RUNNING;
     int32_t produced = 0;
     if (!stereo_) {
         simple_[0]->Process(src, frames, dst, &produced);
@@ -101,12 +101,37 @@ int32_t CReSampler::Exec(const int16_t* src, int16_t* dst, int32_t frames) {
 }
 
 int32_t CReSampler::End() {
-    if (!configured_) return kRsNotConfigured;
-    if (!running_) return kRsNotRunning;
+    if (!configured_) return QMX_NOT_CONFIGURED;
+    if (!running_) return QMX_NOT_RUNNING;
     running_ = false;
-    if (quality_ != kQualitySimple) return EngineReady() ? qmxEnd_() : kRsEngineMissing;
+    if (quality_ != kQualitySimple) return EngineReady() ? qmxEnd_() : QMX_NOT_LOADED;
     DestroySimple();
     return 4;
+}
+
+const char* ConversionErrorText(int32_t code) {
+    switch (code) {
+    case QMX_BAD_SETTING:
+        return "the engine refused the rates or the quality";
+    case QMX_NOT_CONFIGURED:
+        return "the converter was not set up";
+    case QMX_ALREADY_RUNNING:
+        return "a conversion was already running";
+    case QMX_NOT_RUNNING:
+        return "no conversion was running";
+    case QMX_TOO_LARGE:
+        return "the rate pair needs more memory than the engine allows";
+    case QMX_DISCARDED:
+        return "the converter was set up anew during the conversion";
+    case QMX_BAD_ARGUMENT:
+        return "the converter refused a block";
+    case QMX_NO_MEMORY:
+        return "out of memory";
+    case QMX_NOT_LOADED:
+        return "the engine library was not found";
+    default:
+        return "the converter failed";
+    }
 }
 
 double ConversionDelay(int32_t quality, double inRate, double outRate, int32_t headroom) {

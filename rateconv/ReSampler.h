@@ -20,14 +20,9 @@ enum : int32_t {
     kQualityUltraHeavy = 5,
 };
 
-// Codes of the client's own refusals (the engine's codes pass through unchanged).
-enum : int32_t {
-    kRsNotConfigured = -2,
-    kRsRunning = -3,
-    kRsNotRunning = -4,
-    kRsEngineMissing = -10, // a quality 2 ... 5 call while the engine is absent
-};
-
+// Every call returns what the engine's function of the same name returns (the QMX_ codes of
+// qmx.h on failure); the client's own refusals use the same codes, QMX_NOT_LOADED for a quality 2
+// ... 5 call while the engine is absent.
 class CReSampler {
   public:
     // Binds the engine library by its file name, beside the executable first.
@@ -70,6 +65,9 @@ class CReSampler {
     bool stereo_ = false;
     int32_t quality_ = 0;
 };
+
+// What a code of qmx.h means, for a message: "out of memory", ...
+const char* ConversionErrorText(int32_t code);
 
 // How many input frames the converter of a quality lags behind its input: an output frame j of
 // a job stands for the input as of frame j x inRate / outRate - delay. headroom is Begin's result.

@@ -118,6 +118,20 @@ if [ -n "$zip" ]; then
   fi
 fi
 
+# The Windows installer beside it: an NSIS program carrying the release's files (it is run under
+# wine by the Windows stage's installer test).
+setup=$(ls "$(dirname "$deb")"/brelka-*-setup.exe 2>/dev/null | tail -n 1)
+if [ -n "$zip" ] || [ -n "$setup" ]; then
+  if [ -z "$setup" ]; then
+    fail windows-installer "no brelka-*-setup.exe beside the archive"
+  elif [ "$(head -c 2 "$setup")" = "MZ" ] && grep -aq 'Nullsoft' "$setup" &&
+    [ "$(stat -c %s "$setup")" -gt $(($(stat -c %s "$zip") / 2)) ]; then
+    pass windows-installer
+  else
+    fail windows-installer "$setup is not an installer of the release's files"
+  fi
+fi
+
 # Installed for real, where that is allowed.
 if [ "${BRELKA_INSTALL_TEST:-1}" = "0" ] || [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null; then
   echo "-- pkg install: skipped (needs root and apt-get; BRELKA_INSTALL_TEST=0 skips it)"

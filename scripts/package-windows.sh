@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Makes the Windows release archive brelka-<version>-windows-x64.zip: brelka.exe (the window),
+# Makes the Windows release: the installer brelka-<version>-setup.exe and the archive
+# brelka-<version>-windows-x64.zip, both of the same files: brelka.exe (the window),
 # brelka-cli.exe, its play module brelka-play.dll, qmx.dll, README.md and LICENSE, from a cross
-# build in build-win/ (or $WIN_BUILD_DIR; built here, without the tests, when it is missing). The
-# archive lands in that build folder, or in $1 when given.
+# build in build-win/ (or $WIN_BUILD_DIR; built here, without the tests, when it is missing). They
+# land in that build folder, or in $1 when given.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${WIN_BUILD_DIR:-$root/build-win}
-for p in mingw-w64 zip; do
+for p in mingw-w64 zip nsis librsvg2-bin python3; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$p" >/dev/null
   fi
@@ -17,20 +18,20 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 elif ! grep -q '^BRELKA_GUI:BOOL=ON' "$build/CMakeCache.txt"; then
   # An existing build without the window gets it.
   cmake -B "$build" -DBRELKA_GUI=ON >/dev/null
+else
+  # An existing build configured before makensis was there finds it now.
+  cmake -B "$build" >/dev/null
 fi
-cmake --build "$build" --parallel "$(nproc)" --target brelka brelka-cli brelka_play qmx
+# The files in one folder and the installer made of them (packaging/CMakeLists.txt).
+cmake --build "$build" --parallel "$(nproc)" --target brelka_setup
 version=$(sed -nE 's/^project\(brelka VERSION ([0-9.]+).*/\1/p' "$root/CMakeLists.txt")
 name=brelka-$version-windows-x64
 out=${1:-$build}
-stage=$build/package/$name
-rm -rf "$build/package"
-mkdir -p "$stage" "$out"
-cp "$build/bin/brelka.exe" "$build/bin/brelka-cli.exe" "$build/bin/brelka-play.dll" \
-  "$build/bin/qmx.dll" "$stage/"
-# Without the debugging information: what a user runs.
-x86_64-w64-mingw32-strip "$stage/brelka.exe" "$stage/brelka-cli.exe" "$stage/brelka-play.dll" \
-  "$stage/qmx.dll"
-cp "$root/README.md" "$root/LICENSE" "$stage/"
+mkdir -p "$out"
 rm -f "$out/$name.zip"
 (cd "$build/package" && zip -q -r -X "$(cd "$out" && pwd)/$name.zip" "$name")
+if [ "$(cd "$out" && pwd)" != "$(cd "$build/package" && pwd)" ]; then
+  cp "$build/package/brelka-$version-setup.exe" "$out/"
+fi
+echo "$out/brelka-$version-setup.exe"
 echo "$out/$name.zip"

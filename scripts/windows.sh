@@ -31,6 +31,8 @@ fi
 # They start here, not from a test: what a test starts inherits its output and CTest would wait.
 wineserver -p 60
 "$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 </dev/null
+# The installer's test matches the installed tool's files with the Linux tool's.
+export BRELKA_LINUX_CLI=$linux_build/bin/brelka-cli
 status=0
 (cd "$build" && ctest --output-on-failure --timeout 600 -j "$(nproc)") || status=1
 

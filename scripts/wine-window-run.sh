@@ -52,8 +52,12 @@ run() {
   # The server runs on its own, its output not tied to the caller's.
   wineserver -p 30 </dev/null >/dev/null 2>&1
   # A virtual desktop of wine's own: it draws the windows' frames and captions, as a
-  # window manager would.
-  wine explorer /desktop=brelka-test,"$screen" "$@"
+  # window manager would. Every program of the prefix opens its windows there, and the one run
+  # here hands back its exit code (through "explorer /desktop=" it would be lost).
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d brelka-test /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v brelka-test /d "$screen" /f \
+    >/dev/null 2>&1
+  wine "$@"
   local status=$?
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null

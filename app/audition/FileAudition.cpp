@@ -20,14 +20,13 @@ void FileAudition::Hold(const std::string& path) {
     if (waveOut_) return; // a second button pressed while the first is held
 
     playFile_ = AudioFileOwner();
-    playFile_->open(path, false);
-    if (playFile_->dataStart == 0 || playFile_->fileType == kAudioFileNone) {
+    if (OpenSource(*playFile_, path) != kAudioFileOk) {
         CloseFile();
         return;
     }
 
-    const uint32_t rate = playFile_->sampleRate.TruncToUInt32();
-    format_.channels = playFile_->channels;
+    const uint32_t rate = playFile_->info().sampleRate.TruncToUInt32();
+    format_.channels = playFile_->info().channels;
     format_.sampleRate = rate > INT_MAX ? 0 : static_cast<int>(rate);
     format_.bitsPerSample = 16;
     if (!OpenDevice(format_)) {

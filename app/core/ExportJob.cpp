@@ -31,23 +31,20 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
     }
     // The new file is written beside the destination and replaces it only when complete.
     const std::string temporary = TemporaryNameFor(request.destPath);
+    const int quality = request.quality;
+    outcome.outputRate = quality != 0 ? kExportRate : kDeviceRate;
     AudioFileOwner dest;
-    dest->open(temporary, true);
-    if (dest->writing != 1) {
+    const int32_t opened = dest->openWrite(
+        temporary, WriterInfo(IsAiffName(request.destPath) ? kAudioFileAiff : kAudioFileWav, 1, 16,
+                              Extended80::FromUInt32(static_cast<uint32_t>(outcome.outputRate))));
+    if (opened == kAudioFileCannotOpen) {
         std::fclose(source);
+        outcome.outputRate = 0;
         outcome.status = JobStatus::CreateError;
         return outcome;
     }
     if (progress.preparing) progress.preparing();
-
-    const int quality = request.quality;
-    outcome.outputRate = quality != 0 ? kExportRate : kDeviceRate;
-    dest->channels = 1;
-    dest->bitsPerSample = 16;
-    dest->sampleRate = Extended80::FromUInt32(static_cast<uint32_t>(outcome.outputRate));
-    JobStatus status = JobStatus::Done;
-    if (dest->beginWrite(IsAiffName(request.destPath) ? kAudioFileAiff : kAudioFileWav) != 0)
-        status = JobStatus::WriteError;
+    JobStatus status = opened == kAudioFileOk ? JobStatus::Done : JobStatus::WriteError;
 
     int64_t size = -1;
     if (platform::SeekFile(source, 0, SEEK_END)) size = platform::TellFile(source);
@@ -67,6 +64,7 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
     std::fclose(source);
     if (dest.Close() != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
     outcome.status = FinishOutput(status, run.aborted, temporary, request.destPath);
+    outcome.convertCode = run.convertCode;
     if (!JobFailed(outcome.status)) outcome.framesWritten = run.framesOut;
     return outcome;
 }

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "AudioFile.h"
-#include "AudioFileOwner.h"
 
 namespace brelka {
 
@@ -53,27 +52,26 @@ std::string DurationText(uint32_t frames, double rate) {
 }
 
 FileInfoLines DescribeAudioFile(const AudioFile& file) {
-    const double rate = file.sampleRate.ToDouble();
-    if (file.dataStart == 0 || file.fileType == kAudioFileNone || !(rate >= 1.0))
-        return BareFileInfo();
+    const AudioInfo& info = file.info();
+    if (!UsableSource(info)) return BareFileInfo();
+    const double rate = info.sampleRate.ToDouble();
     FileInfoLines lines;
     char text[128];
     lines.rate = "Sampling Rate : " + FixedTwoDecimals(rate) + "Hz";
-    std::snprintf(text, sizeof text, "Sampling Frames : %u ", static_cast<unsigned>(file.frames));
+    std::snprintf(text, sizeof text, "Sampling Frames : %u ", static_cast<unsigned>(info.frames));
     lines.frames = text;
-    lines.frames += file.channels == 2 ? "(stereo)" : "(mono)";
-    lines.frames += "  " + DurationText(file.frames, rate);
-    std::snprintf(text, sizeof text, "Bits / Word : %u", static_cast<unsigned>(file.bitsPerSample));
+    lines.frames += info.channels == 2 ? "(stereo)" : "(mono)";
+    lines.frames += "  " + DurationText(info.frames, rate);
+    std::snprintf(text, sizeof text, "Bits / Word : %u", static_cast<unsigned>(info.bitsPerSample));
     lines.bits = text;
     lines.known = true;
     return lines;
 }
 
 FileInfoLines DescribeAudioPath(const std::string& path) {
-    AudioFileOwner file;
-    file->open(path, false);
-    FileInfoLines lines = DescribeAudioFile(*file);
-    return lines;
+    AudioFile file;
+    OpenSource(file, path);
+    return DescribeAudioFile(file);
 }
 
 } // namespace brelka

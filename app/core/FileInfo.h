@@ -19,8 +19,8 @@ struct FileInfoLines {
 // The bare captions shown for a file that cannot be read.
 FileInfoLines BareFileInfo();
 
-// The lines for an opened reader; the bare captions when it has no type, no sample data or
-// a rate below 1 Hz.
+// The lines for an opened reader; the bare captions when it is not a usable source (see
+// UsableSource).
 FileInfoLines DescribeAudioFile(const AudioFile& file);
 
 // Opens the path, describes it and closes it again.

@@ -17,29 +17,6 @@ namespace brelka {
 
 namespace {
 
-// One channel from a block of interleaved frames.
-void ReduceToMono(const int16_t* in, int32_t frames, int channels, int choice, int16_t* mono) {
-    if (channels < 2) {
-        std::copy(in, in + frames, mono);
-        return;
-    }
-    const size_t stride = static_cast<size_t>(channels);
-    for (int32_t i = 0; i < frames; ++i) {
-        const int16_t* frame = in + static_cast<size_t>(i) * stride;
-        switch (choice) {
-        case kChannelL:
-            mono[i] = frame[0];
-            break;
-        case kChannelR:
-            mono[i] = frame[1];
-            break;
-        default:
-            mono[i] = MixSamples(frame[0], frame[1]);
-            break;
-        }
-    }
-}
-
 // Appends samples to the slot file as big-endian words.
 class SlotWriter {
   public:
@@ -65,18 +42,17 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
     outcome.slotPath = SlotFileName(request.folder, outcome.slot);
 
     AudioFileOwner source;
-    source->open(request.sourcePath, false);
-    const double rate = source->sampleRate.ToDouble();
-    // A rate below 1 Hz (or not a number) has no meaning for the device; nor has a file
-    // without channels.
-    if (source->fileType == kAudioFileNone || !(rate >= 1.0) || source->channels < 1) {
+    if (OpenSource(*source, request.sourcePath) != kAudioFileOk) {
         outcome.status = JobStatus::SourceError;
         return outcome;
     }
+    const AudioInfo& in = source->info();
+    const double rate = in.sampleRate.ToDouble();
 
     // The new slot is written beside the old one and replaces it only when complete.
     const std::string temporary = TemporaryNameFor(outcome.slotPath);
-    std::FILE* out = platform::OpenFile(temporary, "wb");
+    TemporaryOutput output(temporary);
+    std::FILE* out = output.get();
     if (!out) {
         outcome.status = JobStatus::CreateError;
         return outcome;
@@ -85,12 +61,13 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
     SlotWriter writer(out);
     if (!WriteSampleHeader(out)) writer.Fail();
 
-    const int channels = source->channels;
+    const int channels = in.channels;
+    // The slot is mono: a request to keep the channels takes their mix.
+    const int choice = request.channel == kChannelKeep ? kChannelMix : request.channel;
     outcome.sourceRate =
-        static_cast<int32_t>(std::min<uint32_t>(source->sampleRate.TruncToUInt32(), INT32_MAX));
+        static_cast<int32_t>(std::min<uint32_t>(in.sampleRate.TruncToUInt32(), INT32_MAX));
     source->seekFrame(0);
-    // A file without sample data has no frames to take.
-    const int64_t frames = source->dataStart == 0 ? 0 : source->frames;
+    const int64_t frames = in.frames;
     // One block of frames, or all of them when there are fewer: the header's channel count
     // alone (up to 65535) does not size the buffer beyond what the file holds.
     const auto blockFrames = static_cast<size_t>(std::min<int64_t>(kJobBlock, frames));
@@ -99,7 +76,7 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
         resampler, request.quality, rate, outcome.sourceRate, kDeviceRate, 1, frames,
         [&](int32_t count, int16_t* mono) {
             source->readFrames(count, input.data());
-            ReduceToMono(input.data(), count, channels, request.channel, mono);
+            PickChannels(input.data(), count, channels, choice, mono);
         },
         [&](const int16_t* s, int32_t n) { return writer.Write(s, n); }, progress);
     JobStatus status = run.status;
@@ -112,8 +89,9 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
         written += static_cast<int64_t>(zeros.size());
     }
     source.Close();
-    if (std::fclose(out) != 0 || writer.failed()) status = JobStatus::WriteError;
+    if (!output.Close() || writer.failed()) status = JobStatus::WriteError;
     outcome.status = FinishOutput(status, run.aborted, temporary, outcome.slotPath);
+    outcome.convertCode = run.convertCode;
     if (!JobFailed(outcome.status)) outcome.samplesWritten = written;
     return outcome;
 }

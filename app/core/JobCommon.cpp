@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "Files.h"
 #include "ReSampler.h"
@@ -46,12 +47,18 @@ namespace {
 // Output frames one converter call may need room for, beyond its headroom.
 constexpr double kMaxCallOutput = 1 << 18;
 
+// The converter refused a call: the job ends with its code.
+void Refused(PumpResult& run, int32_t code) {
+    run.status = JobStatus::ConvertError;
+    run.convertCode = code;
+}
+
 // Feeds silence after the last input frame until that frame has reached the output: output
 // frame j stands for input frame j * inRate / outRate - delay.
-JobStatus Flush(CReSampler& resampler, int quality, double inRate, double outRate, int32_t headroom,
-                int channels, int32_t step, PumpResult& run, std::vector<int16_t>& output,
-                const BlockSink& sink) {
-    if (run.framesIn <= 0) return JobStatus::Done;
+void Flush(CReSampler& resampler, int quality, double inRate, double outRate, int32_t headroom,
+           int channels, int32_t step, PumpResult& run, std::vector<int16_t>& output,
+           const BlockSink& sink) {
+    if (run.framesIn <= 0) return;
     const double delay = ConversionDelay(quality, inRate, outRate, headroom);
     const double lastFrame = static_cast<double>(run.framesIn - 1);
     const int64_t needed =
@@ -64,11 +71,16 @@ JobStatus Flush(CReSampler& resampler, int quality, double inRate, double outRat
             std::ceil(static_cast<double>(needed - run.framesOut) * inRate / outRate);
         const auto count = static_cast<int32_t>(std::clamp(want, 1.0, static_cast<double>(step)));
         const int32_t m = resampler.Exec(silence.data(), output.data(), count);
-        if (m < 0) return JobStatus::ConvertError;
-        if (m > 0 && !sink(output.data(), m)) return JobStatus::WriteError;
+        if (m < 0) {
+            Refused(run, m);
+            return;
+        }
+        if (m > 0 && !sink(output.data(), m)) {
+            run.status = JobStatus::WriteError;
+            return;
+        }
         run.framesOut += m;
     }
-    return JobStatus::Done;
 }
 
 } // namespace
@@ -79,9 +91,10 @@ PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t
     PumpResult run;
     int32_t headroom = 0;
     if (quality != 0) {
-        resampler.Setting(settingRate, outRate, channels == 2, static_cast<int8_t>(quality));
-        headroom = resampler.Begin();
-        if (headroom < 0) run.status = JobStatus::ConvertError;
+        const int32_t set =
+            resampler.Setting(settingRate, outRate, channels == 2, static_cast<int8_t>(quality));
+        headroom = set < 0 ? set : resampler.Begin();
+        if (headroom < 0) Refused(run, headroom);
     }
     const size_t width = static_cast<size_t>(channels);
     // The converter takes a block in calls of `step` frames: the whole block, or fewer when the
@@ -116,7 +129,7 @@ PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t
             const int32_t m =
                 resampler.Exec(block.data() + static_cast<size_t>(done) * width, output.data(), n);
             if (m < 0) {
-                run.status = JobStatus::ConvertError;
+                Refused(run, m);
                 break;
             }
             if (!sink(output.data(), m)) {
@@ -137,11 +150,37 @@ PumpResult PumpBlocks(CReSampler& resampler, int quality, double inRate, int32_t
         }
     }
     if (quality != 0 && run.status == JobStatus::Done && !run.aborted)
-        run.status = Flush(resampler, quality, settingRate, outRate, headroom, channels, step, run,
-                           output, sink);
+        Flush(resampler, quality, settingRate, outRate, headroom, channels, step, run, output,
+              sink);
     if (progress.closing) progress.closing();
     if (quality != 0) resampler.End();
     return run;
+}
+
+void PickChannels(const int16_t* in, int32_t frames, int channels, int choice, int16_t* out) {
+    if (channels < 2) {
+        std::copy(in, in + frames, out);
+        return;
+    }
+    const size_t stride = static_cast<size_t>(channels);
+    for (int32_t i = 0; i < frames; ++i) {
+        const int16_t* f = in + static_cast<size_t>(i) * stride;
+        switch (choice) {
+        case kChannelKeep:
+            out[2 * i] = f[0];
+            out[2 * i + 1] = f[1];
+            break;
+        case kChannelL:
+            out[i] = f[0];
+            break;
+        case kChannelR:
+            out[i] = f[1];
+            break;
+        default:
+            out[i] = MixSamples(f[0], f[1]);
+            break;
+        }
+    }
 }
 
 std::string TemporaryNameFor(const std::string& path) {
@@ -165,6 +204,22 @@ JobStatus FinishOutput(JobStatus status, bool aborted, const std::string& tempor
 
 void RemoveQuietly(const std::string& path) {
     platform::RemoveFile(path);
+}
+
+TemporaryOutput::TemporaryOutput(std::string path)
+    : path_(std::move(path)), file_(platform::OpenFile(path_, "wb")) {}
+
+TemporaryOutput::~TemporaryOutput() {
+    if (!file_) return;
+    std::fclose(file_);
+    RemoveQuietly(path_);
+}
+
+bool TemporaryOutput::Close() {
+    if (!file_) return false;
+    const bool ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+    return ok;
 }
 
 } // namespace brelka

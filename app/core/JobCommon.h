@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,12 +20,14 @@ using BlockSink = std::function<bool(const int16_t* frames, int32_t count)>;
 
 struct PumpResult {
     JobStatus status = JobStatus::Done; // Done, ConvertError, WriteError or Cancelled
+    int32_t convertCode = 0;            // ConvertError: the converter's code (qmx.h)
     bool aborted = false;
     int64_t framesIn = 0;
     int64_t framesOut = 0;
 };
 
-// The block loop every job runs: sets the converter up when quality is not 0, takes the
+// The block loop every job runs: sets the converter up when quality is not 0 (a refused setting
+// ends the job with ConvertError and the converter's code), takes the
 // frames in blocks of kJobBlock (the last one shorter), converts or copies each block, hands it
 // to the sink and reports the block; after the last block it feeds the converter silence until
 // the last input frame has reached the output; then it reports closing and ends the converter.
@@ -42,6 +45,11 @@ inline int16_t MixSamples(int16_t left, int16_t right) {
     return static_cast<int16_t>(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
 }
 
+// Reduces a block of interleaved frames of `channels` channels to the channels a job writes:
+// kChannelL or kChannelR alone (a mono source's one channel for either), kChannelMix their mix,
+// kChannelKeep the first two as they are (one when the source is mono).
+void PickChannels(const int16_t* in, int32_t frames, int channels, int choice, int16_t* out);
+
 // A file name beside the destination for the job to write into before it replaces the
 // destination.
 std::string TemporaryNameFor(const std::string& path);
@@ -55,5 +63,22 @@ JobStatus FinishOutput(JobStatus status, bool aborted, const std::string& tempor
 // Moves the finished temporary file over the destination. False when that failed.
 bool ReplaceWith(const std::string& temporary, const std::string& destination);
 void RemoveQuietly(const std::string& path);
+
+// A temporary output file, opened for writing: closed and removed on every way out unless it
+// was closed, so an exception from the converter leaves no temporary file behind.
+class TemporaryOutput {
+  public:
+    explicit TemporaryOutput(std::string path);
+    ~TemporaryOutput();
+    TemporaryOutput(const TemporaryOutput&) = delete;
+    TemporaryOutput& operator=(const TemporaryOutput&) = delete;
+    std::FILE* get() const { return file_; }
+    // Closes the stream and leaves the file to FinishOutput; false when the close failed.
+    bool Close();
+
+  private:
+    std::string path_;
+    std::FILE* file_;
+};
 
 } // namespace brelka

@@ -61,6 +61,7 @@ struct ImportOutcome {
     int64_t samplesWritten = 0; // after the header area, padding included
     int64_t framesRead = 0;     // source frames taken
     int32_t sourceRate = 0;     // truncated source rate
+    int32_t convertCode = 0;    // ConvertError: the converter's code (QMX_ codes of qmx.h)
 };
 
 ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
@@ -79,6 +80,7 @@ struct ExportOutcome {
     std::string slotPath;
     int64_t framesWritten = 0;
     int32_t outputRate = 0;
+    int32_t convertCode = 0; // ConvertError: the converter's code (QMX_ codes of qmx.h)
 };
 
 ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
@@ -100,6 +102,7 @@ struct ConvertOutcome {
     int64_t framesWritten = 0;
     int channels = 0; // channels written
     int32_t sourceRate = 0;
+    int32_t convertCode = 0; // ConvertError: the converter's code (QMX_ codes of qmx.h)
 };
 
 // A WAV or AIFF file into another at any rate, 16-bit, through the same converters. With

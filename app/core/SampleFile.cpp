@@ -85,7 +85,10 @@ int64_t FileSizeOf(const std::string& path) {
 }
 
 std::string SlotLengthText(const std::string& path) {
-    int64_t size = FileSizeOf(path);
+    return SlotLengthTextOfSize(FileSizeOf(path));
+}
+
+std::string SlotLengthTextOfSize(int64_t size) {
     if (size < kHeaderArea) return "---:--:---";
     int64_t n = (size - kHeaderArea) / 2;
     // n x 1000 / 31250 without the product, which a size near 2^63 would overflow.

@@ -35,6 +35,8 @@ bool HasSampleHeader(const std::string& path);
 // "%3u:%02u:%03u" (minutes, seconds, milliseconds) of the file's N = (size - 512) / 2
 // samples at 31250 Hz; "---:--:---" when the file cannot be opened or is shorter than 512 bytes.
 std::string SlotLengthText(const std::string& path);
+// The same text for a slot file of `size` bytes (-1: not opened).
+std::string SlotLengthTextOfSize(int64_t size);
 
 // The slot texts ("01" ... "60") of the folder's sample files that pass the header test, in
 // the order the file system returns them. folder may lack its trailing separator.

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "Version.h"
+#include "WindowIcons.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // No display name: the platform would append it to every window title. Message boxes
@@ -15,7 +16,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The desktop's menu entry and icon belong to this program (brelka.desktop, brelka.svg);
     // the icon is also the windows' own where the toolkit can draw SVG.
     setDesktopFileName(QStringLiteral("brelka"));
-    setWindowIcon(QIcon(QStringLiteral(":/brelka.svg")));
+    setWindowIcon(ProgramIcon());
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* e) {

@@ -430,6 +430,10 @@ void TMainWin::SetGauge(int percent) {
     emit GaugeSet(percent);
 }
 
+void TMainWin::FocusControl(brelka::Control control) {
+    ControlOf(control)->setFocus(Qt::OtherFocusReason);
+}
+
 void TMainWin::ClearSlotItems() {
     const QSignalBlocker quiet(SampleList);
     SampleList->clear();

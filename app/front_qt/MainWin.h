@@ -105,6 +105,7 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
     int ImportRadioIndex() const override;
     // The gauge shows percent within its range; GaugeSet reports the value as given.
     void SetGauge(int percent) override;
+    void FocusControl(brelka::Control control) override;
     void ClearSlotItems() override;
     void AddSlotItem(const std::string& text) override;
     int SlotItemCount() const override;

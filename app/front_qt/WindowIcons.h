@@ -8,5 +8,5 @@
 QPixmap FolderPixmap();
 // A loudspeaker for the "Hear the Sound" buttons, with its own disabled look.
 QIcon SpeakerIcon();
-// The program's window icon.
+// The program's icon (packaging/brelka.svg), the windows' own.
 QIcon ProgramIcon();

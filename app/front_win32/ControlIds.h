@@ -39,5 +39,8 @@
 // Where the open dialog lays the panel out, in its template.
 #define IDC_PANEL_PLACE 2010
 
+// The program's icon (the first, which the system shows for the file).
+#define IDI_BRELKA 1
+
 // The open dialog's template that hosts the preview panel.
 #define IDD_OPEN_PANEL 100

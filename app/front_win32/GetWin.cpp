@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "ControlIds.h"
+#include "Guard.h"
 #include "Win32Look.h"
 #include "Win32Text.h"
 #include "WindowLayout.h"
@@ -186,47 +187,57 @@ void TGetWin::Detach() {
 LRESULT CALLBACK TGetWin::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<TGetWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self && self->core_ &&
-        brelka::DeliverWaveMessage(msg, static_cast<intptr_t>(lParam),
-                                   self->core_->AuditionListener()))
+        brelka::Guarded(
+            hwnd,
+            [&] {
+                return brelka::DeliverWaveMessage(msg, static_cast<intptr_t>(lParam),
+                                                  self->core_->AuditionListener());
+            },
+            true))
         return 0;
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-// Any mouse button held on the button plays the selected file; its release stops it.
+// Any mouse button held on the button plays the selected file; its release stops it. The button
+// shows itself down meanwhile, and the keyboard stays where it was (in the dialog's file list).
 LRESULT CALLBACK TGetWin::AudBtnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                      DWORD_PTR data) {
     auto* self = reinterpret_cast<TGetWin*>(data);
+    return brelka::Guarded(
+        hwnd, [&] { return self->AudBtnMessage(hwnd, msg, wParam, lParam); }, LRESULT{0});
+}
+
+LRESULT TGetWin::AudBtnMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK: {
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        if (!self->held_) {
-            self->held_ = true;
+    case WM_MBUTTONDBLCLK:
+        if (!held_) {
+            held_ = true;
             SetCapture(hwnd);
-            self->core_->AudBtnMouseDown();
+            SendMessageW(hwnd, BM_SETSTATE, TRUE, 0);
+            core_->AudBtnMouseDown();
         }
-        return result;
-    }
+        return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-    case WM_MBUTTONUP: {
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        if (self->held_) {
-            self->held_ = false;
+    case WM_MBUTTONUP:
+        if (held_) {
+            held_ = false;
             if (GetCapture() == hwnd) ReleaseCapture();
-            self->core_->AudBtnMouseUp();
+            SendMessageW(hwnd, BM_SETSTATE, FALSE, 0);
+            core_->AudBtnMouseUp();
         }
-        return result;
-    }
+        return 0;
     case WM_CAPTURECHANGED:
         // Another window took the mouse (a dialog, the system): the button is no longer held.
-        if (self->held_ && reinterpret_cast<HWND>(lParam) != hwnd) {
-            self->held_ = false;
-            self->core_->AudBtnMouseUp();
+        if (held_ && reinterpret_cast<HWND>(lParam) != hwnd) {
+            held_ = false;
+            SendMessageW(hwnd, BM_SETSTATE, FALSE, 0);
+            core_->AudBtnMouseUp();
         }
         break;
     case WM_NCDESTROY:

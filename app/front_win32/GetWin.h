@@ -37,6 +37,7 @@ class TGetWin : public brelka::PreviewPanelToolkit {
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK AudBtnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR self);
+    LRESULT AudBtnMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     HWND Label(brelka::PanelLabel label) const;
     void AddControl(const brelka::layout::PanelControl& spec);
     HFONT Font() const;

@@ -10,6 +10,8 @@
 
 #include "ControlIds.h"
 #include "GetWin.h"
+#include "Guard.h"
+#include "PressButton.h"
 #include "Version.h"
 #include "Win32Look.h"
 #include "Win32Text.h"
@@ -77,10 +79,29 @@ RECT PanelPlace(HWND dlg) {
     return r;
 }
 
+// The program's icon in the caption, the taskbar and Alt+Tab, at the sizes the system shows.
+void ShowProgramIcon(HWND window) {
+    const struct {
+        WPARAM which;
+        int metric;
+    } icons[] = {{ICON_BIG, SM_CXICON}, {ICON_SMALL, SM_CXSMICON}};
+    for (const auto& i : icons) {
+        const int size = GetSystemMetrics(i.metric);
+        // Shared: the system frees it with the program.
+        HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_BRELKA),
+                                 IMAGE_ICON, size, size, LR_SHARED);
+        if (icon) SendMessageW(window, WM_SETICON, i.which, reinterpret_cast<LPARAM>(icon));
+    }
+}
+
 } // namespace
 
 TMainWin::TMainWin() {
     Build();
+    ShowProgramIcon(hwnd_);
+    // "Hear the Sound" leaves the keyboard where it is when it is clicked.
+    SetWindowSubclass(Ctl(Control::AudBtn), &TMainWin::ControlProc, 3,
+                      reinterpret_cast<DWORD_PTR>(this));
     waveWindow_ = std::make_unique<brelka::Win32WaveWindow>(hwnd_);
     core_ = std::make_unique<brelka::MainWindowCore>(*this, *waveWindow_);
 }
@@ -328,6 +349,10 @@ void TMainWin::ApplyEnabled(Control control) {
                      reinterpret_cast<LPARAM>(on ? speakerOn_ : speakerOff_));
 }
 
+void TMainWin::FocusControl(Control control) {
+    if (HWND hwnd = Ctl(control)) SetFocus(hwnd);
+}
+
 void TMainWin::SetEnabled(Control control, bool on) {
     if (enabled_[Index(control)] == on) return;
     enabled_[Index(control)] = on;
@@ -451,12 +476,19 @@ bool TMainWin::ChooseFolder(std::string& folder) {
 }
 
 UINT_PTR CALLBACK TMainWin::OpenDialogHook(HWND dlg, UINT msg, WPARAM, LPARAM lParam) {
+    return brelka::Guarded(
+        dlg, [&] { return OpenDialogMessage(dlg, msg, lParam); }, UINT_PTR{0});
+}
+
+UINT_PTR TMainWin::OpenDialogMessage(HWND dlg, UINT msg, LPARAM lParam) {
     auto* self = reinterpret_cast<TMainWin*>(GetWindowLongPtrW(dlg, GWLP_USERDATA));
     switch (msg) {
     case WM_INITDIALOG:
         self = reinterpret_cast<TMainWin*>(reinterpret_cast<OPENFILENAMEW*>(lParam)->lCustData);
         SetWindowLongPtrW(dlg, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        return TRUE;
+        // FALSE: the dialog puts the keyboard in its "File name" field, as it does without a
+        // panel (TRUE would give it to the first control the dialog has below its list).
+        return FALSE;
     case WM_SIZE:
         if (self && self->panel_ && GetParent(self->panel_->Handle()) == dlg)
             self->panel_->Fit(PanelPlace(dlg));
@@ -681,7 +713,8 @@ LRESULT CALLBACK TMainWin::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         self->hwnd_ = hwnd;
     }
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    return self->Message(msg, wParam, lParam);
+    return brelka::Guarded(
+        hwnd, [&] { return self->Message(msg, wParam, lParam); }, LRESULT{0});
 }
 
 LRESULT TMainWin::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -732,7 +765,7 @@ LRESULT TMainWin::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // The folder field: a click chooses the folder (after the click is over), and the text is not
 // selected as a whole when the field gets the focus. The conversion group leaves the gap under
-// its check box open.
+// its check box open. "Hear the Sound" is clicked without taking the focus.
 LRESULT CALLBACK TMainWin::ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR data) {
     auto* self = reinterpret_cast<TMainWin*>(data);
@@ -751,6 +784,16 @@ LRESULT CALLBACK TMainWin::ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
         default:
             break;
         }
+    } else if (id == 3) {
+        const brelka::Press press = brelka::PressWithoutFocus(hwnd, msg, lParam);
+        if (press == brelka::Press::Clicked) {
+            // What the button's own click does: it toggles, then tells the window.
+            const bool down = SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            SendMessageW(hwnd, BM_SETCHECK, down ? BST_UNCHECKED : BST_CHECKED, 0);
+            SendMessageW(self->hwnd_, WM_COMMAND, MAKEWPARAM(IDC_AUDBTN, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(hwnd));
+        }
+        if (press != brelka::Press::None) return 0;
     } else if (id == 2 && msg == WM_PAINT) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);

@@ -40,6 +40,7 @@ class TMainWin : public brelka::MainWindowToolkit {
     void SetText(brelka::Control control, const std::string& text) override;
     int ImportRadioIndex() const override;
     void SetGauge(int percent) override;
+    void FocusControl(brelka::Control control) override;
     void ClearSlotItems() override;
     void AddSlotItem(const std::string& text) override;
     int SlotItemCount() const override;
@@ -60,6 +61,7 @@ class TMainWin : public brelka::MainWindowToolkit {
     static LRESULT CALLBACK GaugeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR id, DWORD_PTR self);
     static UINT_PTR CALLBACK OpenDialogHook(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+    static UINT_PTR OpenDialogMessage(HWND dlg, UINT msg, LPARAM lParam);
     LRESULT Message(UINT msg, WPARAM wParam, LPARAM lParam);
     void Build();
     void BuildFrame();

@@ -113,16 +113,6 @@ const wchar_t* WindowFontFace() {
     return face;
 }
 
-void BecomeDpiAware() {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
-    // Looked up: it exists from Windows 10 1703 on.
-    auto setContext = reinterpret_cast<SetContext>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
-    if (setContext && setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) return;
-    SetProcessDPIAware();
-}
-
 int WindowDpi(HWND hwnd) {
     using GetDpi = UINT(WINAPI*)(HWND);
     static const auto getDpi = reinterpret_cast<GetDpi>(reinterpret_cast<void*>(

@@ -7,8 +7,6 @@
 
 namespace brelka {
 
-// The process follows each monitor's scale itself (the system does not stretch its windows).
-void BecomeDpiAware();
 // The pixels per inch of the monitor the window is on (96 at 100 %).
 int WindowDpi(HWND hwnd);
 // Resizes the window's frame around a client area of the given size.

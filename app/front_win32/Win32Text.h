@@ -5,10 +5,12 @@
 
 #include <string>
 
+#include "WideText.h"
+
 namespace brelka {
 
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const std::wstring& wide);
+using platform::Utf8;
+using platform::Wide;
 // The text of a window (a control's caption or edit text) as UTF-8.
 std::string WindowTextUtf8(HWND window);
 void SetWindowTextUtf8(HWND window, const std::string& text);

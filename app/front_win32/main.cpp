@@ -5,25 +5,12 @@
 
 #include <exception>
 #include <memory>
-#include <string>
 
 #include "GetWin.h"
+#include "Guard.h"
 #include "MainWin.h"
-#include "Version.h"
-#include "Win32Look.h"
-#include "Win32Text.h"
-
-namespace {
-
-void ShowException(const std::string& text) {
-    MessageBoxW(nullptr, brelka::Wide(text).c_str(),
-                brelka::Wide(platform::VersionString("ProductName")).c_str(), MB_OK | MB_ICONERROR);
-}
-
-} // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
-    brelka::BecomeDpiAware();
     // The folder picker and the file dialogs are COM objects of this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     int result = 0;
@@ -38,10 +25,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
         panel.reset();
         window.reset();
     } catch (const std::exception& e) {
-        ShowException(e.what());
+        // The window could not be made: nothing to carry on with.
+        brelka::ShowException(nullptr, e.what());
         result = 1;
     } catch (...) {
-        ShowException(std::string());
+        brelka::ShowException(nullptr, nullptr);
         result = 1;
     }
     if (SUCCEEDED(com)) CoUninitialize();

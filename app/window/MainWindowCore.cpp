@@ -179,7 +179,8 @@ void MainWindowCore::OpenDialogSelectionChange(const std::string& path) {
     if (previewPanel_ != nullptr) previewPanel_->SelectionChange(path);
 }
 
-void MainWindowCore::BeginJob() {
+void MainWindowCore::BeginJob(Control starter) {
+    jobStarter_ = starter;
     toolkit_.SetWaitCursor(true);
     busy = true;
     abortRequested = false;
@@ -195,6 +196,10 @@ void MainWindowCore::EndJob(bool clearProgress) {
         toolkit_.SetText(Control::InfoText, std::string());
         toolkit_.SetGauge(0);
     }
+    // The controls come back now, and the keyboard with them to the button that started the
+    // job (the window took it away when that button was disabled).
+    AppEventsIdle();
+    toolkit_.FocusControl(jobStarter_);
 }
 
 JobProgress MainWindowCore::JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared) {
@@ -231,7 +236,7 @@ void MainWindowCore::FromExecBtnClick() {
     if (!toolkit_.ChooseImportFile(source)) return;
     const JobHandler running(jobHandlers_);
 
-    BeginJob();
+    BeginJob(Control::FromExecBtn);
     ImportRequest request;
     request.sourcePath = source;
     request.folder = chosenFolder_;
@@ -240,8 +245,13 @@ void MainWindowCore::FromExecBtnClick() {
     request.quality = QualityCode();
     uint32_t start = platform::TickCount(), last = start;
     bool prepared = false;
-    const ImportOutcome outcome =
-        RunImport(request, *resampler_, JobCallbacks(start, last, prepared));
+    ImportOutcome outcome;
+    try {
+        outcome = RunImport(request, *resampler_, JobCallbacks(start, last, prepared));
+    } catch (...) {
+        EndJob(prepared); // the window is usable again; the front shows what went wrong
+        throw;
+    }
     EndJob(prepared);
     if (JobFailed(outcome.status)) {
         toolkit_.ShowMessage(JobMessage(outcome.status));
@@ -257,7 +267,7 @@ void MainWindowCore::ToExecBtnClick() {
     lastSaveName_ = dest;
     const JobHandler running(jobHandlers_);
 
-    BeginJob();
+    BeginJob(Control::ToExecBtn);
     ExportRequest request;
     request.folder = chosenFolder_;
     request.slotText = toolkit_.Text(Control::SampleList);
@@ -265,8 +275,13 @@ void MainWindowCore::ToExecBtnClick() {
     request.quality = QualityCode();
     uint32_t start = platform::TickCount(), last = start;
     bool prepared = false;
-    const ExportOutcome outcome =
-        RunExport(request, *resampler_, JobCallbacks(start, last, prepared));
+    ExportOutcome outcome;
+    try {
+        outcome = RunExport(request, *resampler_, JobCallbacks(start, last, prepared));
+    } catch (...) {
+        EndJob(prepared);
+        throw;
+    }
     EndJob(prepared);
     if (JobFailed(outcome.status)) toolkit_.ShowMessage(JobMessage(outcome.status));
 }

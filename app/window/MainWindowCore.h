@@ -81,7 +81,8 @@ class MainWindowCore {
 
   private:
     void CreateAudition(WaveWindow& window);
-    void BeginJob();
+    // starter: the button that started the job, which has the keyboard again when it ends.
+    void BeginJob(Control starter);
     void EndJob(bool clearProgress);
     JobProgress JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared);
     void SelectSlot(int slot);
@@ -95,6 +96,7 @@ class MainWindowCore {
     PreviewPanelCore* previewPanel_ = nullptr;
     bool closeAfterJob_ = false; // a close came during the job
     int jobHandlers_ = 0;        // job handlers running (their message boxes included)
+    Control jobStarter_ = Control::FromExecBtn;
 };
 
 } // namespace brelka

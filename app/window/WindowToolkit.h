@@ -46,6 +46,8 @@ class MainWindowToolkit {
     virtual int ImportRadioIndex() const = 0;
     // The gauge, 0 to 100.
     virtual void SetGauge(int percent) = 0;
+    // Gives the keyboard focus to the control.
+    virtual void FocusControl(Control control) = 0;
 
     // The items of SampleList. None of these raises a change.
     virtual void ClearSlotItems() = 0; // the items and the edit text

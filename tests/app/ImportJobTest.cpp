@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 
 #include "JobTestUtil.h"
 #include "Jobs.h"
@@ -241,6 +242,19 @@ TEST(ImportJob, ProgressAndAbort) {
     EXPECT_EQ(slot.size() % 512, 0u);
     EXPECT_GE(slot.size(), 2u * 2903u);
     EXPECT_LT(slot.size(), 3u * 2903u);
+
+    // Something that throws inside the job (a converter, a callback) leaves the slot as it was
+    // and no temporary file on the card.
+    const auto before = testsupport::ReadBytes(out.slotPath);
+    p.block = [](int k, int) -> bool {
+        if (k == 2) throw std::runtime_error("converter failed");
+        return false;
+    };
+    EXPECT_THROW(Import(dir.file("in.wav"), dir.path(), "1", kChannelMix, 0, p),
+                 std::runtime_error);
+    EXPECT_EQ(testsupport::ReadBytes(out.slotPath), before);
+    EXPECT_EQ(jobtest::FolderNames(dir.path()),
+              (std::vector<std::string>{"SAMPLE00.BIN", "in.wav"}));
 }
 
 #if !defined(_WIN32) // a full card by a file size limit of POSIX
@@ -262,19 +276,34 @@ TEST(ImportJob, AFullCardKeepsThePreviousSlot) {
 }
 #endif
 
-// A rate pair the engine cannot hold in memory ends the job with a message, not a crash.
-TEST(ImportJob, RatePairsTheEngineRefuses) {
-    CReSampler probe;
-    if (!probe.available()) GTEST_SKIP() << "no engine library";
+// A converter that refuses the job ends it with "Rate conversion error." and its own code, the
+// slot as it was and no temporary file: a rate pair the engine cannot hold in memory, a quality
+// it does not know (refused by the setting, before anything starts), and no engine at all.
+TEST(ImportJob, RefusedConversionsCarryTheConvertersCode) {
     TempDir dir;
-    const auto old = jobtest::Noise(512, 10);
-    jobtest::WriteSlot(dir.file("SAMPLE00.BIN"), old);
+    jobtest::WriteSlot(dir.file("SAMPLE00.BIN"), jobtest::Noise(512, 10));
     const auto before = testsupport::ReadBytes(dir.file("SAMPLE00.BIN"));
     WritePcmWav(dir.file("odd.wav"), jobtest::Noise(5000, 11), 1999993, 1); // a prime rate
-    auto out = Import(dir.file("odd.wav"), dir.path(), "1", kChannelMix, kQualityUltraHeavy);
-    EXPECT_EQ(out.status, JobStatus::ConvertError);
-    EXPECT_STREQ(JobMessage(out.status), "Rate conversion error.");
-    EXPECT_EQ(testsupport::ReadBytes(dir.file("SAMPLE00.BIN")), before);
-    EXPECT_EQ(jobtest::FolderNames(dir.path()),
-              (std::vector<std::string>{"SAMPLE00.BIN", "odd.wav"}));
+    WritePcmWav(dir.file("plain.wav"), jobtest::Noise(5000, 12), 44100, 1);
+    auto expectRefused = [&](const ImportOutcome& out, int32_t code) {
+        EXPECT_EQ(out.status, JobStatus::ConvertError);
+        EXPECT_EQ(out.convertCode, code);
+        EXPECT_STREQ(JobMessage(out.status), "Rate conversion error.");
+        EXPECT_EQ(testsupport::ReadBytes(dir.file("SAMPLE00.BIN")), before);
+        EXPECT_EQ(jobtest::FolderNames(dir.path()),
+                  (std::vector<std::string>{"SAMPLE00.BIN", "odd.wav", "plain.wav"}));
+    };
+    CReSampler none("");
+    ImportRequest request;
+    request.sourcePath = dir.file("plain.wav");
+    request.folder = dir.path();
+    request.slotText = "1";
+    request.quality = kQualityHeavy;
+    expectRefused(RunImport(request, none), QMX_NOT_LOADED);
+
+    CReSampler probe;
+    if (!probe.available()) GTEST_SKIP() << "no engine library";
+    expectRefused(Import(dir.file("odd.wav"), dir.path(), "1", kChannelMix, kQualityUltraHeavy),
+                  QMX_TOO_LARGE);
+    expectRefused(Import(dir.file("plain.wav"), dir.path(), "1", kChannelMix, 7), QMX_BAD_SETTING);
 }

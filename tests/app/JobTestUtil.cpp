@@ -26,39 +26,35 @@ namespace jobtest {
 // code, which the Linux suite holds against sox and libsndfile.
 void SoxWrite(const std::string& path, const std::vector<int16_t>& samples, int rate,
               int channels) {
-    AudioFile f;
-    f.open(path, true);
-    f.channels = channels;
-    f.bitsPerSample = 16;
-    f.sampleRate = Extended80::FromUInt32(static_cast<uint32_t>(rate));
     const size_t dot = path.rfind('.');
     const bool aiff = dot != std::string::npos && path.substr(dot) == ".aif";
+    const AudioInfo info = WriterInfo(aiff ? kAudioFileAiff : kAudioFileWav, channels, 16,
+                                      Extended80::FromUInt32(static_cast<uint32_t>(rate)));
     const int32_t frames = static_cast<int32_t>(samples.size() / static_cast<size_t>(channels));
-    if (f.writing != 1 || f.beginWrite(aiff ? kAudioFileAiff : kAudioFileWav) != 0 ||
-        f.writeFrames(samples.data(), frames) != 0 || f.close(0) != 0)
+    AudioFile f;
+    if (f.openWrite(path, info) != 0 || f.writeFrames(samples.data(), frames) != 0 ||
+        f.close() != 0)
         throw std::runtime_error("cannot write " + path);
 }
 
 std::vector<int16_t> SoxRead(const std::string& path) {
     AudioFile f;
-    f.open(path, false);
-    if (f.fileType == kAudioFileNone) throw std::runtime_error("cannot read " + path);
-    std::vector<int16_t> s(static_cast<size_t>(f.frames) * static_cast<size_t>(f.channels));
+    if (f.openRead(path) != 0) throw std::runtime_error("cannot read " + path);
+    const AudioInfo& info = f.info();
+    std::vector<int16_t> s(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
     f.seekFrame(0);
-    if (!s.empty()) f.readFrames(static_cast<int32_t>(f.frames), s.data());
-    f.close(0);
+    if (!s.empty()) f.readFrames(static_cast<int32_t>(info.frames), s.data());
     return s;
 }
 
 std::string SoxInfo(const std::string& path, const std::string& field) {
     AudioFile f;
-    f.open(path, false);
-    if (f.fileType == kAudioFileNone) return "";
-    const uint32_t v = field == "-r"   ? f.sampleRate.TruncToUInt32()
-                       : field == "-c" ? static_cast<uint32_t>(f.channels)
-                       : field == "-s" ? f.frames
-                                       : static_cast<uint32_t>(f.bitsPerSample);
-    f.close(0);
+    if (f.openRead(path) != 0) return "";
+    const AudioInfo& info = f.info();
+    const uint32_t v = field == "-r"   ? info.sampleRate.TruncToUInt32()
+                       : field == "-c" ? static_cast<uint32_t>(info.channels)
+                       : field == "-s" ? info.frames
+                                       : static_cast<uint32_t>(info.bitsPerSample);
     return std::to_string(v);
 }
 

@@ -122,23 +122,25 @@ Bytes AiffSsnd(const Bytes& samples, uint32_t offset) {
 
 Decoded ReadWhole(const std::string& path, int32_t block) {
     Decoded d;
-    auto* f = new AudioFile;
-    f->open(path, false);
-    d.fileType = f->fileType;
-    d.channels = f->channels;
-    d.frames = f->frames;
-    d.bitsPerSample = f->bitsPerSample;
-    d.encoding = f->encoding;
-    d.sampleRate = f->sampleRate;
-    if (f->fileType != 0 && f->channels > 0 && f->seekFrame(0) == 0) {
-        std::vector<int16_t> buf(static_cast<size_t>(block) * static_cast<size_t>(f->channels));
+    AudioFile file;
+    AudioFile* f = &file;
+    f->openRead(path);
+    d.fileType = f->info().type;
+    d.channels = f->info().channels;
+    d.frames = f->info().frames;
+    d.bitsPerSample = f->info().bitsPerSample;
+    d.encoding = f->info().encoding;
+    d.sampleRate = f->info().sampleRate;
+    if (f->info().type != 0 && f->info().channels > 0 && f->seekFrame(0) == 0) {
+        std::vector<int16_t> buf(static_cast<size_t>(block) *
+                                 static_cast<size_t>(f->info().channels));
         for (;;) {
             const int32_t n = f->readFrames(block, buf.data());
             if (n <= 0) break;
             d.samples.insert(d.samples.end(), buf.begin(), buf.begin() + n);
         }
     }
-    f->close(1);
+    f->close();
     return d;
 }
 

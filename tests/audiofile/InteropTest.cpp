@@ -230,12 +230,13 @@ TEST(Interop, LosslessVariantsOfOneSourceGiveItsSamples) {
 TEST(Interop, CorpusLoopPoints) {
     const Decoded d = ReadWhole(testsupport::CorpusFile("go-audio-wav/flloop.wav"));
     EXPECT_EQ(d.fileType, kAudioFileWav);
-    auto* f = new AudioFile;
-    f->open(testsupport::CorpusFile("go-audio-aiff/ring.aif"), false);
-    ASSERT_EQ(f->fileType, kAudioFileAiff);
-    EXPECT_LE(f->loopStart, f->frames);
-    EXPECT_LE(f->loopEnd, f->frames);
-    f->close(1);
+    AudioFile file;
+    AudioFile* f = &file;
+    f->openRead(testsupport::CorpusFile("go-audio-aiff/ring.aif"));
+    ASSERT_EQ(f->info().type, kAudioFileAiff);
+    EXPECT_LE(f->info().loopStart, f->info().frames);
+    EXPECT_LE(f->info().loopEnd, f->info().frames);
+    f->close();
 }
 
 // Damaged copies of real files: every truncation point and some flipped size bytes must be

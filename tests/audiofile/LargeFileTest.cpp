@@ -40,9 +40,9 @@ TEST(LargeFiles, ReadingSamplesBeyondTwoAndThreeGigabytes) {
     ASSERT_EQ(testsupport::FileSize(path), start + int64_t{frames} * 2);
 
     AudioFile f;
-    f.open(path, false);
-    ASSERT_EQ(f.fileType, kAudioFileWav);
-    EXPECT_EQ(f.frames, frames);
+    f.openRead(path);
+    ASSERT_EQ(f.info().type, kAudioFileWav);
+    EXPECT_EQ(f.info().frames, frames);
     for (uint32_t m : marks) {
         int16_t s[4] = {};
         ASSERT_EQ(f.seekFrame(m - 1), 0);
@@ -51,7 +51,7 @@ TEST(LargeFiles, ReadingSamplesBeyondTwoAndThreeGigabytes) {
         EXPECT_EQ(s[1], 0x1234) << m;
         EXPECT_EQ(s[2], -2) << m;
     }
-    f.close(0);
+    f.close();
 }
 
 TEST(LargeFiles, SlotLengthOfAFileBeyondTwoGigabytes) {

@@ -17,12 +17,11 @@ using testsupport::WriteBytes;
 
 namespace {
 
-// An AudioFile opened for reading, closed and freed at the end of the scope.
+// An AudioFile opened for reading, closed at the end of the scope.
 struct Reader {
-    explicit Reader(const std::string& path) : f(new AudioFile) { f->open(path, false); }
-    ~Reader() { f->close(1); }
-    AudioFile* operator->() const { return f; }
-    AudioFile* f;
+    explicit Reader(const std::string& path) { f.openRead(path); }
+    AudioFile* operator->() { return &f; }
+    AudioFile f;
 };
 
 Bytes Le16Samples(const std::vector<int16_t>& s) {
@@ -46,9 +45,12 @@ std::vector<int16_t> Ramp(size_t n, int step = 97) {
 }
 
 bool Refused(const std::string& path) {
+    AudioFile f;
+    const int32_t opened = f.openRead(path);
     Reader r(path);
     int16_t buf[8] = {1, 1, 1, 1, 1, 1, 1, 1};
-    return r->fileType == 0 && r->stream == nullptr && r->seekFrame(0) == kAudioFileNotReady &&
+    const bool known = opened == kAudioFileUnknown || opened == kAudioFileCannotOpen;
+    return known && r->info().type == 0 && !r->isOpen() && r->seekFrame(0) == kAudioFileNotReady &&
            r->readFrames(1, buf) == kAudioFileNotReady;
 }
 
@@ -66,16 +68,16 @@ TEST_F(ReaderTest, WavFieldsAndShortReads) {
     const auto samples = Ramp(1000);
     const auto path = Put(Wav({{"fmt ", WavFmt(1, 1, 22050, 16)}, {"data", Le16Samples(samples)}}));
     Reader r(path);
-    ASSERT_EQ(r->fileType, kAudioFileWav);
-    EXPECT_EQ(r->channels, 1);
-    EXPECT_EQ(r->bitsPerSample, 16);
-    EXPECT_EQ(r->frames, 1000u);
-    EXPECT_EQ(r->dataStart, 44u);
-    EXPECT_EQ(r->dataBytes, 2000u);
-    EXPECT_EQ(r->loopStart, 0u);
-    EXPECT_EQ(r->loopEnd, 1000u);
-    EXPECT_EQ(r->sampleRate, Extended80::FromUInt32(22050));
-    EXPECT_EQ(r->baseNote, 60);
+    ASSERT_EQ(r->info().type, kAudioFileWav);
+    EXPECT_EQ(r->info().channels, 1);
+    EXPECT_EQ(r->info().bitsPerSample, 16);
+    EXPECT_EQ(r->info().frames, 1000u);
+    EXPECT_EQ(r->info().dataStart, 44u);
+    EXPECT_EQ(r->info().dataBytes, 2000u);
+    EXPECT_EQ(r->info().loopStart, 0u);
+    EXPECT_EQ(r->info().loopEnd, 1000u);
+    EXPECT_EQ(r->info().sampleRate, Extended80::FromUInt32(22050));
+    EXPECT_EQ(r->info().baseNote, 60);
 
     // 512 frames asked with 100 left: 100 read, the rest zero; then nothing but zeros.
     ASSERT_EQ(r->seekFrame(900), 0);
@@ -95,8 +97,8 @@ TEST_F(ReaderTest, StereoReturnsSampleCounts) {
     const auto path =
         Put(Aiff({{"COMM", AiffComm(2, 10, 16, 44100)}, {"SSND", AiffSsnd(Be16Samples(samples))}}));
     Reader r(path);
-    ASSERT_EQ(r->fileType, kAudioFileAiff);
-    EXPECT_EQ(r->dataBytes, 40u);
+    ASSERT_EQ(r->info().type, kAudioFileAiff);
+    EXPECT_EQ(r->info().dataBytes, 40u);
     ASSERT_EQ(r->seekFrame(3), 0);
     std::vector<int16_t> buf(8);
     ASSERT_EQ(r->readFrames(4, buf.data()), 8);
@@ -128,9 +130,9 @@ TEST_F(ReaderTest, ReadingStopsAtEndOfSampleData) {
                        {"SSND", AiffSsnd(Be16Samples(samples))},
                        {"ANNO", tail}}),
                  "a.aif"));
-    for (AudioFile* f : {w.f, a.f}) {
-        ASSERT_NE(f->fileType, 0);
-        EXPECT_EQ(f->frames, 5u);
+    for (AudioFile* f : {&w.f, &a.f}) {
+        ASSERT_NE(f->info().type, 0);
+        EXPECT_EQ(f->info().frames, 5u);
         ASSERT_EQ(f->seekFrame(0), 0);
         std::vector<int16_t> buf(200, 9);
         ASSERT_EQ(f->readFrames(100, buf.data()), 10);
@@ -184,10 +186,10 @@ TEST_F(ReaderTest, SampleSizesDecodeTheirTopSixteenBits) {
                              "s.aif");
         for (const auto& path : {wav, aif}) {
             Reader r(path);
-            ASSERT_NE(r->fileType, 0) << path;
-            EXPECT_EQ(r->bitsPerSample, c.bits);
+            ASSERT_NE(r->info().type, 0) << path;
+            EXPECT_EQ(r->info().bitsPerSample, c.bits);
             EXPECT_EQ(r->bytesPerSample(), static_cast<int32_t>(size));
-            EXPECT_EQ(r->frames, 3u);
+            EXPECT_EQ(r->info().frames, 3u);
             ASSERT_EQ(r->seekFrame(1), 0);
             int16_t buf[4] = {9, 9, 9, 9};
             ASSERT_EQ(r->readFrames(2, buf), 4) << path;
@@ -247,10 +249,10 @@ TEST_F(ReaderTest, ExtensibleLayouts) {
         Bytes fmt = l.fmt;
         fmt.insert(fmt.end(), {1, 2, 3, 4, 5, 6});
         Reader r(Put(Wav({{"fmt ", fmt}, {"data", data}})));
-        ASSERT_EQ(r->fileType, kAudioFileWav);
-        EXPECT_EQ(r->bitsPerSample, l.bits);
+        ASSERT_EQ(r->info().type, kAudioFileWav);
+        EXPECT_EQ(r->info().bitsPerSample, l.bits);
         EXPECT_EQ(r->bytesPerSample(), l.bytes);
-        EXPECT_EQ(r->frames, 3u);
+        EXPECT_EQ(r->info().frames, 3u);
         ASSERT_EQ(r->seekFrame(0), 0);
         int16_t buf[4] = {9, 9, 9, 9};
         ASSERT_EQ(r->readFrames(4, buf), 3);
@@ -368,16 +370,17 @@ TEST_F(ReaderTest, UnrecognisedFilesAreRefused) {
     EXPECT_TRUE(Refused(Put(Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V'})));
     EXPECT_TRUE(Refused(dir.file("missing.wav")));
     // A refused object still closes cleanly.
-    auto* f = new AudioFile;
-    f->open(dir.file("missing.wav"), false);
-    EXPECT_EQ(f->close(1), 0);
+    AudioFile file;
+    AudioFile* f = &file;
+    f->openRead(dir.file("missing.wav"));
+    EXPECT_EQ(f->close(), 0);
 }
 
 TEST_F(ReaderTest, AiffWithoutSoundDataHasNothingToRead) {
     Reader r(Put(Aiff({{"COMM", AiffComm(1, 1000, 16, 8000)}})));
-    ASSERT_EQ(r->fileType, kAudioFileAiff);
-    EXPECT_EQ(r->dataStart, 0u);
-    EXPECT_EQ(r->frames, 0u);
+    ASSERT_EQ(r->info().type, kAudioFileAiff);
+    EXPECT_EQ(r->info().dataStart, 0u);
+    EXPECT_EQ(r->info().frames, 0u);
     ASSERT_EQ(r->seekFrame(0), 0);
     int16_t buf[4] = {1, 1, 1, 1};
     EXPECT_EQ(r->readFrames(4, buf), 0); // the header is not played as samples
@@ -388,9 +391,9 @@ TEST_F(ReaderTest, SsndOffsetIsHonoured) {
     const auto samples = Ramp(6);
     Reader r(Put(
         Aiff({{"COMM", AiffComm(1, 6, 16, 8000)}, {"SSND", AiffSsnd(Be16Samples(samples), 6)}})));
-    ASSERT_EQ(r->fileType, kAudioFileAiff);
-    EXPECT_EQ(r->dataStart, 12u + 26u + 16u + 6u);
-    EXPECT_EQ(r->frames, 6u);
+    ASSERT_EQ(r->info().type, kAudioFileAiff);
+    EXPECT_EQ(r->info().dataStart, 12u + 26u + 16u + 6u);
+    EXPECT_EQ(r->info().frames, 6u);
     ASSERT_EQ(r->seekFrame(0), 0);
     int16_t buf[8];
     ASSERT_EQ(r->readFrames(8, buf), 6);
@@ -463,18 +466,18 @@ TEST_F(ReaderTest, LoopMarkersInEitherOrderAndLayout) {
         for (const Bytes& mark : {MarkOwnLayout(marks, name), MarkPadded(marks, name)}) {
             // INST behind MARK still finds its markers.
             Reader r(Put(Aiff({comm, {"MARK", mark}, ssnd, {"INST", Inst(48, 9, 3)}})));
-            ASSERT_EQ(r->fileType, kAudioFileAiff);
-            EXPECT_EQ(r->baseNote, 48);
-            EXPECT_EQ(r->detune, 3);
-            EXPECT_EQ(r->lowNote, 40);
-            EXPECT_EQ(r->highNote, 80);
-            EXPECT_EQ(r->loopStart, 33u);
-            EXPECT_EQ(r->loopEnd, 22u);
+            ASSERT_EQ(r->info().type, kAudioFileAiff);
+            EXPECT_EQ(r->info().baseNote, 48);
+            EXPECT_EQ(r->info().detune, 3);
+            EXPECT_EQ(r->info().lowNote, 40);
+            EXPECT_EQ(r->info().highNote, 80);
+            EXPECT_EQ(r->info().loopStart, 33u);
+            EXPECT_EQ(r->info().loopEnd, 22u);
         }
     }
     Reader none(Put(Aiff({comm, ssnd, {"INST", Inst(48, 1, 2)}})));
-    EXPECT_EQ(none->loopStart, 0u);
-    EXPECT_EQ(none->loopEnd, 0u);
+    EXPECT_EQ(none->info().loopStart, 0u);
+    EXPECT_EQ(none->info().loopEnd, 0u);
 }
 
 TEST_F(ReaderTest, AiffRateBytesAreKeptExactly) {
@@ -484,8 +487,8 @@ TEST_F(ReaderTest, AiffRateBytesAreKeptExactly) {
     for (const uint8_t* rate : {r31250, odd}) {
         std::memcpy(comm.data() + 8, rate, 10);
         Reader r(Put(Aiff({{"COMM", comm}, {"SSND", AiffSsnd(Bytes(4))}})));
-        ASSERT_EQ(r->fileType, kAudioFileAiff);
-        EXPECT_EQ(r->sampleRate, Extended80::FromBytes(rate));
+        ASSERT_EQ(r->info().type, kAudioFileAiff);
+        EXPECT_EQ(r->info().sampleRate, Extended80::FromBytes(rate));
     }
     EXPECT_EQ(Extended80::FromBytes(r31250).TruncToUInt32(), 31250u);
 }
@@ -497,28 +500,28 @@ TEST_F(ReaderTest, HostileSizesAreBounded) {
     { // data size 0xFFFFFFFF: frames are what the file holds
         Reader r(Put(
             Wav({{"fmt ", WavFmt(1, 1, 8000, 16)}, {"data", Le16Samples(samples), 0xFFFFFFFF}})));
-        ASSERT_EQ(r->fileType, kAudioFileWav);
-        EXPECT_EQ(r->frames, 8u);
-        EXPECT_EQ(r->dataBytes, 16u);
+        ASSERT_EQ(r->info().type, kAudioFileWav);
+        EXPECT_EQ(r->info().frames, 8u);
+        EXPECT_EQ(r->info().dataBytes, 16u);
     }
     { // COMM claims more frames than SSND holds
         Reader r(Put(Aiff({{"COMM", AiffComm(1, 0xFFFFFFFF, 16, 8000)},
                            {"SSND", AiffSsnd(Be16Samples(samples))}})));
-        ASSERT_EQ(r->fileType, kAudioFileAiff);
-        EXPECT_EQ(r->frames, 8u);
+        ASSERT_EQ(r->info().type, kAudioFileAiff);
+        EXPECT_EQ(r->info().frames, 8u);
     }
     { // a chunk before the data that points past the end ends the walk
         Reader r(Put(Wav({{"fmt ", WavFmt(1, 1, 8000, 16)},
                           {"junk", Bytes(4), 0xFFFFFFF0},
                           {"data", Bytes(4)}})));
-        EXPECT_EQ(r->fileType, 0);
+        EXPECT_EQ(r->info().type, 0);
     }
     { // SSND offset beyond the chunk: no frames
         Bytes ssnd = AiffSsnd(Be16Samples(samples));
         ssnd[0] = ssnd[1] = ssnd[2] = ssnd[3] = 0xFF;
         Reader big(Put(Aiff({{"COMM", AiffComm(1, 8, 16, 8000)}, {"SSND", ssnd}}), "b.aif"));
-        ASSERT_EQ(big->fileType, kAudioFileAiff);
-        EXPECT_EQ(big->frames, 0u);
+        ASSERT_EQ(big->info().type, kAudioFileAiff);
+        EXPECT_EQ(big->info().frames, 0u);
         ASSERT_EQ(big->seekFrame(0), 0);
         int16_t buf[2];
         EXPECT_EQ(big->readFrames(2, buf), 0);
@@ -534,16 +537,16 @@ TEST_F(ReaderTest, HostileSizesAreBounded) {
                            {"MARK", mark},
                            {"INST", Inst(60, 1, 1)},
                            {"SSND", AiffSsnd(Be16Samples(samples))}})));
-        ASSERT_EQ(r->fileType, kAudioFileAiff);
-        EXPECT_EQ(r->loopStart, 5u);
-        EXPECT_EQ(r->frames, 8u);
+        ASSERT_EQ(r->info().type, kAudioFileAiff);
+        EXPECT_EQ(r->info().loopStart, 5u);
+        EXPECT_EQ(r->info().frames, 8u);
     }
     { // a file cut inside its sample data keeps the whole frames it holds
         Bytes file = Wav({{"fmt ", WavFmt(1, 2, 8000, 24)}, {"data", Bytes(60, 0x11)}});
         file.resize(file.size() - 25);
         Reader r(Put(file));
-        ASSERT_EQ(r->fileType, kAudioFileWav);
-        EXPECT_EQ(r->frames, 5u);
+        ASSERT_EQ(r->info().type, kAudioFileWav);
+        EXPECT_EQ(r->info().frames, 5u);
     }
     // Huge frame requests are refused rather than overflowing the count.
     Reader r(Put(Wav({{"fmt ", WavFmt(1, 2, 8000, 16)}, {"data", Bytes(8)}})));
@@ -553,19 +556,20 @@ TEST_F(ReaderTest, HostileSizesAreBounded) {
 }
 
 TEST_F(ReaderTest, ReopeningResetsEveryField) {
-    auto* f = new AudioFile;
-    f->open(Put(Aiff({{"COMM", AiffComm(2, 2, 16, 8000)},
-                      {"SSND", AiffSsnd(Bytes(8))},
-                      {"INST", Inst(30, 1, 2)}})),
-            false);
-    ASSERT_EQ(f->fileType, kAudioFileAiff);
-    f->open(dir.file("missing"), false);
-    EXPECT_EQ(f->fileType, 0);
-    EXPECT_EQ(f->channels, 0);
-    EXPECT_EQ(f->frames, 0u);
-    EXPECT_EQ(f->baseNote, 60);
-    EXPECT_EQ(f->sampleRate, Extended80::FromUInt32(44100));
-    EXPECT_EQ(f->close(1), 0);
+    AudioFile file;
+    AudioFile* f = &file;
+    ASSERT_EQ(f->openRead(Put(Aiff({{"COMM", AiffComm(2, 2, 16, 8000)},
+                                    {"SSND", AiffSsnd(Bytes(8))},
+                                    {"INST", Inst(30, 1, 2)}}))),
+              kAudioFileOk);
+    ASSERT_EQ(f->info().type, kAudioFileAiff);
+    EXPECT_EQ(f->openRead(dir.file("missing")), kAudioFileCannotOpen);
+    EXPECT_EQ(f->info().type, 0);
+    EXPECT_EQ(f->info().channels, 0);
+    EXPECT_EQ(f->info().frames, 0u);
+    EXPECT_EQ(f->info().baseNote, 60);
+    EXPECT_EQ(f->info().sampleRate, Extended80::FromUInt32(44100));
+    EXPECT_EQ(f->close(), 0);
 }
 
 // AIFF-C: "NONE" and "twos" are AIFF's big-endian PCM, "sowt" little-endian; markers and the
@@ -605,10 +609,10 @@ TEST_F(ReaderTest, AifcCompressionTypes) {
                             {"INST", Inst(36, 1, 2)},
                             {"SSND", AiffSsnd(Bytes(200))}},
                            "AIFC")));
-    ASSERT_EQ(looped->fileType, kAudioFileAiff);
-    EXPECT_EQ(looped->baseNote, 36);
-    EXPECT_EQ(looped->loopStart, 10u);
-    EXPECT_EQ(looped->loopEnd, 90u);
+    ASSERT_EQ(looped->info().type, kAudioFileAiff);
+    EXPECT_EQ(looped->info().baseNote, 36);
+    EXPECT_EQ(looped->info().loopStart, 10u);
+    EXPECT_EQ(looped->info().loopEnd, 90u);
     for (const char* type : {"ima4", "ulaw", "in24", "sowT"})
         EXPECT_TRUE(Refused(Put(Aiff(
             {{"COMM", AifcComm(1, 4, 16, 8000, type)}, {"SSND", AiffSsnd(Bytes(8))}}, "AIFC"))))

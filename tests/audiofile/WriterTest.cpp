@@ -37,25 +37,25 @@ struct WriteSpec {
     int32_t blockFrames = 300; // frames per writeFrames call
 };
 
+AudioInfo InfoOf(int32_t type, int32_t channels, int32_t bits,
+                 Extended80 rate = Extended80::FromUInt32(31250)) {
+    return WriterInfo(type, channels, bits, rate);
+}
+
 // Writes the frames of `samples` through a fresh writer; returns close's result.
 int32_t WriteFile(const std::string& path, const WriteSpec& spec,
                   const std::vector<int16_t>& samples) {
-    auto* f = new AudioFile;
-    f->open(path, true);
-    EXPECT_EQ(f->writing, 1);
-    f->channels = spec.channels;
-    f->bitsPerSample = spec.bits;
-    f->sampleRate = spec.rate;
-    EXPECT_EQ(f->beginWrite(spec.type), 0);
+    AudioFile f;
+    EXPECT_EQ(f.openWrite(path, InfoOf(spec.type, spec.channels, spec.bits, spec.rate)), 0);
     const size_t frames = samples.size() / static_cast<size_t>(spec.channels);
     for (size_t done = 0; done < frames;) {
         const size_t n = std::min(frames - done, static_cast<size_t>(spec.blockFrames));
-        EXPECT_EQ(f->writeFrames(samples.data() + done * static_cast<size_t>(spec.channels),
-                                 static_cast<int32_t>(n)),
+        EXPECT_EQ(f.writeFrames(samples.data() + done * static_cast<size_t>(spec.channels),
+                                static_cast<int32_t>(n)),
                   0);
         done += n;
     }
-    return f->close(1);
+    return f.close();
 }
 
 uint32_t Le32At(const Bytes& b, size_t at) {
@@ -186,77 +186,67 @@ TEST_F(WriterTest, AiffReadsBackWithEveryField) {
     const auto path = dir.file("r.aif");
     const uint8_t bytes[10] = {0x40, 0x0E, 0xAC, 0x44, 0xB3, 0x33, 0x33, 0x33, 0x33, 0x35};
     const auto samples = Noise(2 * 777);
-    auto* f = new AudioFile;
-    f->open(path, true);
-    f->channels = 2;
-    f->bitsPerSample = 16;
-    f->sampleRate = Extended80::FromBytes(bytes);
-    f->baseNote = 48;
-    f->detune = 250;
-    f->lowNote = 36;
-    f->highNote = 72;
-    f->loopStart = 100;
-    f->loopEnd = 700;
-    ASSERT_EQ(f->beginWrite(kAudioFileAiff), 0);
-    ASSERT_EQ(f->writeFrames(samples.data(), 777), 0);
-    EXPECT_EQ(f->bytesWritten, 4u * 777u);
-    ASSERT_EQ(f->close(0), 0);
-    EXPECT_EQ(f->frames, 777u);
-    EXPECT_EQ(f->stream, nullptr);
-    delete f;
+    AudioInfo info = InfoOf(kAudioFileAiff, 2, 16, Extended80::FromBytes(bytes));
+    info.baseNote = 48;
+    info.detune = 250;
+    info.lowNote = 36;
+    info.highNote = 72;
+    info.loopStart = 100;
+    info.loopEnd = 700;
+    AudioFile f;
+    ASSERT_EQ(f.openWrite(path, info), 0);
+    ASSERT_EQ(f.writeFrames(samples.data(), 777), 0);
+    ASSERT_EQ(f.close(), 0);
+    EXPECT_FALSE(f.isOpen());
 
-    auto* r = new AudioFile;
-    r->open(path, false);
-    ASSERT_EQ(r->fileType, kAudioFileAiff);
-    EXPECT_EQ(r->channels, 2);
-    EXPECT_EQ(r->bitsPerSample, 16);
-    EXPECT_EQ(r->sampleRate, Extended80::FromBytes(bytes));
-    EXPECT_EQ(r->frames, 777u);
-    EXPECT_EQ(r->baseNote, 48);
-    EXPECT_EQ(r->detune, 250);
-    EXPECT_EQ(r->lowNote, 36);
-    EXPECT_EQ(r->highNote, 72);
-    EXPECT_EQ(r->loopStart, 100u);
-    EXPECT_EQ(r->loopEnd, 700u);
-    r->close(1);
+    AudioFile r;
+    ASSERT_EQ(r.openRead(path), 0);
+    const AudioInfo& back = r.info();
+    ASSERT_EQ(back.type, kAudioFileAiff);
+    EXPECT_EQ(back.channels, 2);
+    EXPECT_EQ(back.bitsPerSample, 16);
+    EXPECT_EQ(back.sampleRate, Extended80::FromBytes(bytes));
+    EXPECT_EQ(back.frames, 777u);
+    EXPECT_EQ(back.baseNote, 48);
+    EXPECT_EQ(back.detune, 250);
+    EXPECT_EQ(back.lowNote, 36);
+    EXPECT_EQ(back.highNote, 72);
+    EXPECT_EQ(back.loopStart, 100u);
+    EXPECT_EQ(back.loopEnd, 700u);
+    r.close();
     EXPECT_EQ(ReadWhole(path).samples, samples);
 }
 
 TEST_F(WriterTest, RefusedCalls) {
-    auto* f = new AudioFile;
-    f->open(dir.file("none/x.wav"), true); // the folder does not exist
-    EXPECT_EQ(f->stream, nullptr);
-    EXPECT_EQ(f->writing, 0);
-    f->channels = 1;
-    f->bitsPerSample = 16;
-    EXPECT_EQ(f->beginWrite(kAudioFileWav), kAudioFileNotReady);
+    AudioFile f;
     int16_t s[2] = {};
-    EXPECT_EQ(f->writeFrames(s, 1), kAudioFileNotReady);
-    EXPECT_EQ(f->close(1), 0);
+    // The folder does not exist.
+    EXPECT_EQ(f.openWrite(dir.file("none/x.wav"), InfoOf(kAudioFileWav, 1, 16)),
+              kAudioFileCannotOpen);
+    EXPECT_FALSE(f.isOpen());
+    EXPECT_EQ(f.writeFrames(s, 1), kAudioFileNotReady);
+    EXPECT_EQ(f.close(), 0);
 
+    // Headers that cannot be written, or not finished: nothing is created.
     const auto path = dir.file("y.wav");
-    auto* g = new AudioFile;
-    g->open(path, true);
-    EXPECT_EQ(g->fileType, 0);
-    EXPECT_EQ(g->writeFrames(s, 1), kAudioFileNotReady); // not begun
-    g->channels = 1;
-    g->bitsPerSample = 16;
-    EXPECT_EQ(g->beginWrite(3), kAudioFileNotReady);
-    EXPECT_EQ(g->fileType, 0);
-    g->channels = 0; // a header without channels cannot be finished
-    EXPECT_EQ(g->beginWrite(kAudioFileAiff), kAudioFileNotReady);
-    g->channels = 1;
-    g->bitsPerSample = 33;
-    EXPECT_EQ(g->beginWrite(kAudioFileWav), kAudioFileNotReady);
-    g->bitsPerSample = 16;
-    EXPECT_EQ(g->close(1), 0);
-    EXPECT_EQ(testsupport::FileSize(path), 0); // never begun: left as written
+    for (const AudioInfo& bad :
+         {InfoOf(3, 1, 16), InfoOf(kAudioFileAiff, 0, 16), InfoOf(kAudioFileWav, 1, 33),
+          InfoOf(kAudioFileWav, 1, 0), InfoOf(kAudioFileWav, 0x4000, 32)}) {
+        EXPECT_EQ(f.openWrite(path, bad), kAudioFileBadInfo);
+        EXPECT_FALSE(f.isOpen());
+        EXPECT_EQ(f.writeFrames(s, 1), kAudioFileNotReady);
+    }
+    EXPECT_FALSE(testsupport::FileExists(path));
 
-    // Reading objects refuse writer calls.
-    auto* h = new AudioFile;
-    h->open(path, false);
-    EXPECT_EQ(h->beginWrite(kAudioFileWav), kAudioFileNotReady);
-    EXPECT_EQ(h->close(1), 0);
+    // Readers refuse writer calls, and writers reader calls.
+    ASSERT_EQ(f.openWrite(path, InfoOf(kAudioFileWav, 1, 16)), 0);
+    EXPECT_EQ(f.seekFrame(0), kAudioFileNotReady);
+    EXPECT_EQ(f.readFrames(1, s), kAudioFileNotReady);
+    ASSERT_EQ(f.writeFrames(s, 1), 0);
+    ASSERT_EQ(f.openRead(path), 0); // closes the writer, finishing its header
+    EXPECT_EQ(f.info().frames, 1u);
+    EXPECT_EQ(f.writeFrames(s, 1), kAudioFileNotReady);
+    EXPECT_EQ(f.close(), 0);
 }
 
 // Widths other than 16 bits: bytes given as they are for 8-bit (with a pad byte behind an odd
@@ -265,15 +255,12 @@ TEST_F(WriterTest, OtherSampleSizes) {
     const Bytes eight = {0x00, 0x80, 0xFF};
     for (int32_t type : {kAudioFileWav, kAudioFileAiff}) {
         const auto path = dir.file(type == kAudioFileWav ? "e.wav" : "e.aif");
-        auto* f = new AudioFile;
-        f->open(path, true);
-        f->channels = 1;
-        f->bitsPerSample = 8;
-        ASSERT_EQ(f->beginWrite(type), 0);
+        AudioFile f;
+        ASSERT_EQ(f.openWrite(path, InfoOf(type, 1, 8)), 0);
         int16_t buf[2];
         std::memcpy(buf, eight.data(), 3);
-        ASSERT_EQ(f->writeFrames(buf, 3), 0);
-        ASSERT_EQ(f->close(1), 0);
+        ASSERT_EQ(f.writeFrames(buf, 3), 0);
+        ASSERT_EQ(f.close(), 0);
         const Bytes b = ReadBytes(path);
         const size_t header = type == kAudioFileWav ? 46 : 124;
         ASSERT_EQ(b.size(), header + 4);
@@ -319,34 +306,23 @@ TEST_F(WriterTest, OtherSampleSizes) {
 // A full disk is reported: by the write that meets it, by every call after it, and by close.
 TEST_F(WriterTest, WriteFailuresAreReported) {
     for (int32_t type : {kAudioFileWav, kAudioFileAiff}) {
-        auto* f = new AudioFile;
-        f->open("/dev/full", true);
-        ASSERT_EQ(f->writing, 1);
-        f->channels = 2;
-        f->bitsPerSample = 16;
-        ASSERT_EQ(f->beginWrite(type), 0); // still in the stream's buffer
+        AudioFile f;
+        ASSERT_EQ(f.openWrite("/dev/full", InfoOf(type, 2, 16)), 0); // still in the buffer
         const auto samples = Noise(2 * 4096);
         int32_t result = 0;
         for (int i = 0; i < 64 && result == 0; ++i)
-            result = f->writeFrames(samples.data(), 4096);
+            result = f.writeFrames(samples.data(), 4096);
         EXPECT_EQ(result, kAudioFileWriteFailed);
-        EXPECT_EQ(f->writeFrames(samples.data(), 1), kAudioFileWriteFailed);
-        EXPECT_EQ(f->writeFrames(samples.data(), 0), kAudioFileWriteFailed);
-        EXPECT_EQ(f->close(1), kAudioFileWriteFailed);
+        EXPECT_EQ(f.writeFrames(samples.data(), 1), kAudioFileWriteFailed);
+        EXPECT_EQ(f.writeFrames(samples.data(), 0), kAudioFileWriteFailed);
+        EXPECT_EQ(f.close(), kAudioFileWriteFailed);
     }
     // Bytes that only the final flush meets.
-    auto* g = new AudioFile;
-    g->open("/dev/full", true);
-    g->channels = 1;
-    g->bitsPerSample = 16;
-    ASSERT_EQ(g->beginWrite(kAudioFileWav), 0);
+    AudioFile g;
+    ASSERT_EQ(g.openWrite("/dev/full", InfoOf(kAudioFileWav, 1, 16)), 0);
     int16_t s[4] = {1, 2, 3, 4};
-    ASSERT_EQ(g->writeFrames(s, 4), 0);
-    EXPECT_EQ(g->close(1), kAudioFileWriteFailed);
-    // A writer that never handed over a byte has nothing to lose.
-    auto* h = new AudioFile;
-    h->open("/dev/full", true);
-    EXPECT_EQ(h->close(1), 0);
+    ASSERT_EQ(g.writeFrames(s, 4), 0);
+    EXPECT_EQ(g.close(), kAudioFileWriteFailed);
 }
 
 // Files we write, read by sox and by libsndfile: same header fields and samples.

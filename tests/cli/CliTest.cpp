@@ -111,7 +111,7 @@ TEST(Cli, KickRoundTripAndList) {
     ASSERT_EQ(r.status, 0) << r.out;
     r = Tool("list " + Quote(dir.path()));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "08   0:00:147\n"); // 4608 samples after padding
+    EXPECT_EQ(r.out, "08   0:00:147  kick\n"); // 4608 samples after padding, named after its source
     r = Tool("export " + Quote(dir.path()) + " 8 " + Quote(dir.file("back.wav")));
     ASSERT_EQ(r.status, 0) << r.out;
     const std::string original = SoxRaw(kick);
@@ -141,6 +141,19 @@ TEST(Cli, FailuresSayWhatAndWhere) {
              Quote(testsupport::CorpusFile("go-audio-wav/kick.wav")) + " --quality off");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("File create error."), std::string::npos);
+    // A conversion the engine refuses says why; the slot is not touched.
+    testsupport::Run("sox -n -r 1999993 -b 16 -c 1 " + Quote(dir.file("odd.wav")) +
+                     " synth 0.002 sine 440");
+    r = Tool("import " + Quote(dir.path()) + " 1 " + Quote(dir.file("odd.wav")) +
+             " --quality ultra");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Rate conversion error: the rate pair needs more memory than the engine "
+                         "allows. " +
+                         dir.file("SAMPLE00.BIN")),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(testsupport::FileExists(dir.file("SAMPLE00.BIN")));
+    EXPECT_FALSE(testsupport::FileExists(dir.file("SAMPLE00.BIN.tmp")));
 }
 
 // Copied away from the engine library, the tool falls back to Simple and says so.
@@ -156,7 +169,16 @@ TEST(Cli, WithoutTheEngineLibrary) {
     r = testsupport::Run(Quote(dir.file("brelka-cli")) + " import " + Quote(dir.path()) + " 1 " +
                          kick + " --quality heavy 2>&1");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("libqmx.so"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Quality \"heavy\" needs the engine library libqmx.so"), std::string::npos)
+        << r.out;
+    // The job that found the engine missing left the slot of the first import as it was.
+    const auto slot = testsupport::ReadBytes(dir.file("SAMPLE00.BIN"));
+    r = testsupport::Run(Quote(dir.file("brelka-cli")) + " export " + Quote(dir.path()) + " 1 " +
+                         Quote(dir.file("o.wav")) + " --quality light 2>&1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Quality \"light\" needs the engine library"), std::string::npos) << r.out;
+    EXPECT_FALSE(testsupport::FileExists(dir.file("o.wav")));
+    EXPECT_EQ(testsupport::ReadBytes(dir.file("SAMPLE00.BIN")), slot);
     // The play module is not beside it either: play says so, the other commands never needed it.
     r = testsupport::Run(Quote(dir.file("brelka-cli")) + " play " + kick + " 2>&1");
     EXPECT_EQ(r.status, 1);

@@ -329,13 +329,13 @@ TEST(EngineVersusReference, BlockConverterOnNoiseStereo) {
 // two channels or their left channel alone.
 std::vector<int16_t> CorpusFrames(const std::string& name, size_t frames, bool stereo) {
     AudioFile f;
-    f.open(testsupport::CorpusFile(name), false);
-    if (f.fileType == kAudioFileNone || f.channels < 1 || f.channels > 2) return {};
-    const size_t n = std::min<size_t>(frames, f.frames);
-    std::vector<int16_t> all(n * static_cast<size_t>(f.channels));
+    if (f.openRead(testsupport::CorpusFile(name)) != 0) return {};
+    const int channels = f.info().channels;
+    if (channels < 1 || channels > 2) return {};
+    const size_t n = std::min<size_t>(frames, f.info().frames);
+    std::vector<int16_t> all(n * static_cast<size_t>(channels));
     if (f.readFrames(static_cast<int32_t>(n), all.data()) < 0) return {};
-    f.close(0);
-    if (f.channels == 1) return stereo ? Interleave(all, all) : all;
+    if (channels == 1) return stereo ? Interleave(all, all) : all;
     if (stereo) return all;
     std::vector<int16_t> left(n);
     for (size_t i = 0; i < n; ++i)

@@ -16,7 +16,7 @@ std::vector<int16_t> Convert(int threads, int32_t inRate, int32_t outRate, bool 
                              const std::vector<int32_t>& sizes) {
     qmx::QmxJob job;
     job.threads = threads;
-    EXPECT_EQ(job.Setting(inRate, outRate, stereo ? 1 : 0, quality), qmx::kOk);
+    EXPECT_EQ(job.Setting(inRate, outRate, stereo ? 1 : 0, quality), QMX_OK);
     const int32_t headroom = job.Begin();
     EXPECT_GT(headroom, 0);
     EXPECT_EQ(job.workers->threads(), threads);

@@ -55,15 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::WriteFile(slotPath, old.data(), old.size());
 
     if (quality != 0) {
-        auto* probe = new AudioFile();
-        probe->open(sourcePath, false);
-        const double rate = probe->sampleRate.ToDouble();
+        AudioFile probe;
+        const double rate =
+            probe.openRead(sourcePath) == 0 ? probe.info().sampleRate.ToDouble() : 0;
         // Rate pairs whose conversion would take long are imported without it.
-        if (probe->fileType != kAudioFileNone &&
+        if (probe.isOpen() &&
             fuzz::ConversionCost(quality, std::trunc(std::min(rate, 2147483647.0)), kDeviceRate,
-                                 probe->frames) > fuzz::kWorkBudget)
+                                 probe.info().frames) > fuzz::kWorkBudget)
             quality = 0;
-        probe->close(1);
     }
 
     ImportRequest request;
@@ -84,13 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(static_cast<int64_t>(slot.size()) == kHeaderArea + 2 * out.samplesWritten);
         FUZZ_CHECK(HasSampleHeader(slotPath));
         if (quality == 0) {
-            auto* check = new AudioFile();
-            check->open(sourcePath, false);
-            const int64_t frames = check->dataStart == 0 ? 0 : check->frames;
+            AudioFile check;
+            FUZZ_CHECK(OpenSource(check, sourcePath) == 0);
+            const int64_t frames = check.info().frames;
             FUZZ_CHECK(out.framesRead == frames);
             FUZZ_CHECK(out.samplesWritten ==
                        (frames + kPaddingUnit - 1) / kPaddingUnit * kPaddingUnit);
-            check->close(1);
         }
     } else {
         FUZZ_CHECK(slot == old);

@@ -64,11 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int64_t samples =
             bodySize > static_cast<size_t>(kHeaderArea) ? (int64_t(bodySize) - kHeaderArea) / 2 : 0;
         if (!convert) FUZZ_CHECK(out.framesWritten == samples);
-        auto* back = new AudioFile();
-        back->open(request.destPath, false);
-        FUZZ_CHECK(back->fileType == (aiff ? kAudioFileAiff : kAudioFileWav));
-        FUZZ_CHECK(int64_t{back->frames} == out.framesWritten);
-        back->close(1);
+        AudioFile back;
+        FUZZ_CHECK(back.openRead(request.destPath) == 0);
+        FUZZ_CHECK(back.info().type == (aiff ? kAudioFileAiff : kAudioFileWav));
+        FUZZ_CHECK(int64_t{back.info().frames} == out.framesWritten);
         FUZZ_CHECK(!fuzz::Exists(request.destPath + ".tmp"));
     }
     return 0;

@@ -152,6 +152,19 @@ TEST_F(MainWinTest, ShowsTheFormAsItsTableHasIt) {
     EXPECT_EQ(win->ImportRadioItems->checkedId(), 2);
 }
 
+// The window and the application show the project's icon, the picture packaging/brelka.svg
+// draws, at the sizes a desktop shows.
+TEST_F(MainWinTest, ShowsTheProjectsIcon) {
+    const QIcon project(QString::fromUtf8(BRELKA_PROJECT_ICON));
+    for (int size : {16, 32, 48}) {
+        SCOPED_TRACE(size);
+        const QImage want = project.pixmap(size, size).toImage();
+        ASSERT_FALSE(want.isNull());
+        EXPECT_EQ(win->windowIcon().pixmap(size, size).toImage(), want);
+        EXPECT_EQ(QApplication::windowIcon().pixmap(size, size).toImage(), want);
+    }
+}
+
 TEST_F(MainWinTest, StartsWithTheDesignsLookAndStates) {
     EXPECT_EQ(win->windowTitle().toStdString(), BRELKA_EXPECTED_CAPTION);
     // The program's icon, drawn from the SVG that the menu entry shows too.

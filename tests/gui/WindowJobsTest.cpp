@@ -253,6 +253,7 @@ TEST_F(WindowJobsTest, ImportOfAMonoFileIgnoresTheChannelAndListsTheNewSlot) {
     // The default suffix completes a name typed without one.
     EXPECT_TRUE(Import(sources.file("tone")).isEmpty());
     ExpectIdleAfterJob();
+    EXPECT_EQ(win->focusWidget(), win->FromExecBtn) << "the keyboard is not back on the button";
     EXPECT_EQ(win->SampleList->currentText(), "60");
     ASSERT_EQ(win->SampleList->count(), 1);
     EXPECT_EQ(win->LenLabel->text(), "---:--:---"); // the selection leaves the label
@@ -280,6 +281,7 @@ TEST_F(WindowJobsTest, ExportsToWavAndAiffByTheNamesExtension) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(Export(out.file(name)).isEmpty());
         ExpectIdleAfterJob();
+        EXPECT_EQ(win->focusWidget(), win->ToExecBtn);
         const std::string path = out.file(name);
         EXPECT_EQ(guitest::SoxInfo(path, "-t"), type);
         EXPECT_EQ(guitest::SoxInfo(path, "-r"), "31250");

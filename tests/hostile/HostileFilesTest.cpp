@@ -281,18 +281,19 @@ void ExpectValidSlot(const std::string& path, int64_t samples) {
 // every frame gives exactly `frames` frames.
 void ExpectReadSafely(const std::string& path, int32_t type, int64_t frames) {
     const auto size = static_cast<int64_t>(testsupport::FileSize(path));
-    auto* f = new AudioFile();
-    f->open(path, false);
-    EXPECT_EQ(f->fileType, type);
-    if (f->fileType == kAudioFileNone) {
-        EXPECT_EQ(f->stream, nullptr);
-        f->close(1);
+    AudioFile file;
+    AudioFile* f = &file;
+    f->openRead(path);
+    EXPECT_EQ(f->info().type, type);
+    if (f->info().type == kAudioFileNone) {
+        EXPECT_FALSE(f->isOpen());
+        f->close();
         return;
     }
-    EXPECT_EQ(static_cast<int64_t>(f->frames), frames);
-    EXPECT_LE(int64_t{f->frames} * f->channels * f->bytesPerSample(), size);
-    const int32_t block = std::max(1, std::min(4096, 65536 / f->channels));
-    std::vector<int16_t> buf(static_cast<size_t>(block) * static_cast<size_t>(f->channels));
+    EXPECT_EQ(static_cast<int64_t>(f->info().frames), frames);
+    EXPECT_LE(int64_t{f->info().frames} * f->info().channels * f->bytesPerSample(), size);
+    const int32_t block = std::max(1, std::min(4096, 65536 / f->info().channels));
+    std::vector<int16_t> buf(static_cast<size_t>(block) * static_cast<size_t>(f->info().channels));
     int64_t total = 0;
     ASSERT_EQ(f->seekFrame(0), 0);
     for (int32_t got = 1; got > 0;) {
@@ -300,8 +301,8 @@ void ExpectReadSafely(const std::string& path, int32_t type, int64_t frames) {
         ASSERT_GE(got, 0);
         total += got;
     }
-    EXPECT_EQ(total, (f->dataStart == 0 ? 0 : frames) * f->channels);
-    f->close(1);
+    EXPECT_EQ(total, frames * f->info().channels);
+    f->close();
 }
 
 } // namespace
@@ -323,6 +324,18 @@ TEST(HostileFiles, EachIsRefusedOrReadSafely) {
         EXPECT_LT(importPeak, kSmallAllocation) << "an allocation sized by the header";
         EXPECT_EQ(out.status, c.import) << JobMessage(out.status);
         EXPECT_EQ(jobtest::FolderNames(card.path()), std::vector<std::string>{"SAMPLE00.BIN"});
+        // The convert job, the preview's lines and the source check give the import's verdict.
+        const bool refused = out.status == JobStatus::SourceError;
+        AudioFile probe;
+        EXPECT_EQ(OpenSource(probe, path) != kAudioFileOk, refused);
+        probe.close();
+        EXPECT_EQ(DescribeAudioPath(path).known, !refused);
+        ConvertRequest convert;
+        convert.sourcePath = path;
+        convert.destPath = sources.file("out.wav");
+        convert.quality = kQualityOff;
+        CReSampler none("");
+        EXPECT_EQ(RunConvert(convert, none).status == JobStatus::SourceError, refused);
         if (out.status == JobStatus::SourceError) {
             EXPECT_STREQ(JobMessage(out.status), "Source File error.");
             EXPECT_EQ(ReadBytes(card.file("SAMPLE00.BIN")), hostile::OldSlotBytes());
@@ -448,11 +461,12 @@ TEST(HostileFiles, AFolderWhereAFileIsExpected) {
     auto out = hostile::ImportOver(sources.file("folder.wav"), card.path());
     EXPECT_EQ(out.status, JobStatus::SourceError);
     EXPECT_EQ(ReadBytes(card.file("SAMPLE00.BIN")), hostile::OldSlotBytes());
-    auto* f = new AudioFile();
-    f->open(sources.file("folder.wav"), false);
-    EXPECT_EQ(f->fileType, kAudioFileNone);
-    EXPECT_EQ(f->stream, nullptr);
-    f->close(1);
+    AudioFile file;
+    AudioFile* f = &file;
+    f->openRead(sources.file("folder.wav"));
+    EXPECT_EQ(f->info().type, kAudioFileNone);
+    EXPECT_FALSE(f->isOpen());
+    f->close();
 
     // A folder named like a slot: not listed, no length, not exported; an import cannot put
     // the new slot in its place and leaves it as it was.
@@ -496,10 +510,11 @@ TEST(HostileFiles, ANamedPipeWhereAFileIsExpected) {
     if (child == 0) {
         alarm(20);
         int bad = 0;
-        auto* f = new AudioFile();
-        f->open(sources.file("pipe.wav"), false);
-        bad |= f->fileType != kAudioFileNone ? 1 : 0;
-        f->close(1);
+        AudioFile file;
+        AudioFile* f = &file;
+        f->openRead(sources.file("pipe.wav"));
+        bad |= f->info().type != kAudioFileNone ? 1 : 0;
+        f->close();
         bad |= DescribeAudioPath(sources.file("pipe.wav")).known ? 2 : 0;
         const auto out = hostile::ImportOver(sources.file("pipe.wav"), card.path());
         bad |= out.status != JobStatus::SourceError ? 4 : 0;

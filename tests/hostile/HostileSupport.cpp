@@ -5,6 +5,14 @@
 #include <cstring>
 #include <new>
 
+#if !defined(_WIN32)
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#endif
+
 #include "ReSampler.h"
 #include "SampleFile.h"
 #include "TestSupport.h"
@@ -77,3 +85,39 @@ brelka::ImportOutcome ImportOver(const std::string& source, const std::string& f
 }
 
 } // namespace hostile
+
+#if !defined(_WIN32)
+namespace hostile {
+
+Mounted::Mounted(const std::string& options) {
+    path_ = dir_.file("mnt");
+    std::filesystem::create_directory(path_);
+    if (mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) == 0)
+        mounted_ = true;
+    else
+        error_ = std::strerror(errno);
+}
+
+Mounted::~Mounted() {
+    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+}
+
+bool Mounted::RemountReadOnly() {
+    return mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+void Mounted::Fill(const std::string& name) {
+    std::FILE* f = std::fopen(file(name).c_str(), "wb");
+    if (!f) return;
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    char page[4096];
+    std::memset(page, 'x', sizeof page);
+    while (std::fwrite(page, 1, sizeof page, f) == sizeof page) {
+    }
+    while (std::fwrite(page, 1, 1, f) == 1) {
+    }
+    std::fclose(f);
+}
+
+} // namespace hostile
+#endif

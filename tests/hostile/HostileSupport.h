@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Jobs.h"
+#include "TestSupport.h"
 
 namespace hostile {
 
@@ -22,5 +23,30 @@ std::vector<uint8_t> OldSlotBytes();
 // SAMPLE00.BIN beforehand.
 brelka::ImportOutcome ImportOver(const std::string& source, const std::string& folder,
                                  int quality = 0, const brelka::JobProgress& progress = {});
+
+#if !defined(_WIN32)
+// A small tmpfs mounted on a fresh folder, unmounted at the end; ok() is false (the test skips)
+// when mounting is not allowed here.
+class Mounted {
+  public:
+    explicit Mounted(const std::string& options);
+    ~Mounted();
+    Mounted(const Mounted&) = delete;
+    Mounted& operator=(const Mounted&) = delete;
+    bool ok() const { return mounted_; }
+    const std::string& error() const { return error_; }
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    bool RemountReadOnly();
+    // Writes a file that takes up all the space left.
+    void Fill(const std::string& name);
+
+  private:
+    testsupport::TempDir dir_;
+    std::string path_;
+    bool mounted_ = false;
+    std::string error_;
+};
+#endif
 
 } // namespace hostile

@@ -4,8 +4,6 @@
 // limited with RLIMIT_FSIZE are covered by the job tests.)
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -20,40 +18,11 @@
 #include "TestSupport.h"
 
 using namespace brelka;
+using hostile::Mounted;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 
 namespace {
-
-// A small tmpfs mounted on a fresh folder, unmounted at the end; skips when mounting is not
-// allowed here.
-class Mounted {
-  public:
-    explicit Mounted(const std::string& options) {
-        path_ = dir_.file("mnt");
-        std::filesystem::create_directory(path_);
-        if (mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) == 0)
-            mounted_ = true;
-        else
-            error_ = std::strerror(errno);
-    }
-    ~Mounted() {
-        if (mounted_) umount2(path_.c_str(), MNT_DETACH);
-    }
-    bool ok() const { return mounted_; }
-    const std::string& error() const { return error_; }
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    bool RemountReadOnly() {
-        return mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-
-  private:
-    TempDir dir_;
-    std::string path_;
-    bool mounted_ = false;
-    std::string error_;
-};
 
 ExportOutcome Export(const std::string& folder, const std::string& dest, int quality = 0,
                      const JobProgress& progress = {}) {
@@ -94,18 +63,14 @@ TEST(StorageFaults, AFullFileSystemKeepsThePreviousSlot) {
 // The writer on /dev/full: every failed write is reported, at the latest by close.
 TEST(StorageFaults, TheWriterReportsAFullDevice) {
     for (int type : {kAudioFileWav, kAudioFileAiff}) {
-        auto* f = new AudioFile();
-        f->open("/dev/full", true);
-        ASSERT_EQ(f->writing, 1);
-        f->channels = 1;
-        f->bitsPerSample = 16;
-        f->sampleRate = Extended80::FromUInt32(31250);
+        AudioFile f;
         std::vector<int16_t> block(4096, 7);
-        int32_t failed = f->beginWrite(type);
+        int32_t failed =
+            f.openWrite("/dev/full", WriterInfo(type, 1, 16, Extended80::FromUInt32(31250)));
         for (int i = 0; i < 8 && failed == 0; ++i)
-            failed = f->writeFrames(block.data(), 4096);
+            failed = f.writeFrames(block.data(), 4096);
         EXPECT_EQ(failed, kAudioFileWriteFailed) << type;
-        EXPECT_EQ(f->close(1), kAudioFileWriteFailed) << type;
+        EXPECT_EQ(f.close(), kAudioFileWriteFailed) << type;
     }
     // The slot header too, once the stream is flushed.
     std::FILE* out = std::fopen("/dev/full", "wb");

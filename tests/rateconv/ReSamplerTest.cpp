@@ -27,16 +27,16 @@ std::vector<int16_t> Noise(size_t n, unsigned seed) {
 TEST(ReSampler, WithoutTheEngineSimpleStillWorks) {
     CReSampler rs("");
     EXPECT_FALSE(rs.available());
-    EXPECT_EQ(rs.Begin(), kRsNotConfigured);
-    EXPECT_EQ(rs.End(), kRsNotConfigured);
+    EXPECT_EQ(rs.Begin(), QMX_NOT_CONFIGURED);
+    EXPECT_EQ(rs.End(), QMX_NOT_CONFIGURED);
     EXPECT_EQ(rs.Setting(44100, 31250, false, kQualitySimple), 0);
-    EXPECT_EQ(rs.End(), kRsNotRunning);
+    EXPECT_EQ(rs.End(), QMX_NOT_RUNNING);
     EXPECT_EQ(rs.Begin(), 4);
-    EXPECT_EQ(rs.Begin(), kRsRunning);
+    EXPECT_EQ(rs.Begin(), QMX_ALREADY_RUNNING);
     std::vector<int16_t> in = Noise(4096, 1), out(4096);
     EXPECT_EQ(rs.Exec(in.data(), out.data(), 4096), 2903);
     EXPECT_EQ(rs.End(), 4);
-    EXPECT_EQ(rs.End(), kRsNotRunning);
+    EXPECT_EQ(rs.End(), QMX_NOT_RUNNING);
     // Engine qualities are refused, not crashed, while the engine is absent.
     EXPECT_LT(rs.Setting(44100, 31250, false, kQualityHeavy), 0);
 }
@@ -101,7 +101,7 @@ TEST(ReSampler, PassesEngineCallsThroughToTheLibrary) {
     // The client answers from its own state before it asks the engine.
     last(v);
     const int32_t calls = v[4];
-    EXPECT_EQ(rs.End(), kRsNotRunning);
+    EXPECT_EQ(rs.End(), QMX_NOT_RUNNING);
     last(v);
     EXPECT_EQ(v[4], calls);
     // The engine's refusal passes through unchanged.

@@ -98,6 +98,24 @@ int Peak(const std::vector<int16_t>& samples, size_t from, size_t to) {
     return most;
 }
 
+// A test's own folder beside the results, with an empty card and a source folder; removed at
+// the end.
+struct Scratch {
+    std::string work, card, src;
+    explicit Scratch(const std::string& name)
+        : work(kResults + "-" + name), card(work + "/card"), src(work + "/src") {
+        FreshFolder(work);
+        FreshFolder(card);
+        FreshFolder(src);
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(Fs(work), ec);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+};
+
 std::string SlotPath(const std::string& card, int slot) {
     char name[32];
     std::snprintf(name, sizeof name, "/SAMPLE%02d.BIN", slot - 1);
@@ -229,6 +247,15 @@ class MainWindow : public ::testing::Test {
         ASSERT_TRUE(WaitJobEnd(path)) << path;
     }
 
+    // The window with the keyboard focus in the program's window thread.
+    HWND Focus() const { return FocusOf(window_); }
+    // Its control id; the slot combo's edit field stands for the combo.
+    int FocusedId() const {
+        HWND f = Focus();
+        if (f && GetParent(f) == Ctl(IDC_SAMPLELIST)) f = Ctl(IDC_SAMPLELIST);
+        return f ? GetDlgCtrlID(f) : 0;
+    }
+
     void Shot(HWND hwnd, const std::string& name) {
         RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         Sleep(300);
@@ -287,22 +314,11 @@ TEST_F(MainWindow, ShowsTheDesignAtStart) {
     EXPECT_EQ(order, tab);
     // Tab walks the enabled ones from the folder field (into the channel choice at its checked
     // item), and round again.
-    auto focused = [&] {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof(info);
-        GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
-        HWND f = info.hwndFocus;
-        if (f && GetParent(f) == Ctl(IDC_SAMPLELIST)) f = Ctl(IDC_SAMPLELIST); // its edit field
-        return f ? GetDlgCtrlID(f) : 0;
-    };
-    EXPECT_TRUE(Eventually([&] { return focused() == IDC_SRCEDIT; })) << focused();
+    EXPECT_TRUE(Eventually([&] { return FocusedId() == IDC_SRCEDIT; })) << FocusedId();
     for (int next : {IDC_RATECONVCHECK, IDC_SAMPLELIST, IDC_IMPORT_MIX, IDC_SRCEDIT}) {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof(info);
-        GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
-        Key(info.hwndFocus, VK_TAB);
-        EXPECT_TRUE(Eventually([&] { return focused() == next; }, 5000))
-            << "expected " << next << ", at " << focused();
+        Key(Focus(), VK_TAB);
+        EXPECT_TRUE(Eventually([&] { return FocusedId() == next; }, 5000))
+            << "expected " << next << ", at " << FocusedId();
     }
 
     // Conversion on: all five qualities with the engine beside the program; off keeps the choice.
@@ -410,13 +426,10 @@ class MainWindowOneThread : public MainWindow {
 // A file that is not sound: the job's failure comes as the system's message box, with the
 // program's name as its caption, and the slot stays unwritten.
 TEST_F(MainWindow, AFailedImportSaysSoInAMessageBox) {
-    const std::string work = kResults + "-message";
-    FreshFolder(work);
-    FreshFolder(work + "/card");
-    FreshFolder(work + "/src");
-    testsupport::WriteBytes(work + "/src/noise.wav", std::vector<uint8_t>(4096, 0x5A));
-    ASSERT_NO_FATAL_FAILURE(ChooseFolder(work + "/card"));
-    ASSERT_NO_FATAL_FAILURE(Import(work + "/src/noise.wav"));
+    const Scratch dirs("message");
+    testsupport::WriteBytes(dirs.src + "/noise.wav", std::vector<uint8_t>(4096, 0x5A));
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(Import(dirs.src + "/noise.wav"));
     HWND box = WaitDialog();
     ASSERT_NE(box, nullptr) << "no message";
     wchar_t caption[64] = {};
@@ -426,9 +439,7 @@ TEST_F(MainWindow, AFailedImportSaysSoInAMessageBox) {
     Click(GetDlgItem(box, IDOK));
     EXPECT_TRUE(WaitDialogGone(box));
     EXPECT_TRUE(WaitJobEnd());
-    EXPECT_FALSE(testsupport::FileExists(SlotPath(work + "/card", 1)));
-    std::error_code ec;
-    fs::remove_all(Fs(work), ec);
+    EXPECT_FALSE(testsupport::FileExists(SlotPath(dirs.card, 1)));
 }
 
 // The panel's button plays the selected file while a mouse button is held on it: the sound
@@ -446,6 +457,7 @@ TEST_F(MainWindow, PanelPlaysTheFileWhileTheButtonIsHeld) {
         ASSERT_TRUE(Eventually(
             [&] { return Text(GetDlgItem(panel, IDC_PANEL_BITLABEL)) == "Bits / Word : 16"; }));
         HWND button = GetDlgItem(panel, IDC_PANEL_AUDBTN);
+        HWND before = FocusOf(dlg);
         Recorder recorder(4);
         ASSERT_TRUE(recorder.started()) << "no recording device";
         Sleep(300);
@@ -453,6 +465,9 @@ TEST_F(MainWindow, PanelPlaysTheFileWhileTheButtonIsHeld) {
         Sleep(1500);
         PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
         Sleep(1200);
+        // The press left the keyboard in the dialog's file list.
+        EXPECT_NE(FocusOf(dlg), button);
+        EXPECT_EQ(FocusOf(dlg), before);
         heard = recorder.Stop();
         // The dialog is left without importing.
         Click(GetDlgItem(dlg, IDCANCEL));
@@ -686,12 +701,10 @@ TEST_F(MainWindow, FollowsTheDisplaysScale) {
         }
     }
 
-    const std::string work = kResults + "-scale";
-    FreshFolder(work + "/card");
-    FreshFolder(work + "/src");
-    CopyCorpus(kStereoKick, work + "/src/kick.wav");
-    ASSERT_NO_FATAL_FAILURE(ChooseFolder(work + "/card"));
-    ASSERT_NO_FATAL_FAILURE(Import(work + "/src/kick.wav", [&](HWND dlg) {
+    const Scratch dirs("scale");
+    CopyCorpus(kStereoKick, dirs.src + "/kick.wav");
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(Import(dirs.src + "/kick.wav", [&](HWND dlg) {
         HWND panel = FindChild(dlg, BRELKA_PANEL_CLASS);
         ASSERT_NE(panel, nullptr) << Describe(dlg);
         const RECT place = PlaceInParent(panel);
@@ -714,9 +727,125 @@ TEST_F(MainWindow, FollowsTheDisplaysScale) {
         }
         Shot(dlg, "window-open-dialog-" + std::to_string(dpi));
     }));
-    ASSERT_TRUE(WaitJobEnd(SlotPath(work + "/card", 1)));
-    std::error_code ec;
-    fs::remove_all(Fs(work), ec);
+    ASSERT_TRUE(WaitJobEnd(SlotPath(dirs.card, 1)));
+}
+
+// The caption shows the program's own icon, the one its resources carry (made from the project's
+// picture), not the system's blank one.
+TEST_F(MainWindow, CaptionShowsTheProgramsIcon) {
+    HMODULE exe = LoadLibraryExW(Wide(Exe()).c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(exe, nullptr);
+    const int size = GetSystemMetrics(SM_CXSMICON);
+    auto* icon = static_cast<HICON>(
+        LoadImageW(exe, MAKEINTRESOURCEW(IDI_BRELKA), IMAGE_ICON, size, size, 0));
+    ASSERT_NE(icon, nullptr) << "brelka.exe carries no icon";
+    const Pixels own = IconPixels(icon);
+    DestroyIcon(icon);
+    FreeLibrary(exe);
+    Shot(window_, "window-caption");
+    // Somewhere at the caption's left end.
+    EXPECT_TRUE(ContainsOpaque(WindowPixels(window_), own, 48, 40))
+        << "the caption does not show the program's icon (see window-caption.png)";
+}
+
+// The open dialog starts with the keyboard in "File name": a path typed at once and Return
+// import that file.
+TEST_F(MainWindow, OpenDialogTakesATypedPathAtOnce) {
+    const Scratch dirs("typed");
+    WriteNoiseWav(dirs.src + "/typed.wav", 31250, 1, 20000);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("09"));
+    Click(Ctl(IDC_FROMEXECBTN));
+    HWND dlg = WaitDialog();
+    ASSERT_NE(dlg, nullptr) << "no open dialog";
+    // The user types where the keyboard is as soon as the dialog shows.
+    HWND typed = nullptr;
+    ASSERT_TRUE(Eventually([&] {
+        return (typed = FocusOf(dlg)) != nullptr && IsChild(dlg, typed);
+    })) << Describe(dlg);
+    for (wchar_t c : Wide(Native(dirs.src + "/typed.wav")))
+        PostMessageW(typed, WM_CHAR, c, 1);
+    Key(typed, VK_RETURN);
+    EXPECT_TRUE(WaitDialogGone(dlg)) << "Return did not confirm the dialog";
+    EXPECT_TRUE(WaitJobEnd(SlotPath(dirs.card, 9))) << "the typed file was not imported";
+}
+
+// When a job ends, the keyboard is back on the button that started it; "Hear the Sound" never
+// takes it (Space then does not stop the slot).
+TEST_F(MainWindow, KeyboardFocusFollowsTheButtonsAsInTheQtWindow) {
+    const Scratch dirs("focus");
+    WriteNoiseWav(dirs.src + "/ten.wav", 31250, 1, 312500);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("01"));
+    MouseClick(Ctl(IDC_FROMEXECBTN)); // as a user: the press gives the button the focus
+    HWND dlg = WaitDialog();
+    ASSERT_NE(dlg, nullptr);
+    Enter(dlg, Native(dirs.src + "/ten.wav"));
+    ASSERT_TRUE(WaitDialogGone(dlg));
+    ASSERT_TRUE(WaitJobEnd(SlotPath(dirs.card, 1)));
+    EXPECT_TRUE(Eventually([&] { return FocusedId() == IDC_FROMEXECBTN; }, 5000))
+        << "after the import the focus is at " << FocusedId();
+
+    MouseClick(Ctl(IDC_TOEXECBTN));
+    dlg = WaitDialog();
+    ASSERT_NE(dlg, nullptr);
+    Enter(dlg, Native(dirs.work + "/slot01.wav"));
+    ASSERT_TRUE(WaitDialogGone(dlg));
+    ASSERT_TRUE(WaitJobEnd(dirs.work + "/slot01.wav"));
+    EXPECT_TRUE(Eventually([&] { return FocusedId() == IDC_TOEXECBTN; }, 5000))
+        << "after the export the focus is at " << FocusedId();
+
+    ASSERT_TRUE(Eventually([&] { return Enabled(IDC_AUDBTN); }));
+    MouseClick(Ctl(IDC_AUDBTN));
+    ASSERT_TRUE(Eventually([&] { return Text(Ctl(IDC_INFOTEXT)) == "Audio playing..."; }));
+    // The window has taken the keyboard from the buttons it disabled; Space goes where it is.
+    ASSERT_TRUE(
+        Eventually([&] { return !Enabled(IDC_TOEXECBTN) && FocusedId() != IDC_TOEXECBTN; }));
+    EXPECT_NE(FocusedId(), IDC_AUDBTN) << "the click gave the focus to the button";
+    Key(Focus() ? Focus() : window_, VK_SPACE);
+    Sleep(500);
+    EXPECT_TRUE(Checked(Ctl(IDC_AUDBTN))) << "Space stopped the slot";
+    EXPECT_EQ(Text(Ctl(IDC_INFOTEXT)), "Audio playing...");
+    MouseClick(Ctl(IDC_AUDBTN));
+    EXPECT_TRUE(Eventually([&] { return !Checked(Ctl(IDC_AUDBTN)) && Enabled(IDC_SRCEDIT); }))
+        << Text(Ctl(IDC_INFOTEXT)) << " " << Describe(OwnedDialog(window_));
+}
+
+// brelka.exe beside an engine that throws when a job begins.
+class MainWindowWithFailingEngine : public MainWindow {
+  protected:
+    std::string Exe() override {
+        const std::string folder = kBuild + "/failing-engine";
+        CopyFileW(Wide(kBin + "/brelka.exe").c_str(), Wide(folder + "/brelka.exe").c_str(), FALSE);
+        return folder + "/brelka.exe";
+    }
+};
+
+// An exception inside a handler is shown, and the window carries on: the job's controls come
+// back, the slot stays as it was, and the next import works.
+TEST_F(MainWindowWithFailingEngine, ShowsAnExceptionAndCarriesOn) {
+    const Scratch dirs("exception");
+    WriteNoiseWav(dirs.src + "/noise.wav", 44100, 1, 20000);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("02"));
+    ASSERT_NO_FATAL_FAILURE(Choose(2, 2)); // Light: the engine's
+    ASSERT_NO_FATAL_FAILURE(Import(dirs.src + "/noise.wav"));
+    HWND box = WaitDialog();
+    ASSERT_NE(box, nullptr) << "no message";
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), "The engine failed to start.") << Describe(box);
+    Click(GetDlgItem(box, IDOK));
+    ASSERT_TRUE(WaitDialogGone(box));
+    EXPECT_TRUE(WaitJobEnd()) << "the window stays busy";
+    EXPECT_TRUE(Enabled(IDC_SRCEDIT));
+    EXPECT_FALSE(Enabled(IDC_ABORTBTN));
+    EXPECT_FALSE(testsupport::FileExists(SlotPath(dirs.card, 2)));
+
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("03"));
+    ASSERT_NO_FATAL_FAILURE(Choose(2, 0));
+    ASSERT_NO_FATAL_FAILURE(Import(dirs.src + "/noise.wav"));
+    EXPECT_TRUE(WaitJobEnd(SlotPath(dirs.card, 3)))
+        << "the next import did not work: " << Describe(OwnedDialog(window_));
 }
 
 } // namespace

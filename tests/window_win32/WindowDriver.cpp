@@ -1,6 +1,7 @@
 #include "WindowDriver.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace windowtest {
 
@@ -62,6 +63,13 @@ void Type(HWND edit, const std::string& text) {
 void Key(HWND hwnd, WORD key) {
     PostMessageW(hwnd, WM_KEYDOWN, key, 1);
     PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
 }
 
 namespace {
@@ -136,42 +144,114 @@ std::string Describe(HWND hwnd) {
     return out;
 }
 
-bool CaptureWindow(HWND hwnd, const std::string& bmpPath) {
+Pixels WindowPixels(HWND hwnd) {
+    Pixels out;
     RECT r{};
     GetWindowRect(hwnd, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0) return false;
+    out.width = r.right - r.left;
+    out.height = r.bottom - r.top;
+    if (out.width <= 0 || out.height <= 0) return {};
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biWidth = out.width;
+    info.bmiHeader.biHeight = -out.height; // top-down
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(dc, bitmap);
-    BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    BitBlt(dc, 0, 0, out.width, out.height, screen, r.left, r.top, SRCCOPY);
     GdiFlush();
-    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-    file.bfSize = file.bfOffBits + stride * static_cast<DWORD>(h);
-    bool ok = false;
-    if (FILE* f = _wfopen(Wide(bmpPath).c_str(), L"wb")) {
-        ok = fwrite(&file, sizeof file, 1, f) == 1 &&
-             fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
-             fwrite(bits, stride * static_cast<DWORD>(h), 1, f) == 1;
-        ok = fclose(f) == 0 && ok;
-    }
+    const auto* p = static_cast<const uint32_t*>(bits);
+    out.bgra.assign(p, p + static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
+    return out;
+}
+
+bool CaptureWindow(HWND hwnd, const std::string& bmpPath) {
+    const Pixels shot = WindowPixels(hwnd);
+    if (shot.bgra.empty()) return false;
+    const int w = shot.width, h = shot.height;
+    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+    std::vector<uint8_t> rows(stride * static_cast<DWORD>(h), 0);
+    for (int y = 0; y < h; ++y) // bottom-up, 24-bit
+        for (int x = 0; x < w; ++x) {
+            const uint32_t v = shot.at(x, h - 1 - y);
+            uint8_t* d = &rows[stride * static_cast<DWORD>(y) + static_cast<DWORD>(x) * 3];
+            d[0] = static_cast<uint8_t>(v);
+            d[1] = static_cast<uint8_t>(v >> 8);
+            d[2] = static_cast<uint8_t>(v >> 16);
+        }
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = w;
+    header.biHeight = h;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(header);
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(rows.size());
+    bool ok = false;
+    if (FILE* f = _wfopen(Wide(bmpPath).c_str(), L"wb")) {
+        ok = fwrite(&file, sizeof file, 1, f) == 1 && fwrite(&header, sizeof header, 1, f) == 1 &&
+             fwrite(rows.data(), rows.size(), 1, f) == 1;
+        ok = fclose(f) == 0 && ok;
+    }
     return ok;
+}
+
+Pixels IconPixels(HICON icon) {
+    Pixels out;
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) return out;
+    BITMAP bm{};
+    GetObjectW(info.hbmColor, sizeof bm, &bm);
+    out.width = bm.bmWidth;
+    out.height = bm.bmHeight;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = out.width;
+    bi.bmiHeader.biHeight = -out.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    out.bgra.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, info.hbmColor, 0, static_cast<UINT>(out.height), out.bgra.data(), &bi,
+              DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return out;
+}
+
+bool ContainsOpaque(const Pixels& picture, const Pixels& part, int maxX, int maxY) {
+    for (int oy = 0; oy <= maxY && oy + part.height <= picture.height; ++oy)
+        for (int ox = 0; ox <= maxX && ox + part.width <= picture.width; ++ox) {
+            bool same = true;
+            int opaque = 0;
+            for (int y = 0; same && y < part.height; ++y)
+                for (int x = 0; same && x < part.width; ++x) {
+                    const uint32_t want = part.at(x, y);
+                    if ((want >> 24) != 0xFF) continue;
+                    ++opaque;
+                    const uint32_t got = picture.at(ox + x, oy + y);
+                    for (int c = 0; c < 24; c += 8)
+                        if (std::abs(static_cast<int>((want >> c) & 0xFF) -
+                                     static_cast<int>((got >> c) & 0xFF)) > 8)
+                            same = false;
+                }
+            if (same && opaque > 0) return true;
+        }
+    return false;
 }
 
 Recorder::Recorder(int seconds) {

@@ -40,6 +40,9 @@ void Type(HWND edit, const std::string& text);
 // A key pressed and released over a control.
 void Key(HWND hwnd, WORD key);
 
+// The window with the keyboard focus in the thread of window (another process's too).
+HWND FocusOf(HWND window);
+
 // The first child (at any depth) of the class, or with the id; nullptr when none.
 HWND FindChild(HWND parent, const wchar_t* cls, int id = -1);
 // The visible dialog owned by owner; nullptr when none is shown.
@@ -47,8 +50,23 @@ HWND OwnedDialog(HWND owner);
 // The tree of windows under hwnd, for a failure's message.
 std::string Describe(HWND hwnd);
 
-// The window's pixels as they are on the screen, written as a 24-bit BMP file.
+// A picture as 0xAARRGGBB values, row by row from the top.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<uint32_t> bgra;
+    uint32_t at(int x, int y) const {
+        return bgra[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+    }
+};
+// The window's pixels as they are on the screen (its frame and caption included).
+Pixels WindowPixels(HWND hwnd);
+// The same, written as a 24-bit BMP file.
 bool CaptureWindow(HWND hwnd, const std::string& bmpPath);
+// An icon's own pixels, with their alpha.
+Pixels IconPixels(HICON icon);
+// True when the opaque pixels of part appear in picture at some place whose left-top corner is
+// within (maxX, maxY), each colour within a few steps.
+bool ContainsOpaque(const Pixels& picture, const Pixels& part, int maxX, int maxY);
 
 // What the sound device plays, recorded from its monitor (the default recording device of the
 // test's sound server), 16-bit mono at 31250 Hz.

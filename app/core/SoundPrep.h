@@ -1,0 +1,111 @@
+// Getting a sound ready for the machine on its way into a slot: trim the silence at its ends,
+// bring its peak to a level (alone, or with the rest of its kit), fade its ends, and round it
+// to 16 bits with TPDF dither. Every step is off unless asked for.
+//
+// The signal is mono, in 16-bit steps (full scale 32768: a 16-bit source's samples are whole
+// numbers, a 24-bit or float source's have fractions). The work takes two passes over it, so
+// that no more than a block is held at a time: a `SignalScan` sees the whole signal once, a
+// `PrepPlan` is made from what it found, and a `PrepProcessor` turns the signal, block by block,
+// into the 16-bit samples the slot gets.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace brelka {
+
+constexpr double kFullScale = 32768.0;
+constexpr double kDefaultTrimDb = -60.0;
+constexpr double kDefaultNormalizeDb = -0.3;
+constexpr double kTrimPrerollMs = 1.0;
+
+struct PrepOptions {
+    std::optional<double> trimDb;      // trim below this level (dBFS)
+    std::optional<double> normalizeDb; // bring the peak to this level (dBFS)
+    bool kit = false;                  // with normalizeDb: one gain for the whole kit
+    double fadeInMs = 0.0;
+    double fadeOutMs = 0.0;
+    bool dither = false;
+
+    bool Any() const;
+    // "trim, normalize −0.3 dB, fade in 5 ms, dither" (empty when none is on).
+    std::string Summary() const;
+};
+
+// Level in dBFS as a magnitude in 16-bit steps, and back (−inf for 0).
+double LevelFromDb(double db);
+double DbFromLevel(double level);
+
+// The first pass: where the signal is loud enough to keep, its peak, and a fingerprint of its
+// values (the dither's seed, so the same sound gives the same bytes every time).
+class SignalScan {
+  public:
+    // threshold: the magnitude (16-bit steps) a kept sample must reach; 0 counts every sample.
+    explicit SignalScan(double threshold = 0.0);
+    void Add(const double* samples, size_t count);
+
+    int64_t frames() const { return frames_; }
+    int64_t firstLoud() const { return firstLoud_; } // −1: no sample reached the threshold
+    int64_t lastLoud() const { return lastLoud_; }
+    // Largest magnitude; it lies in the part a trim keeps, as every trimmed sample is quieter.
+    double peak() const { return peak_; }
+    uint64_t fingerprint() const { return hash_; }
+
+  private:
+    double threshold_;
+    int64_t frames_ = 0;
+    int64_t firstLoud_ = -1;
+    int64_t lastLoud_ = -1;
+    double peak_ = 0.0;
+    uint64_t hash_;
+};
+
+// What the second pass does.
+struct PrepPlan {
+    int64_t begin = 0; // first kept frame
+    int64_t end = 0;   // one past the last kept frame
+    double gain = 1.0;
+    int64_t fadeIn = 0;  // frames, from begin
+    int64_t fadeOut = 0; // frames, up to end
+    bool dither = false;
+    bool finer = false; // the source has more than 16 bits: every sample is rounded
+    uint64_t seed = 0;
+};
+
+// The plan for one sound. rate: the signal's rate; finer: the source has more than 16 bits;
+// kitPeak: with options.kit, the largest peak of all the kit's sounds (0: this sound alone).
+PrepPlan PlanPrep(const SignalScan& scan, const PrepOptions& options, double rate, bool finer,
+                  double kitPeak = 0.0);
+
+// The gain that brings `peak` to `db`, at most to 32767 (1 for a silent signal).
+double GainToLevel(double peak, double db);
+
+// Raised-cosine gain of frame i of a fade of n frames, counted from its quiet end:
+// 0.5 (1 − cos(π i / n)); 1 from frame n on. A fade-in's first frame is 0 and its frame i has
+// FadeGain(i, n); a fade-out's last frame has FadeGain(1, n), as sox's half-sine fades do.
+double FadeGain(int64_t i, int64_t n);
+
+// The second pass: feed it the signal again, from its first frame, in blocks of any size.
+class PrepProcessor {
+  public:
+    explicit PrepProcessor(const PrepPlan& plan);
+    // Appends the 16-bit samples of the kept frames among `count` more frames to `out`.
+    void Process(const double* samples, size_t count, std::vector<int16_t>& out);
+    // Samples that were beyond the 16-bit range and were limited to it.
+    int64_t clipped() const { return clipped_; }
+
+  private:
+    int16_t Round(double v, bool reduce);
+    PrepPlan plan_;
+    int64_t position_ = 0;
+    int64_t clipped_ = 0;
+    uint64_t state_;
+};
+
+// 16-bit rounding with the limit, counting what was limited; used where no plan applies.
+int16_t LimitTo16(double v, int64_t& clipped);
+
+} // namespace brelka
