@@ -30,9 +30,9 @@ void RegisterPanelClass() {
 
 } // namespace
 
-TGetWin::TGetWin(HWND parent) : parent_(parent) {
+TGetWin::TGetWin(HWND parent) : parent_(parent), dpi_(brelka::WindowDpi(parent)) {
     RegisterPanelClass();
-    const brelka::layout::Size size = brelka::layout::kPanelSize;
+    const brelka::layout::Size size = brelka::layout::Scaled(brelka::layout::kPanelSize, dpi_);
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, BRELKA_PANEL_CLASS, L"GetWin", WS_CHILD, 0, 0,
                             size.width, size.height, parent, nullptr, GetModuleHandleW(nullptr),
                             nullptr);
@@ -40,8 +40,7 @@ TGetWin::TGetWin(HWND parent) : parent_(parent) {
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TGetWin::WndProc));
     for (const PanelControl& spec : brelka::layout::PanelControls())
         AddControl(spec);
-    speaker_ = brelka::SpeakerBitmap(true);
-    SendMessageW(audBtn_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(speaker_));
+    MakePicture();
     SetWindowSubclass(audBtn_, &TGetWin::AudBtnProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
     waveWindow_ = std::make_unique<brelka::Win32WaveWindow>(hwnd_);
@@ -65,13 +64,13 @@ void TGetWin::AddControl(const PanelControl& spec) {
     default:
         return; // the main window's kinds
     }
-    const brelka::layout::Rect& r = spec.place;
+    const brelka::layout::Rect r = brelka::layout::Scaled(spec.place, dpi_);
     HWND c = CreateWindowExW(0, cls, brelka::Wide(spec.caption).c_str(),
                              WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.width, r.height, hwnd_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(
                                  IDC_PANEL_BEVEL1 + static_cast<int>(spec.part))),
                              GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(brelka::WindowFont()), FALSE);
+    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
     switch (spec.part) {
     case PanelPart::FsLabel:
         fsLabel_ = c;
@@ -89,6 +88,32 @@ void TGetWin::AddControl(const PanelControl& spec) {
         break;
     }
     if (spec.toolTip) brelka::AddToolTip(tip_, hwnd_, c, spec.toolTip);
+}
+
+HFONT TGetWin::Font() const {
+    return brelka::FormFont(brelka::layout::Font::Window, dpi_);
+}
+
+void TGetWin::MakePicture() {
+    HBITMAP old = speaker_;
+    speaker_ = brelka::SpeakerBitmap(true, dpi_);
+    SendMessageW(audBtn_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(speaker_));
+    if (old) DeleteObject(old);
+}
+
+// The controls at dpi; the labels keep their texts and grow again to show them.
+void TGetWin::Rescale(int dpi) {
+    dpi_ = dpi;
+    for (const PanelControl& spec : brelka::layout::PanelControls()) {
+        HWND c = GetDlgItem(hwnd_, IDC_PANEL_BEVEL1 + static_cast<int>(spec.part));
+        const brelka::layout::Rect r = brelka::layout::Scaled(spec.place, dpi_);
+        SetWindowPos(c, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), TRUE);
+    }
+    for (brelka::PanelLabel label : {brelka::PanelLabel::FsLabel, brelka::PanelLabel::FramesLabel,
+                                     brelka::PanelLabel::BitLabel})
+        SetLabel(label, brelka::WindowTextUtf8(Label(label)));
+    MakePicture();
 }
 
 TGetWin::~TGetWin() {
@@ -117,12 +142,14 @@ void TGetWin::SetLabel(brelka::PanelLabel label, const std::string& text) {
     SetWindowTextW(hwnd, wide.c_str());
     // The label grows to show its whole text and never shrinks below its design width.
     HDC dc = GetDC(hwnd);
-    HGDIOBJ old = SelectObject(dc, brelka::WindowFont());
+    HGDIOBJ old = SelectObject(dc, Font());
     SIZE extent{};
     GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
     SelectObject(dc, old);
     ReleaseDC(hwnd, dc);
-    const int designWidth = brelka::layout::Spec(brelka::layout::PartOf(label)).place.width;
+    const int designWidth =
+        brelka::layout::Scaled(brelka::layout::Spec(brelka::layout::PartOf(label)).place, dpi_)
+            .width;
     RECT r{};
     GetWindowRect(hwnd, &r);
     SetWindowPos(hwnd, nullptr, 0, 0, extent.cx > designWidth ? extent.cx : designWidth,
@@ -132,6 +159,8 @@ void TGetWin::SetLabel(brelka::PanelLabel label, const std::string& text) {
 
 void TGetWin::Attach(HWND host, const RECT& place) {
     SetParent(hwnd_, host);
+    // The dialog opens on the window's monitor, which may have changed since.
+    if (const int dpi = brelka::WindowDpi(host); dpi != dpi_) Rescale(dpi);
     Fit(place);
     ShowWindow(hwnd_, SW_SHOW);
 }
@@ -140,7 +169,7 @@ void TGetWin::Fit(const RECT& place) {
     RECT r{};
     GetClientRect(GetParent(hwnd_), &r);
     const int room = r.right - place.left;
-    const brelka::layout::Size size = brelka::layout::kPanelSize;
+    const brelka::layout::Size size = brelka::layout::Scaled(brelka::layout::kPanelSize, dpi_);
     SetWindowPos(hwnd_, HWND_TOP, place.left, place.top, room > size.width ? room : size.width,
                  size.height, SWP_NOACTIVATE);
 }

@@ -40,8 +40,12 @@ class TGetWin : public brelka::PreviewPanelToolkit {
     LRESULT AudBtnMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     HWND Label(brelka::PanelLabel label) const;
     void AddControl(const brelka::layout::PanelControl& spec);
+    HFONT Font() const;
+    void MakePicture();
+    void Rescale(int dpi);
 
     HWND parent_;
+    int dpi_; // the pixels per inch of the monitor the panel is shown on
     HWND hwnd_ = nullptr;
     HWND fsLabel_ = nullptr, framesLabel_ = nullptr, bitLabel_ = nullptr, audBtn_ = nullptr;
     HBITMAP speaker_ = nullptr;

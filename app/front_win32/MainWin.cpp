@@ -148,6 +148,60 @@ void TMainWin::BuildFrame() {
     hwnd_ = CreateWindowExW(exStyle, BRELKA_MAIN_CLASS, brelka::Wide(caption_).c_str(), style,
                             CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                             frame.bottom - frame.top, nullptr, nullptr, instance, this);
+    // The form is made at the scale of the monitor the window opened on.
+    dpi_ = brelka::WindowDpi(hwnd_);
+    if (dpi_ != brelka::layout::kDesignDpi)
+        brelka::SizeClientArea(hwnd_, brelka::layout::Scaled(brelka::layout::kWindowSize, dpi_));
+}
+
+RECT TMainWin::PlaceAtDpi(const MainControl& spec) const {
+    const brelka::layout::Rect r = brelka::layout::WindowPlace(spec, dpi_);
+    const int height =
+        spec.listHeight > 0 ? brelka::layout::Scaled(spec.listHeight, dpi_) : r.height;
+    return {r.left, r.top, r.width, height};
+}
+
+HFONT TMainWin::FontAtDpi(const MainControl& spec) const {
+    // A label of fixed size keeps its place: its font narrows instead when its caption, its
+    // longest text, is wider than the place in this system's face.
+    if (spec.kind == Kind::Label)
+        return brelka::FittedFont(spec.font, dpi_, brelka::Wide(spec.caption).c_str(),
+                                  brelka::layout::WindowPlace(spec, dpi_).width);
+    return brelka::FormFont(spec.font, dpi_);
+}
+
+// Everything of the form that depends on the scale, again at dpi: places, fonts, pictures
+// and the frame (at suggested, the system's choice, when it has one).
+void TMainWin::Rescale(int dpi, const RECT* suggested) {
+    dpi_ = dpi;
+    for (const MainControl& spec : brelka::layout::MainControls()) {
+        HWND c = Hwnd(spec.part);
+        const RECT r = PlaceAtDpi(spec);
+        SetWindowPos(c, nullptr, r.left, r.top, r.right, r.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(FontAtDpi(spec)), TRUE);
+    }
+    MakePictures();
+    if (suggested)
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame the system offers may be off by its rounding: the client area is the form's.
+    brelka::SizeClientArea(hwnd_, brelka::layout::Scaled(brelka::layout::kWindowSize, dpi_));
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// The folder and speaker pictures at the window's scale, in place of those before.
+void TMainWin::MakePictures() {
+    HBITMAP old[] = {folder_, speakerOn_, speakerOff_};
+    folder_ = brelka::FolderBitmap(dpi_);
+    SendMessageW(Hwnd(Part::Image), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(folder_));
+    speakerOn_ = brelka::SpeakerBitmap(true, dpi_);
+    speakerOff_ = brelka::SpeakerBitmap(false, dpi_);
+    const bool on = enabled_[Index(Control::AudBtn)];
+    SendMessageW(Ctl(Control::AudBtn), BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(on ? speakerOn_ : speakerOff_));
+    for (HBITMAP b : old)
+        if (b) DeleteObject(b);
 }
 
 // The window's class and styles for a control of the form. Every control of the tab order
@@ -216,22 +270,14 @@ void TMainWin::AddControl(const MainControl& spec) {
     if (tabStop) style |= WS_TABSTOP;
 
     // The radio buttons are the window's own children, laid over their group box.
-    brelka::layout::Rect r = spec.place;
-    if (spec.parent != Part::Window) {
-        const brelka::layout::Rect& box = brelka::layout::Spec(spec.parent).place;
-        r.left += box.left;
-        r.top += box.top;
-    }
-    const int height = spec.listHeight > 0 ? spec.listHeight : r.height;
+    const RECT r = PlaceAtDpi(spec);
     // A combo takes its text once it is made.
     const std::wstring caption = spec.kind == Kind::SlotCombo ? L"" : brelka::Wide(spec.caption);
     HWND c = CreateWindowExW(ex, cls, caption.c_str(), WS_CHILD | WS_VISIBLE | style, r.left, r.top,
-                             r.width, height, hwnd_,
+                             r.right, r.bottom, hwnd_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(PartId(spec.part))),
                              GetModuleHandleW(nullptr), nullptr);
-    HFONT font = spec.font == brelka::layout::Font::JobButton ? brelka::JobButtonFont()
-                                                              : brelka::WindowFont();
-    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(FontAtDpi(spec)), FALSE);
     if (spec.kind == Kind::SlotCombo) brelka::SetWindowTextUtf8(c, spec.caption);
     if (spec.checked) SendMessageW(c, BM_SETCHECK, BST_CHECKED, 0);
     if (spec.toolTip) brelka::AddToolTip(tip_, hwnd_, c, spec.toolTip);
@@ -241,12 +287,10 @@ void TMainWin::AddControl(const MainControl& spec) {
 // The pictures, the gauge's range and painting, the folder field's clicks and focus, and the
 // conversion group's caption gap.
 void TMainWin::FinishControls() {
-    folder_ = brelka::FolderBitmap();
-    SendMessageW(Hwnd(Part::Image), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(folder_));
-    speakerOn_ = brelka::SpeakerBitmap(true);
-    speakerOff_ = brelka::SpeakerBitmap(false);
-    SendMessageW(Ctl(Control::AudBtn), BM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(speakerOn_));
+    // The controls start enabled; the behaviour sets their states from the form.
+    for (bool& on : enabled_)
+        on = true;
+    MakePictures();
     HWND gauge = Hwnd(Part::Gauge);
     SendMessageW(gauge, PBM_SETRANGE32, 0, 100);
     SendMessageW(gauge, PBM_SETPOS, 0, 0);
@@ -255,9 +299,6 @@ void TMainWin::FinishControls() {
                       reinterpret_cast<DWORD_PTR>(this));
     SetWindowSubclass(Ctl(Control::ConvGroup), &TMainWin::ControlProc, 2,
                       reinterpret_cast<DWORD_PTR>(this));
-    // The controls start enabled; the behaviour sets their states from the form.
-    for (bool& on : enabled_)
-        on = true;
 }
 
 void TMainWin::SetPreviewPanel(TGetWin* panel) {
@@ -700,6 +741,10 @@ LRESULT TMainWin::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (to) SetFocus(to);
         }
         return 0;
+    case WM_DPICHANGED:
+        // Moved to a monitor of another scale: the form follows, in the frame the system offers.
+        Rescale(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_SETCURSOR:
         if (waitCursor_) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -763,7 +808,7 @@ LRESULT CALLBACK TMainWin::ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 void TMainWin::PaintGroup(HWND group, HDC dc) {
     RECT r{};
     GetClientRect(group, &r);
-    r.top += 6; // the frame runs through the middle of the caption's line
+    r.top += brelka::layout::Scaled(6, dpi_); // the frame runs through the caption's line
     RECT check{};
     GetWindowRect(Ctl(Control::RateConvCheck), &check);
     MapWindowPoints(nullptr, group, reinterpret_cast<POINT*>(&check), 2);
@@ -812,7 +857,7 @@ void TMainWin::PaintGauge(HWND gauge, HDC dc) {
     wchar_t text[8];
     const int n = wsprintfW(text, L"%d%%", std::clamp(percent, 0, 100));
     SetBkMode(dc, TRANSPARENT);
-    HGDIOBJ old = SelectObject(dc, brelka::WindowFont());
+    HGDIOBJ old = SelectObject(dc, brelka::FormFont(brelka::layout::Font::Window, dpi_));
     // White over the bar, black beside it.
     SaveDC(dc);
     IntersectClipRect(dc, bar.left, bar.top, bar.right, bar.bottom);

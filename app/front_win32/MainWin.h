@@ -66,6 +66,12 @@ class TMainWin : public brelka::MainWindowToolkit {
     void Build();
     void BuildFrame();
     void AddControl(const brelka::layout::MainControl& spec);
+    // A control's place at the window's scale, as left, top, width and height (a combo's with
+    // its list open).
+    RECT PlaceAtDpi(const brelka::layout::MainControl& spec) const;
+    HFONT FontAtDpi(const brelka::layout::MainControl& spec) const;
+    void Rescale(int dpi, const RECT* suggested);
+    void MakePictures();
     void FinishControls();
     void Command(int id, int code);
     // A button's click, to the handler of the same name.
@@ -83,6 +89,7 @@ class TMainWin : public brelka::MainWindowToolkit {
     void PaintGauge(HWND gauge, HDC dc);
 
     HWND hwnd_ = nullptr;
+    int dpi_ = brelka::layout::kDesignDpi; // the window's pixels per inch
     HWND parts_[brelka::layout::PartIndex(brelka::layout::Part::Window)] = {};
     bool enabled_[brelka::layout::kControlParts] = {};
     HWND tip_ = nullptr;

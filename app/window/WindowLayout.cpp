@@ -77,6 +77,16 @@ const PanelControl& Spec(PanelPart part) {
     return kPanelControls[0];
 }
 
+Rect WindowPlace(const MainControl& spec, int dpi) {
+    Rect r = spec.place;
+    if (spec.parent != Part::Window) {
+        const Rect& box = Spec(spec.parent).place;
+        r.left += box.left;
+        r.top += box.top;
+    }
+    return Scaled(r, dpi);
+}
+
 std::string WindowCaption(const std::string& productName, const std::string& fileVersion) {
     return productName + " Ver." + fileVersion;
 }

@@ -142,6 +142,24 @@ constexpr Size kSpeakerIconSize{18, 18};
 const MainControl& Spec(Part part);
 const PanelControl& Spec(PanelPart part);
 
+// The screen's pixels per inch at which the places above are exact.
+constexpr int kDesignDpi = 96;
+// A length or coordinate of the design (never negative) at dpi, rounded to the nearest pixel.
+constexpr int Scaled(int pixels, int dpi) {
+    return (pixels * dpi + kDesignDpi / 2) / kDesignDpi;
+}
+// A place at dpi: its edges are scaled, so that controls that touch in the design still touch
+// and the same edge of two controls stays one line.
+constexpr Rect Scaled(const Rect& r, int dpi) {
+    const int left = Scaled(r.left, dpi), top = Scaled(r.top, dpi);
+    return {left, top, Scaled(r.left + r.width, dpi) - left, Scaled(r.top + r.height, dpi) - top};
+}
+constexpr Size Scaled(const Size& s, int dpi) {
+    return {Scaled(s.width, dpi), Scaled(s.height, dpi)};
+}
+// A control's place in the window's client area at dpi (a radio button's group box moves it).
+Rect WindowPlace(const MainControl& spec, int dpi);
+
 // The window's caption: "<product> Ver.<file version>".
 std::string WindowCaption(const std::string& productName, const std::string& fileVersion);
 

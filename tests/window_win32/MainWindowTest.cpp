@@ -11,10 +11,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "ControlIds.h"
 #include "TestSupport.h"
+#include "Win32Look.h"
 #include "WindowDriver.h"
 #include "WindowLayout.h"
 
@@ -606,6 +608,126 @@ TEST_F(MainWindow, SlotAuditionHoldsTheWindowUntilTheButtonComesUp) {
     EXPECT_LT(Peak(heard, heard.size() - 12500, heard.size()), 50) << "the sound went on";
     std::error_code ec;
     fs::remove_all(Fs(card), ec);
+}
+
+// The display's scale the test runs at (the prefix's LogPixels), 96 unless told.
+int TestDpi() {
+    const char* dpi = std::getenv("BRELKA_TEST_DPI");
+    return dpi ? std::atoi(dpi) : layout::kDesignDpi;
+}
+
+// Room a control leaves its caption: a button's edges, the box of a check box or radio button,
+// a group box's frame either side of its caption.
+int CaptionRoom(const layout::MainControl& c, int width, int dpi) {
+    switch (c.kind) {
+    case layout::Kind::PushButton:
+        return width - layout::Scaled(4, dpi);
+    case layout::Kind::CheckBox:
+    case layout::Kind::RadioButton:
+        return width - layout::Scaled(16, dpi);
+    case layout::Kind::GroupBox:
+        return width - layout::Scaled(16, dpi);
+    default:
+        return width;
+    }
+}
+
+int TextWidth(HFONT font, const std::string& text) {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    const std::wstring wide = Wide(text);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return extent.cx;
+}
+
+// Every control where the table puts it scaled to dpi, and every caption within its control
+// in the font the window gives it at that scale.
+void ExpectFormAt(HWND window, int dpi) {
+    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, layout::Scaled(layout::kWindowSize.width, dpi));
+    EXPECT_EQ(client.bottom, layout::Scaled(layout::kWindowSize.height, dpi));
+    // At the usual scales of 100, 150 and 200 %:
+    const std::map<int, std::pair<int, int>> known = {
+        {96, {356, 278}}, {144, {534, 417}}, {192, {712, 556}}};
+    if (known.count(dpi)) {
+        EXPECT_EQ(std::make_pair(static_cast<int>(client.right), static_cast<int>(client.bottom)),
+                  known.at(dpi));
+    }
+    for (const layout::MainControl& c : layout::MainControls()) {
+        SCOPED_TRACE(c.name);
+        const RECT r = PlaceInParent(GetDlgItem(window, IDC_SRCEDIT + layout::PartIndex(c.part)));
+        const layout::Rect place = layout::WindowPlace(c, dpi);
+        EXPECT_EQ(r.left, place.left);
+        EXPECT_EQ(r.top, place.top);
+        EXPECT_EQ(r.right - r.left, place.width);
+        if (c.listHeight == 0) {
+            EXPECT_EQ(r.bottom - r.top, place.height);
+        }
+        if (c.kind == layout::Kind::FolderEdit || c.kind == layout::Kind::SlotCombo) continue;
+        const std::wstring caption = Wide(c.caption);
+        HFONT font = c.kind == layout::Kind::Label
+                         ? brelka::FittedFont(c.font, dpi, caption.c_str(), place.width)
+                         : brelka::FormFont(c.font, dpi);
+        EXPECT_LE(TextWidth(font, c.caption), CaptionRoom(c, place.width, dpi)) << c.caption;
+        // The length label's widest length as well as its caption.
+        if (c.part == layout::Part::LenLabel) {
+            EXPECT_LE(TextWidth(font, "0:00:147"), place.width);
+        }
+    }
+}
+
+// The form follows the display's scale: at start, at the prefix's scale; when the window is
+// told that its monitor's scale changed, at that one and back again. The open dialog's panel
+// the same. Pictures of both at the test's scale land beside the others.
+TEST_F(MainWindow, FollowsTheDisplaysScale) {
+    const int dpi = TestDpi();
+    ExpectFormAt(window_, dpi);
+    Shot(window_, "window-scale-" + std::to_string(dpi));
+    if (dpi == layout::kDesignDpi) {
+        // Without a frame of the system's, the window keeps its place and sizes its frame.
+        for (int other : {192, layout::kDesignDpi}) {
+            PostMessageW(window_, WM_DPICHANGED, MAKEWPARAM(other, other), 0);
+            ASSERT_TRUE(Eventually([&] {
+                RECT client{};
+                GetClientRect(window_, &client);
+                return client.right == layout::Scaled(layout::kWindowSize.width, other);
+            }));
+            ExpectFormAt(window_, other);
+        }
+    }
+
+    const Scratch dirs("scale");
+    CopyCorpus(kStereoKick, dirs.src + "/kick.wav");
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(Import(dirs.src + "/kick.wav", [&](HWND dlg) {
+        HWND panel = FindChild(dlg, BRELKA_PANEL_CLASS);
+        ASSERT_NE(panel, nullptr) << Describe(dlg);
+        const RECT place = PlaceInParent(panel);
+        EXPECT_GE(place.right - place.left, layout::Scaled(layout::kPanelSize.width, dpi));
+        EXPECT_EQ(place.bottom - place.top, layout::Scaled(layout::kPanelSize.height, dpi));
+        HFONT font = brelka::FormFont(layout::Font::Window, dpi);
+        for (const layout::PanelControl& c : layout::PanelControls()) {
+            SCOPED_TRACE(c.name);
+            HWND w = GetDlgItem(panel, IDC_PANEL_BEVEL1 + static_cast<int>(c.part));
+            const RECT r = PlaceInParent(w);
+            const layout::Rect want = layout::Scaled(c.place, dpi);
+            EXPECT_EQ(r.left, want.left);
+            EXPECT_EQ(r.top, want.top);
+            EXPECT_EQ(r.bottom - r.top, want.height);
+            // The labels grow to show their texts.
+            EXPECT_GE(r.right - r.left, want.width);
+            if (c.kind == layout::Kind::Label) {
+                EXPECT_LE(TextWidth(font, Text(w)), r.right - r.left) << Text(w);
+            }
+        }
+        Shot(dlg, "window-open-dialog-" + std::to_string(dpi));
+    }));
+    ASSERT_TRUE(WaitJobEnd(SlotPath(dirs.card, 1)));
 }
 
 // The caption shows the program's own icon, the one its resources carry (made from the project's
