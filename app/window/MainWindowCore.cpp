@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "CardHistory.h"
+#include "CardSteps.h"
+#include "CardViewCore.h"
+#include "DropPlan.h"
+#include "ImportOptions.h"
 #include "Jobs.h"
 #include "PreviewPanelCore.h"
 #include "ReSampler.h"
@@ -42,13 +47,15 @@ class JobHandler {
 
 MainWindowCore::MainWindowCore(MainWindowToolkit& toolkit, WaveWindow& window,
                                const std::string& engineLibrary)
-    : toolkit_(toolkit), resampler_(std::make_unique<CReSampler>(engineLibrary)) {
+    : toolkit_(toolkit), resampler_(std::make_unique<CReSampler>(engineLibrary)),
+      history_(std::make_unique<CardHistory>()) {
     CreateAudition(window);
     ApplyInitialStates();
 }
 
 MainWindowCore::MainWindowCore(MainWindowToolkit& toolkit, WaveWindow& window)
-    : toolkit_(toolkit), resampler_(std::make_unique<CReSampler>()) {
+    : toolkit_(toolkit), resampler_(std::make_unique<CReSampler>()),
+      history_(std::make_unique<CardHistory>()) {
     CreateAudition(window);
     ApplyInitialStates();
 }
@@ -85,10 +92,12 @@ void MainWindowCore::SrcEditClick() {
     chosenFolder_ = folder;
     toolkit_.SetText(Control::SrcEdit, folder);
     folderChosen = true;
+    clipped_.clear();
     ScanSampleFolder(folder);
     toolkit_.SetEnabled(Control::SampleList, true);
     // Picking the first slot here leaves the length label as it is.
     toolkit_.SelectSlotItem(toolkit_.SlotItemCount() > 0 ? 0 : -1);
+    if (cardView_) cardView_->Refresh();
 }
 
 void MainWindowCore::ScanSampleFolder(const std::string& folder) {
@@ -126,6 +135,8 @@ void MainWindowCore::AppEventsIdle() {
         toolkit_.SetEnabled(Control::ConvGroup, conv);
         toolkit_.SetEnabled(Control::AbortBtn, abortOn);
     };
+    if (cardView_) cardView_->ApplyStates(busy, playing);
+    UpdateCardMenus();
     if (playing) {
         apply(false, false, true, false, false, false, false);
         return;
@@ -153,8 +164,8 @@ bool MainWindowCore::UpdateJobProgress(int k, int n, uint32_t start, uint32_t& l
     const uint64_t elapsed = static_cast<uint32_t>(now - start);
     const uint64_t left =
         n > k ? elapsed * static_cast<uint64_t>(n - k) / static_cast<uint64_t>(k) : 0;
-    toolkit_.SetText(Control::InfoText, ProgressText(elapsed, left));
-    if (n > 0) toolkit_.SetGauge(static_cast<int>(int64_t{k} * 100 / n));
+    ShowJobProgress(n > 0 ? static_cast<int>(int64_t{k} * 100 / n) : -1,
+                    jobPrefix_ + ProgressText(elapsed, left));
     toolkit_.RunPendingEvents();
     if (abortRequested) return true;
     last = now;
@@ -188,11 +199,22 @@ void MainWindowCore::BeginJob(Control starter) {
     AppEventsIdle();
 }
 
+void MainWindowCore::ShowJobProgress(int percent, const std::string& text) {
+    if (jobInCardView_ && cardView_) {
+        cardView_->ShowProgress(true, std::max(percent, 0), text);
+        return;
+    }
+    toolkit_.SetText(Control::InfoText, text);
+    if (percent >= 0) toolkit_.SetGauge(percent);
+}
+
 void MainWindowCore::EndJob(bool clearProgress) {
     toolkit_.SetWaitCursor(false);
     abortRequested = false;
     busy = false;
-    if (clearProgress) {
+    if (jobInCardView_) {
+        if (cardView_) cardView_->ShowProgress(false, 0, std::string());
+    } else if (clearProgress) {
         toolkit_.SetText(Control::InfoText, std::string());
         toolkit_.SetGauge(0);
     }
@@ -206,16 +228,13 @@ JobProgress MainWindowCore::JobCallbacks(uint32_t& start, uint32_t& last, bool& 
     JobProgress progress;
     progress.preparing = [this, &prepared] {
         prepared = true;
-        toolkit_.SetText(Control::InfoText, "Preparing...");
+        ShowJobProgress(-1, jobPrefix_ + "Preparing...");
     };
     progress.started = [&start, &last](int) { start = last = platform::TickCount(); };
     progress.block = [this, &start, &last](int k, int n) {
         return UpdateJobProgress(k, n, start, last);
     };
-    progress.closing = [this] {
-        toolkit_.SetGauge(100);
-        toolkit_.SetText(Control::InfoText, "Closing the file...");
-    };
+    progress.closing = [this] { ShowJobProgress(100, jobPrefix_ + "Closing the file..."); };
     return progress;
 }
 
@@ -234,31 +253,64 @@ void MainWindowCore::SelectSlot(int slot) {
 void MainWindowCore::FromExecBtnClick() {
     std::string source;
     if (!toolkit_.ChooseImportFile(source)) return;
-    const JobHandler running(jobHandlers_);
+    const int slot = ParseSlotNumber(toolkit_.Text(Control::SampleList));
+    // The window's own import keeps what an Abort leaves, as it always has.
+    ImportIntoCard({DropItem{source, slot}}, false, true);
+}
 
-    BeginJob(Control::FromExecBtn);
-    ImportRequest request;
-    request.sourcePath = source;
-    request.folder = chosenFolder_;
-    request.slotText = toolkit_.Text(Control::SampleList);
-    request.channel = ImportChannel();
-    request.quality = QualityCode();
+void MainWindowCore::ImportIntoCard(const std::vector<DropItem>& items, bool inCardView,
+                                    bool keepAborted) {
+    const JobHandler running(jobHandlers_);
+    jobInCardView_ = inCardView && cardView_;
+    BeginJob(jobInCardView_ ? jobStarter_ : Control::FromExecBtn);
+    ImportSettings settings;
+    settings.channel = ImportChannel();
+    settings.quality = QualityCode();
+    settings.prep = importOptions_;
     uint32_t start = platform::TickCount(), last = start;
     bool prepared = false;
-    ImportOutcome outcome;
+    const size_t count = items.size();
+    auto progressFor = [&](int i, int n) {
+        jobPrefix_.clear();
+        if (n > 1)
+            jobPrefix_ = std::to_string(i + 1) + " of " + std::to_string(n) + ": " +
+                         NameFromSourcePath(items[static_cast<size_t>(i)].source) + "  ";
+        return JobCallbacks(start, last, prepared);
+    };
+    ImportStepOutcome outcome;
     try {
-        outcome = RunImport(request, *resampler_, JobCallbacks(start, last, prepared));
+        outcome = RunImportStep(*history_, chosenFolder_, items, settings, *resampler_, progressFor,
+                                keepAborted);
     } catch (...) {
+        jobPrefix_.clear();
         EndJob(prepared); // the window is usable again; the front shows what went wrong
+        jobInCardView_ = false;
         throw;
     }
-    EndJob(prepared);
-    if (JobFailed(outcome.status)) {
-        toolkit_.ShowMessage(JobMessage(outcome.status));
-        return;
+    jobPrefix_.clear();
+    EndJob(prepared || count > 1);
+    const bool shownInView = jobInCardView_;
+    jobInCardView_ = false;
+    for (size_t i = 0; i < outcome.slots.size(); ++i) {
+        if (outcome.clipped[i] > 0)
+            clipped_[outcome.slots[i]] = outcome.clipped[i];
+        else
+            clipped_.erase(outcome.slots[i]);
     }
+    if (!outcome.error.empty()) {
+        std::string text = outcome.error;
+        if (count > 1)
+            text += "\n" + outcome.file + "\nNothing was written: the card is as it was.";
+        Tell(shownInView, text);
+    } else if (!outcome.namesSaved) {
+        static NamesNotice notice;
+        const std::string message = notice.Take(chosenFolder_);
+        if (!message.empty()) Tell(shownInView, message);
+    }
+    if (outcome.rolledBack || outcome.slots.empty()) return; // the card is as it was
     ScanSampleFolder(chosenFolder_);
-    SelectSlot(outcome.slot);
+    if (!outcome.slots.empty()) SelectSlot(outcome.slots.front());
+    if (cardView_) cardView_->Refresh();
 }
 
 void MainWindowCore::ToExecBtnClick() {
@@ -302,6 +354,186 @@ bool MainWindowCore::CloseRequest() {
     }
     if (audition_) audition_->Stop();
     return true;
+}
+
+void MainWindowCore::DropFiles(const std::vector<std::string>& paths) {
+    if (busy || playing) return;
+    if (!folderChosen) {
+        Tell(false, "Choose the card's sample folder first, then drop the files again.");
+        return;
+    }
+    DropOntoSlot(paths, ParseSlotNumber(toolkit_.Text(Control::SampleList)), false);
+}
+
+void MainWindowCore::DropOntoSlot(const std::vector<std::string>& paths, int firstSlot,
+                                  bool inCardView) {
+    const DropPlan plan = PlanDrop(paths, firstSlot);
+    if (!plan.ok) {
+        Tell(inCardView, plan.error);
+        return;
+    }
+    if (plan.items.empty()) return;
+    // A drop of many files is one step: all of it or, on a failure or Abort, none.
+    ImportIntoCard(plan.items, inCardView, plan.items.size() == 1);
+}
+
+void MainWindowCore::BeginCardViewJob() {
+    jobInCardView_ = cardView_ != nullptr;
+    ++jobHandlers_;
+    BeginJob(jobStarter_);
+}
+
+bool MainWindowCore::CardViewJobStep(int percent, const std::string& text) {
+    const uint32_t now = platform::TickCount();
+    if (static_cast<uint32_t>(now - lastStep_) >= 100) {
+        lastStep_ = now;
+        ShowJobProgress(percent, text);
+        toolkit_.RunPendingEvents();
+    }
+    return abortRequested;
+}
+
+void MainWindowCore::EndCardViewJob() {
+    EndJob(false);
+    jobInCardView_ = false;
+    --jobHandlers_;
+}
+
+void MainWindowCore::CardChanged() {
+    if (!folderChosen) return;
+    const std::string shown = toolkit_.Text(Control::SampleList);
+    ScanSampleFolder(chosenFolder_);
+    SelectSlot(ParseSlotNumber(shown));
+    if (toolkit_.Text(Control::SampleList).empty()) toolkit_.SetText(Control::SampleList, shown);
+    SampleListChange();
+    if (cardView_) cardView_->Refresh();
+}
+
+void MainWindowCore::Tell(bool inCardView, const std::string& text) {
+    if (inCardView && cardView_)
+        cardView_->Toolkit().ShowMessage(text);
+    else
+        toolkit_.ShowMessage(text);
+}
+
+int64_t MainWindowCore::ClippedIn(int slot) const {
+    const auto it = clipped_.find(slot);
+    return it == clipped_.end() ? 0 : it->second;
+}
+
+void MainWindowCore::ForgetClipped(const std::vector<int>& slots) {
+    for (int slot : slots)
+        clipped_.erase(slot);
+}
+
+void MainWindowCore::ListenToSlot(int slot) {
+    if (busy || !folderChosen) return;
+    if (playing) audition_->Stop();
+    toolkit_.SetChecked(Control::AudBtn, true);
+    audition_->Start(chosenFolder_, SlotText(slot));
+}
+
+void MainWindowCore::StopListening() {
+    if (!playing) return;
+    audition_->Stop();
+    toolkit_.SetChecked(Control::AudBtn, false);
+}
+
+void MainWindowCore::CardMenuCommand(CardMenuItem item, bool fromCardView) {
+    switch (item) {
+    case CardMenuItem::CardView:
+        toolkit_.ShowCardView();
+        return;
+    case CardMenuItem::ImportOptions:
+        if (!busy) EditImportOptions();
+        return;
+    case CardMenuItem::Undo:
+    case CardMenuItem::Redo:
+        UndoOrRedo(item == CardMenuItem::Undo, fromCardView);
+        return;
+    case CardMenuItem::BackUp:
+        BackUpCard(fromCardView);
+        return;
+    case CardMenuItem::Restore:
+        RestoreCard(fromCardView);
+        return;
+    }
+}
+
+void MainWindowCore::EditImportOptions() {
+    ImportOptionsForm form = FormOf(importOptions_);
+    while (toolkit_.EditImportOptions(form)) {
+        std::string error;
+        if (ReadImportOptions(form, importOptions_, error)) break;
+        toolkit_.ShowMessage(error);
+    }
+    UpdateCardMenus();
+    if (cardView_) cardView_->Refresh();
+}
+
+void MainWindowCore::UndoOrRedo(bool undo, bool fromCardView) {
+    if (busy || playing || !folderChosen) return;
+    const HistoryResult r = undo ? history_->Undo(chosenFolder_) : history_->Redo(chosenFolder_);
+    // Marks of clipping belong to the imports that made them; a turned step drops them all.
+    clipped_.clear();
+    CardChanged();
+    if (!r.ok) Tell(fromCardView, r.message);
+}
+
+void MainWindowCore::BackUpCard(bool fromCardView) {
+    if (busy || playing || !folderChosen) return;
+    Tell(fromCardView, "Back Up Card is not ready yet.");
+}
+
+void MainWindowCore::RestoreCard(bool fromCardView) {
+    if (busy || playing || !folderChosen) return;
+    Tell(fromCardView, "Restore Card is not ready yet.");
+}
+
+void MainWindowCore::UpdateCardMenus() {
+    const bool free = !busy && !playing && folderChosen;
+    auto stateOf = [&](CardMenuItem item) {
+        MenuState m;
+        m.set = true;
+        m.text = layout::MenuSpec(item).caption;
+        m.enabled = true;
+        switch (item) {
+        case CardMenuItem::CardView:
+            break;
+        case CardMenuItem::ImportOptions:
+            m.text = ImportOptionsMenuText(importOptions_);
+            m.enabled = !busy;
+            break;
+        case CardMenuItem::Undo: {
+            const std::string label = folderChosen ? history_->UndoLabel(chosenFolder_) : "";
+            if (!label.empty()) m.text += " " + label;
+            m.enabled = free && !label.empty();
+            break;
+        }
+        case CardMenuItem::Redo: {
+            const std::string label = folderChosen ? history_->RedoLabel(chosenFolder_) : "";
+            if (!label.empty()) m.text += " " + label;
+            m.enabled = free && !label.empty();
+            break;
+        }
+        case CardMenuItem::BackUp:
+        case CardMenuItem::Restore:
+            m.enabled = free;
+            break;
+        }
+        return m;
+    };
+    for (const layout::MenuEntry& entry : layout::CardMenu()) {
+        const MenuState m = stateOf(entry.item);
+        const auto i = static_cast<size_t>(entry.item);
+        auto push = [&](std::array<MenuState, kCardMenuItems>& last, CardMenuToolkit& to) {
+            if (last[i].set && last[i].text == m.text && last[i].enabled == m.enabled) return;
+            last[i] = m;
+            to.SetMenuItem(entry.item, m.text, m.enabled);
+        };
+        push(mainMenu_, toolkit_);
+        if (cardView_) push(viewMenu_, cardView_->Toolkit());
+    }
 }
 
 } // namespace brelka

@@ -5,9 +5,14 @@
 // MainWindowToolkit, and forwards each event to the handler of the same name.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "SoundPrep.h"
 
 #include "WindowToolkit.h"
 
@@ -15,6 +20,9 @@ class CReSampler;
 
 namespace brelka {
 
+class CardHistory;
+class CardViewCore;
+struct DropItem;
 struct JobProgress;
 class PreviewPanelCore;
 class SlotAudition;
@@ -65,6 +73,47 @@ class MainWindowCore {
     // Empties the slot list and lists the slots found in the folder.
     void ScanSampleFolder(const std::string& folder);
 
+    // Files or folders dropped onto the window: into the slot shown and the slots after it.
+    void DropFiles(const std::vector<std::string>& paths);
+    // A command of the "Card" menu, from the main window or (fromCardView) the card view.
+    void CardMenuCommand(CardMenuItem item, bool fromCardView = false);
+
+    // What the card view shares with the window.
+    void AttachCardView(CardViewCore* view) {
+        cardView_ = view;
+        viewMenu_ = {};
+    }
+    void DetachCardView(const CardViewCore* view) {
+        if (cardView_ == view) cardView_ = nullptr;
+    }
+    CardViewCore* CardView() const { return cardView_; }
+    // Runs the imports of a drop (or of a menu command) as one step of the card's history,
+    // with its progress in the window it came from, and says what failed.
+    void ImportIntoCard(const std::vector<DropItem>& items, bool inCardView, bool keepAborted);
+    // Plans a drop onto `firstSlot` and imports it, or says why it cannot.
+    void DropOntoSlot(const std::vector<std::string>& paths, int firstSlot, bool inCardView);
+    // Starts and ends a job of the card view (its own progress; both windows greyed).
+    void BeginCardViewJob();
+    void EndCardViewJob();
+    // A step of such a job: shows its progress now and then and lets the user's input in.
+    // True when the job must stop.
+    bool CardViewJobStep(int percent, const std::string& text);
+    // The card has changed: the slot list (keeping the slot shown), the length label and the
+    // card view follow.
+    void CardChanged();
+    // A message box over the window a command came from.
+    void Tell(bool inCardView, const std::string& text);
+    CardHistory& History() { return *history_; }
+    const PrepOptions& ImportOptions() const { return importOptions_; }
+    void SetImportOptions(const PrepOptions& options) { importOptions_ = options; }
+    // Samples the last import into the slot of the chosen folder clipped (0: none, or the
+    // slot changed since).
+    int64_t ClippedIn(int slot) const;
+    void ForgetClipped(const std::vector<int>& slots);
+    // The slot audition of a slot of the chosen folder, started from the card view.
+    void ListenToSlot(int slot);
+    void StopListening();
+
     // The jobs' progress and abort step after block k of n; start and last are tick counts
     // (last is updated). True when the job must stop.
     virtual bool UpdateJobProgress(int k, int n, uint32_t start, uint32_t& last);
@@ -87,6 +136,12 @@ class MainWindowCore {
     JobProgress JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared);
     void SelectSlot(int slot);
     void ApplyInitialStates();
+    void UpdateCardMenus();
+    void EditImportOptions();
+    void UndoOrRedo(bool undo, bool fromCardView);
+    void BackUpCard(bool fromCardView);
+    void RestoreCard(bool fromCardView);
+    void ShowJobProgress(int percent, const std::string& text);
 
     MainWindowToolkit& toolkit_;
     std::unique_ptr<CReSampler> resampler_;
@@ -97,6 +152,19 @@ class MainWindowCore {
     bool closeAfterJob_ = false; // a close came during the job
     int jobHandlers_ = 0;        // job handlers running (their message boxes included)
     Control jobStarter_ = Control::FromExecBtn;
+    bool jobInCardView_ = false; // the running job shows its progress in the card view
+    uint32_t lastStep_ = 0;      // when CardViewJobStep last showed progress
+    std::string jobPrefix_;      // "2 of 12: kick.wav  " before the progress text of a drop
+    CardViewCore* cardView_ = nullptr;
+    std::unique_ptr<CardHistory> history_;
+    PrepOptions importOptions_;
+    std::map<int, int64_t> clipped_; // of the chosen folder
+    struct MenuState {
+        std::string text;
+        bool enabled = false;
+        bool set = false;
+    };
+    std::array<MenuState, kCardMenuItems> mainMenu_, viewMenu_;
 };
 
 } // namespace brelka

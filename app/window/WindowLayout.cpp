@@ -115,4 +115,52 @@ Rows<FileFilter> SaveFilters() {
 
 const char* const kDefaultExtension = "wav";
 
+const char* const kCardMenuTitle = "&Card";
+const char* const kCardViewCaption = "Card View";
+const char* const kFolderButtonCaption = "Choose Folder...";
+const char* const kNoFolderText = "No folder chosen: choose the card's sample folder.";
+const char* const kImportOptionsCaption = "Import Options";
+
+namespace {
+
+// clang-format off
+const MenuEntry kCardMenu[] = {
+    {CardMenuItem::CardView,      "Card View...",      "Ctrl+K", nullptr,        false},
+    {CardMenuItem::ImportOptions, "Import Options...", nullptr,  nullptr,        false},
+    {CardMenuItem::Undo,          "Undo",              "Ctrl+Z", nullptr,        true},
+    {CardMenuItem::Redo,          "Redo",              "Ctrl+Y", "Ctrl+Shift+Z", false},
+    {CardMenuItem::BackUp,        "Back Up Card...",   nullptr,  nullptr,        true},
+    {CardMenuItem::Restore,       "Restore Card...",   nullptr,  nullptr,        false},
+};
+
+const Column kCardViewColumns[] = {
+    {"No.", 36}, {"Name", 170}, {"Length", 76}, {"Sound", 160}, {"Note", 0},
+};
+
+const RowCommandEntry kRowCommands[] = {
+    {RowCommand::Listen, "Listen",    "Enter"},
+    {RowCommand::Rename, "Rename",    "F2"},
+    {RowCommand::Export, "Export...", nullptr},
+    {RowCommand::Clear,  "Clear...",  "Del"},
+};
+// clang-format on
+
+} // namespace
+
+Rows<MenuEntry> CardMenu() {
+    return {kCardMenu, std::size(kCardMenu)};
+}
+
+const MenuEntry& MenuSpec(CardMenuItem item) {
+    return kCardMenu[static_cast<size_t>(item)];
+}
+
+Rows<Column> CardViewColumns() {
+    return {kCardViewColumns, std::size(kCardViewColumns)};
+}
+
+Rows<RowCommandEntry> RowCommands() {
+    return {kRowCommands, std::size(kRowCommands)};
+}
+
 } // namespace brelka::layout

@@ -174,4 +174,59 @@ Rows<FileFilter> SaveFilters();
 // The extension both file dialogs add to a name typed without one.
 extern const char* const kDefaultExtension;
 
+// The "Card" menu of both windows' menu bars, in its order; a separator goes before an item
+// that has `separatorBefore`.
+struct MenuEntry {
+    CardMenuItem item;
+    const char* caption;  // as the menu shows it while nothing changes it
+    const char* shortcut; // "Ctrl+K" (as Qt's QKeySequence reads it); nullptr: none
+    const char* alternativeShortcut;
+    bool separatorBefore;
+};
+extern const char* const kCardMenuTitle; // "&Card"
+Rows<MenuEntry> CardMenu();
+const MenuEntry& MenuSpec(CardMenuItem item);
+
+// The card view: its caption, its size at first (it can be resized), its least size, the
+// columns of its rows with their widths at first, the height of a row, and how many columns of
+// the slot's envelope its thumbnail draws.
+extern const char* const kCardViewCaption; // "Card View"
+constexpr Size kCardViewSize{560, 640};
+constexpr Size kCardViewMinSize{380, 240};
+struct Column {
+    const char* caption;
+    int width; // 96-DPI pixels; 0: takes what is left
+};
+Rows<Column> CardViewColumns(); // "No.", "Name", "Length", "Sound", "Note"
+constexpr int kSoundColumn = 3;
+constexpr int kCardRowHeight = 22;
+constexpr int kThumbnailColumns = 120;
+extern const char* const kFolderButtonCaption; // "Choose Folder..."
+extern const char* const kNoFolderText;        // the status line while no folder is chosen
+
+// The row commands of the card view's context menu, in its order, with their captions.
+struct RowCommandEntry {
+    RowCommand command;
+    const char* caption;
+    const char* key; // the key that does the same, as the menu shows it
+};
+Rows<RowCommandEntry> RowCommands();
+
+// The "Import Options..." dialog: its caption and its rows, top to bottom. A row is a check
+// box (or, for normalize, three radio buttons) with an optional field and its unit after it.
+extern const char* const kImportOptionsCaption; // "Import Options"
+struct OptionsTexts {
+    const char* trim = "Trim silence below";
+    const char* normalizeOff = "Keep the level";
+    const char* normalizeEach = "Normalize each sound to";
+    const char* normalizeKit = "Normalize the kit as one to";
+    const char* fadeIn = "Fade in";
+    const char* fadeOut = "Fade out";
+    const char* dither = "Dither to 16 bits (TPDF)";
+    const char* dbfs = "dBFS";
+    const char* ms = "ms";
+    const char* note = "Applied to every import of both windows until the program ends.";
+};
+constexpr OptionsTexts kOptionsTexts{};
+
 } // namespace brelka::layout

@@ -5,7 +5,9 @@
 // on Windows, the system's own elsewhere).
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace brelka {
 
@@ -29,10 +31,42 @@ enum class Control {
     AbortBtn,
 };
 
-class MainWindowToolkit {
-  public:
-    virtual ~MainWindowToolkit() = default;
+// The items of the "Card" menu, which both windows have in their menu bar.
+enum class CardMenuItem {
+    CardView,      // "Card View..." (Ctrl+K)
+    ImportOptions, // "Import Options..." or "Import Options (trim, normalize −0.3 dB)..."
+    Undo,          // "Undo Import into 05" (Ctrl+Z)
+    Redo,          // "Redo Swap 03 and 17" (Ctrl+Y, Ctrl+Shift+Z)
+    BackUp,        // "Back Up Card..."
+    Restore,       // "Restore Card..."
+};
+constexpr int kCardMenuItems = 6;
 
+// The settings of the "Import Options..." dialog as its controls hold them: check boxes and
+// the texts typed into its fields.
+struct ImportOptionsForm {
+    bool trim = false;
+    std::string trimDb = "-60";
+    int normalize = 0; // 0 off, 1 each sound, 2 the kit as one
+    std::string normalizeDb = "-0.3";
+    bool fadeIn = false;
+    std::string fadeInMs = "5";
+    bool fadeOut = false;
+    std::string fadeOutMs = "20";
+    bool dither = false;
+};
+
+// What both windows share: the "Card" menu of their menu bar.
+class CardMenuToolkit {
+  public:
+    virtual ~CardMenuToolkit() = default;
+    // An item's caption (without its shortcut, which the front shows beside it) and whether it
+    // can be chosen.
+    virtual void SetMenuItem(CardMenuItem item, const std::string& text, bool enabled) = 0;
+};
+
+class MainWindowToolkit : public CardMenuToolkit {
+  public:
     // Controls.
     virtual void SetEnabled(Control control, bool on) = 0;
     // Check boxes, radio buttons and AudBtn. Setting the state raises no click.
@@ -76,6 +110,71 @@ class MainWindowToolkit {
     // Closes the window as the user's own close does: the behaviour asks for it once a job
     // that a close had to stop has ended.
     virtual void CloseWindow() = 0;
+
+    // Shows the card view (made the first time, with a CardViewCore over the window's
+    // behaviour), raised and active.
+    virtual void ShowCardView() = 0;
+    // The "Import Options..." dialog, modal, over the active window: true when confirmed, with
+    // the form as the user left it.
+    virtual bool EditImportOptions(ImportOptionsForm& form) = 0;
+    // A folder dialog with this title, starting at `folder`, that can make a new folder: true
+    // with the folder chosen.
+    virtual bool ChooseOtherFolder(const std::string& title, std::string& folder) = 0;
+    // A question with Yes and No (No the default): true for Yes.
+    virtual bool AskYesNo(const std::string& text) = 0;
+};
+
+// One row of the card view: a slot, as the view shows it.
+struct CardRow {
+    int slot = 1;
+    std::string number; // "05"
+    std::string name;   // the slot's name; "(empty)" for an empty slot
+    std::string length; // as LenLabel shows it; empty for an empty slot
+    std::string note;   // "name may be stale", "12 samples clipped", ...; usually empty
+    bool used = false;
+    bool stale = false;   // the name is greyed: the slot changed since it was named
+    bool playing = false; // the slot audition plays it
+    // The thumbnail: for each column the lowest and highest sample (empty for an empty slot).
+    std::vector<int16_t> low, high;
+};
+
+// What the card view's row commands are (its context menu, its keys).
+enum class RowCommand {
+    Listen, // Enter, a double click
+    Rename, // F2
+    Export, // "Export..."
+    Clear,  // Del
+};
+
+// The card view's window: a list of the 60 rows, a status line, the folder, a progress bar
+// and Abort, and a button that chooses the folder when none is chosen.
+class CardViewToolkit : public CardMenuToolkit {
+  public:
+    // Replaces every row (always 60, slot order), keeping the selection and the scroll
+    // position.
+    virtual void SetRows(const std::vector<CardRow>& rows) = 0;
+    // The selected slots, ascending; the current one first when several are.
+    virtual std::vector<int> SelectedSlots() const = 0;
+    virtual void SelectSlots(const std::vector<int>& slots) = 0;
+    // The status line and the folder line below the rows.
+    virtual void SetStatus(const std::string& summary, const std::string& folder) = 0;
+    // The folder button shows only while no folder is chosen.
+    virtual void ShowFolderButton(bool on) = 0;
+    // The progress line: a text and a percentage, shown while a job runs (`on`).
+    virtual void SetProgress(bool on, int percent, const std::string& text) = 0;
+    // The rows take drops, drags and commands only while `on`; Abort only while `abortOn`.
+    virtual void SetInputEnabled(bool on, bool abortOn) = 0;
+    // Starts editing the name of a row in place, or in a small dialog; the front calls
+    // CardViewCore::RenameDone when the user confirms.
+    virtual void StartRename(int slot, const std::string& name) = 0;
+    // The save dialog for one slot (starting at the name given) or a folder for several.
+    virtual bool ChooseExportFile(const std::string& suggested, std::string& path) = 0;
+    virtual bool ChooseExportFolder(std::string& folder) = 0;
+    // Message boxes with the program's name as the caption, over the card view.
+    virtual void ShowMessage(const std::string& text) = 0;
+    virtual bool AskYesNo(const std::string& text) = 0;
+    // The view is raised and activated (so a menu command's progress shows).
+    virtual void Raise() = 0;
 };
 
 // The preview panel's labels.
