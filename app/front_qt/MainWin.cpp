@@ -529,3 +529,32 @@ void TMainWin::closeEvent(QCloseEvent* e) {
     }
     QWidget::closeEvent(e);
 }
+
+void TMainWin::SetMenuItem(brelka::CardMenuItem item, const std::string& text, bool enabled) {
+    (void)item;
+    (void)text;
+    (void)enabled;
+}
+
+void TMainWin::ShowCardView() {}
+
+bool TMainWin::EditImportOptions(brelka::ImportOptionsForm& form) {
+    (void)form;
+    return false;
+}
+
+bool TMainWin::ChooseOtherFolder(const std::string& title, std::string& folder) {
+    QFileDialog dialog(this, QString::fromStdString(title), DisplayPath(folder));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    folder = LocalPath(dialog.selectedFiles().first());
+    return true;
+}
+
+bool TMainWin::AskYesNo(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}

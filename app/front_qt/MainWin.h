@@ -118,6 +118,11 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
     void SetWaitCursor(bool on) override;
     void RunPendingEvents() override;
     void CloseWindow() override;
+    void SetMenuItem(brelka::CardMenuItem item, const std::string& text, bool enabled) override;
+    void ShowCardView() override;
+    bool EditImportOptions(brelka::ImportOptionsForm& form) override;
+    bool ChooseOtherFolder(const std::string& title, std::string& folder) override;
+    bool AskYesNo(const std::string& text) override;
 
   signals:
     void GaugeSet(int percent);
