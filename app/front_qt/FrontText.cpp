@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QMimeData>
+#include <QUrl>
 
 #include "WindowLayout.h"
 
@@ -12,6 +14,14 @@ std::string LocalPath(const QString& path) {
 
 QString DisplayPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::vector<std::string> DroppedPaths(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths.push_back(LocalPath(url.toLocalFile()));
+    return paths;
 }
 
 QFont WindowFont() {
