@@ -313,6 +313,8 @@ void TCardView::BuildTable() {
         if (c.width > 0) header->resizeSection(column, c.width);
         ++column;
     }
+    // The last column takes what is left, however little.
+    header->setMinimumSectionSize(24);
     header->setStretchLastSection(true);
     header->setHighlightSections(false);
     Table->verticalHeader()->hide();
