@@ -308,14 +308,16 @@ void TCardView::BuildTable() {
     Table->setColumnCount(static_cast<int>(captions.size()));
     Table->setHorizontalHeaderLabels(captions);
     QHeaderView* header = Table->horizontalHeader();
+    // A column without a width takes what is left, however little.
+    header->setMinimumSectionSize(24);
     int column = 0;
     for (const brelka::layout::Column& c : brelka::layout::CardViewColumns()) {
-        if (c.width > 0) header->resizeSection(column, c.width);
+        if (c.width > 0)
+            header->resizeSection(column, c.width);
+        else
+            header->setSectionResizeMode(column, QHeaderView::Stretch);
         ++column;
     }
-    // The last column takes what is left, however little.
-    header->setMinimumSectionSize(24);
-    header->setStretchLastSection(true);
     header->setHighlightSections(false);
     Table->verticalHeader()->hide();
     Table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -53,7 +53,10 @@ void TCardMenu::LeaveShortcutsToMenu(QWidget* field) {
 
 bool TCardMenu::eventFilter(QObject* watched, QEvent* e) {
     // Not taken by the field, the key goes on to the window's shortcuts.
-    if (e->type() == QEvent::ShortcutOverride && IsShortcut(e)) return true;
+    if (e->type() == QEvent::ShortcutOverride && IsShortcut(e)) {
+        e->ignore();
+        return true;
+    }
     return QObject::eventFilter(watched, e);
 }
 

@@ -28,7 +28,8 @@ class TCardMenu : public QObject {
     QAction* Action(brelka::CardMenuItem item) const;
     // True when the key event is one of the menu's shortcuts.
     bool IsShortcut(const QEvent* e) const;
-    // Keeps a text field from taking the menu's shortcuts (Ctrl+Z) for its own editing.
+    // Keeps a text field from taking the menu's shortcuts (Ctrl+Z) for its own editing (a
+    // combo box passes the keys on to its field itself: give both).
     void LeaveShortcutsToMenu(QWidget* field);
 
   protected:

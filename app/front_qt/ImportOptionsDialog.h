@@ -13,6 +13,8 @@ class QLineEdit;
 class QRadioButton;
 
 class TImportOptionsDialog : public QDialog {
+    Q_OBJECT
+
   public:
     explicit TImportOptionsDialog(QWidget* parent);
 

@@ -313,6 +313,7 @@ void TMainWin::SetTabOrder() {
 }
 
 void TMainWin::ConnectControls() {
+    cardMenu_->LeaveShortcutsToMenu(SampleList);
     cardMenu_->LeaveShortcutsToMenu(SampleList->lineEdit());
     // Typing changes the text; picking an item from the list is a change too, also when the
     // item is the one already shown (its text then stays as it is).

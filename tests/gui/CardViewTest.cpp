@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
@@ -62,13 +63,21 @@ class CardViewTest : public ::testing::Test {
 
     // Opens the card view with the main window's shortcut.
     TCardView* OpenView() {
-        win->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(win.get()));
+        Activate(win.get());
         QTest::keyClick(win->SampleList->lineEdit(), Qt::Key_K, Qt::ControlModifier);
         TCardView* view = win->CardView();
-        if (!view) return nullptr;
-        EXPECT_TRUE(QTest::qWaitForWindowActive(view));
+        if (!view) {
+            ADD_FAILURE() << "Ctrl+K made no card view";
+            return nullptr;
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == view; }));
         return view;
+    }
+    // The window takes the keyboard, as after the user's click on it (a dialog just closed
+    // may still count as the active window).
+    static void Activate(QWidget* window) {
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == window; }));
     }
     // A WAV file at the card's rate in the sources folder.
     std::string Source(const std::string& name, const std::vector<int16_t>& samples) {
@@ -235,6 +244,137 @@ TEST_F(CardViewTest, DropsDragsAndRowCommandsChangeTheCardAndBothWindowsFollow) 
 
     guitest::SpinEventLoop(20);
     view->grab().save(QStringLiteral(BRELKA_PICTURE_DIR "/CardView.png"));
+}
+
+// A drop onto a used slot is one step: Ctrl+Z in the card view gives the old slot back byte for
+// byte, Ctrl+Y the new one; the Card menus of both windows say what they would do and are
+// greyed when there is nothing to do or while a job runs.
+TEST_F(CardViewTest, UndoAndRedoByTheMenusShortcutsInBothWindows) {
+    guitest::WriteSlot(Slot(5), guitest::Ramp(2048));
+    const std::vector<uint8_t> before = ReadBytes(Slot(5));
+    TCardView* view = OpenView();
+    ASSERT_NE(view, nullptr);
+    // The state of an item in both windows' menus: its text, and "-" when greyed.
+    auto menus = [&](CardMenuItem item) {
+        guitest::SpinEventLoop(10);
+        QStringList states;
+        for (TCardMenu* menu : {win->CardMenu(), view->CardMenu()}) {
+            const QAction* a = menu->Action(item);
+            states << (a->isEnabled() ? a->text() : QStringLiteral("-") + a->text());
+        }
+        return states.join(QLatin1Char('|')).toStdString();
+    };
+    EXPECT_EQ(menus(CardMenuItem::Undo), "-Undo|-Undo");
+    EXPECT_EQ(menus(CardMenuItem::Redo), "-Redo|-Redo");
+    EXPECT_EQ(win->CardMenu()->Action(CardMenuItem::Redo)->shortcuts(),
+              QList<QKeySequence>({QKeySequence(QStringLiteral("Ctrl+Y")),
+                                   QKeySequence(QStringLiteral("Ctrl+Shift+Z"))}));
+
+    DropOnRow(5, {Source("clap.wav", Hit(4096, 17, 25000))});
+    const std::vector<uint8_t> after = ReadBytes(Slot(5));
+    ASSERT_NE(after, before);
+    EXPECT_EQ(Name(5), "clap");
+    EXPECT_EQ(menus(CardMenuItem::Undo), "Undo Import into 05|Undo Import into 05");
+    win->Core().busy = true; // as while a job runs
+    EXPECT_EQ(menus(CardMenuItem::Undo), "-Undo Import into 05|-Undo Import into 05");
+    win->Core().busy = false;
+    EXPECT_EQ(menus(CardMenuItem::Undo), "Undo Import into 05|Undo Import into 05");
+
+    Activate(view);
+    QTest::keyClick(view->Table, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ReadBytes(Slot(5)), before);
+    EXPECT_EQ(Name(5).toStdString(), "");
+    EXPECT_EQ(menus(CardMenuItem::Undo), "-Undo|-Undo");
+    EXPECT_EQ(menus(CardMenuItem::Redo), "Redo Import into 05|Redo Import into 05");
+    QTest::keyClick(view->Table, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(ReadBytes(Slot(5)), after);
+    EXPECT_EQ(Name(5), "clap");
+    EXPECT_EQ(menus(CardMenuItem::Undo), "Undo Import into 05|Undo Import into 05");
+
+    // In the main window the shortcut reaches the menu also from the slot field, which would
+    // take Ctrl+Z for its own text; Ctrl+Shift+Z redoes.
+    Activate(win.get());
+    win->SampleList->lineEdit()->setFocus();
+    QTest::keyClick(win->SampleList->lineEdit(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ReadBytes(Slot(5)), before);
+    EXPECT_EQ(win->SampleList->currentText(), "05"); // the field's own text as it was
+    EXPECT_EQ(menus(CardMenuItem::Redo), "Redo Import into 05|Redo Import into 05");
+    QTest::keyClick(win->SampleList->lineEdit(), Qt::Key_Z,
+                    Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(ReadBytes(Slot(5)), after);
+    EXPECT_EQ(menus(CardMenuItem::Redo), "-Redo|-Redo");
+}
+
+// The options dialog fills from what is set and gives back what the user leaves in it; a
+// field that holds no number brings a message and the dialog again. What is set shows in the
+// menus and the card view's status line, and a drop takes it.
+TEST_F(CardViewTest, ImportOptionsDialogSetsWhatImportsDo) {
+    TCardView* view = OpenView();
+    ASSERT_NE(view, nullptr);
+    QAction* options = win->CardMenu()->Action(CardMenuItem::ImportOptions);
+    EXPECT_EQ(options->text(), "Import Options...");
+    auto dialogOf = [](QWidget* d) {
+        auto* dlg = qobject_cast<TImportOptionsDialog*>(d);
+        EXPECT_NE(dlg, nullptr) << d->metaObject()->className();
+        return dlg;
+    };
+    const int ran = RunWithModals([&] { options->trigger(); }, {[&](QWidget* d) {
+                                      TImportOptionsDialog* dlg = dialogOf(d);
+                                      if (!dlg) return guitest::Reject(d);
+                                      EXPECT_EQ(dlg->windowTitle().toStdString(),
+                                                brelka::layout::kImportOptionsCaption);
+                                      EXPECT_EQ(dlg->NormalizeItems->checkedId(), 0);
+                                      EXPECT_EQ(dlg->NormalizeDb->text(), "-0.3");
+                                      dlg->TrimCheck->setChecked(true);
+                                      dlg->NormalizeItems->button(1)->setChecked(true);
+                                      dlg->accept();
+                                  }});
+    ASSERT_EQ(ran, 1);
+    guitest::SpinEventLoop(10);
+    const QString shown = QStringLiteral("Import Options (trim, normalize \u22120.3 dB)...");
+    EXPECT_EQ(options->text(), shown);
+    EXPECT_EQ(view->CardMenu()->Action(CardMenuItem::ImportOptions)->text(), shown);
+    EXPECT_TRUE(view->StatusLine->text().contains(QStringLiteral("trim, normalize \u22120.3 dB")))
+        << view->StatusLine->text().toStdString();
+
+    // From the card view's menu: the dialog shows what is set; a bad level is refused.
+    Activate(view);
+    QString message;
+    RunWithModals([&] { view->CardMenu()->Action(CardMenuItem::ImportOptions)->trigger(); },
+                  {[&](QWidget* d) {
+                       TImportOptionsDialog* dlg = dialogOf(d);
+                       if (!dlg) return guitest::Reject(d);
+                       EXPECT_EQ(dlg->parentWidget(), view);
+                       EXPECT_TRUE(dlg->TrimCheck->isChecked());
+                       EXPECT_EQ(dlg->NormalizeItems->checkedId(), 1);
+                       dlg->NormalizeDb->setText(QStringLiteral("loud"));
+                       dlg->accept();
+                   },
+                   [&](QWidget* box) {
+                       message = guitest::MessageText(box);
+                       guitest::Reject(box);
+                   },
+                   [&](QWidget* d) {
+                       TImportOptionsDialog* dlg = dialogOf(d);
+                       if (dlg) {
+                           EXPECT_EQ(dlg->NormalizeDb->text(), "loud");
+                       }
+                       guitest::Reject(d);
+                   }});
+    EXPECT_FALSE(message.isEmpty());
+    EXPECT_EQ(options->text(), shown);
+
+    // A drop takes the options: silence trimmed, the peak at -0.3 dBFS.
+    std::vector<int16_t> quiet(3000, 0);
+    const std::vector<int16_t> hit = Hit(4000, 31, 8000);
+    quiet.insert(quiet.end(), hit.begin(), hit.end());
+    DropOnRow(9, {Source("rim.wav", quiet)});
+    const std::vector<int16_t> held = guitest::ReadSlotSamples(Slot(9));
+    ASSERT_FALSE(held.empty());
+    const int peak = *std::max_element(
+        held.begin(), held.end(), [](int16_t a, int16_t b) { return std::abs(a) < std::abs(b); });
+    EXPECT_NEAR(std::abs(peak), 32768 * std::pow(10.0, -0.3 / 20), 1.5);
+    EXPECT_LT(held.size(), quiet.size() - 2000); // the leading silence is gone
 }
 
 } // namespace
