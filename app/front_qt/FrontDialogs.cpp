@@ -11,7 +11,7 @@
 #include "FrontText.h"
 #include "WindowLayout.h"
 
-TCardMenu::TCardMenu(QMenuBar* bar, std::function<void(brelka::CardMenuItem)> handler)
+TCardMenu::TCardMenu(QMenuBar* bar, const std::function<void(brelka::CardMenuItem)>& handler)
     : QObject(bar) {
     QMenu* menu = bar->addMenu(QString::fromUtf8(brelka::layout::kCardMenuTitle));
     menu->setObjectName(QStringLiteral("CardMenu"));

@@ -22,7 +22,7 @@ class QWidget;
 // the handler.
 class TCardMenu : public QObject {
   public:
-    TCardMenu(QMenuBar* bar, std::function<void(brelka::CardMenuItem)> handler);
+    TCardMenu(QMenuBar* bar, const std::function<void(brelka::CardMenuItem)>& handler);
 
     void SetItem(brelka::CardMenuItem item, const std::string& text, bool enabled);
     QAction* Action(brelka::CardMenuItem item) const;
