@@ -221,7 +221,7 @@ void MainWindowCore::EndJob(bool clearProgress) {
     // The controls come back now, and the keyboard with them to the button that started the
     // job (the window took it away when that button was disabled).
     AppEventsIdle();
-    toolkit_.FocusControl(jobStarter_);
+    if (!jobInCardView_) toolkit_.FocusControl(jobStarter_);
 }
 
 JobProgress MainWindowCore::JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared) {
