@@ -212,7 +212,9 @@ void CardViewCore::Export() {
     std::string failure;
     main_.BeginCardViewJob();
     try {
-        for (const auto& [slot, path] : targets) {
+        for (const auto& target : targets) {
+            const int slot = target.first;
+            const std::string& path = target.second;
             ExportRequest request;
             request.folder = main_.ChosenFolder();
             request.slotText = SlotText(slot);
@@ -220,7 +222,7 @@ void CardViewCore::Export() {
             request.quality = main_.QualityCode();
             JobProgress progress;
             const std::string prefix = targets.size() > 1 ? SlotText(slot) + ": " : "";
-            progress.block = [this, &prefix, path](int k, int n) {
+            progress.block = [this, &prefix, &path](int k, int n) {
                 return main_.CardViewJobStep(n > 0 ? static_cast<int>(int64_t{k} * 100 / n) : 0,
                                              prefix + NameFromSourcePath(path));
             };

@@ -45,14 +45,14 @@ constexpr int kCardMenuItems = 6;
 // The settings of the "Import Options..." dialog as its controls hold them: check boxes and
 // the texts typed into its fields.
 struct ImportOptionsForm {
-    bool trim = false;
     std::string trimDb = "-60";
-    int normalize = 0; // 0 off, 1 each sound, 2 the kit as one
     std::string normalizeDb = "-0.3";
-    bool fadeIn = false;
     std::string fadeInMs = "5";
-    bool fadeOut = false;
     std::string fadeOutMs = "20";
+    int normalize = 0; // 0 off, 1 each sound, 2 the kit as one
+    bool trim = false;
+    bool fadeIn = false;
+    bool fadeOut = false;
     bool dither = false;
 };
 
