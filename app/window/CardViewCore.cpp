@@ -38,6 +38,7 @@ void CardViewCore::Refresh() {
 
 std::vector<CardRow> CardViewCore::Rows() const {
     std::vector<CardRow> rows;
+    if (!main_.folderChosen) return rows; // no card: no rows
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         CardRow row;
         row.slot = slot;

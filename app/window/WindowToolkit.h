@@ -150,8 +150,8 @@ enum class RowCommand {
 // and Abort, and a button that chooses the folder when none is chosen.
 class CardViewToolkit : public CardMenuToolkit {
   public:
-    // Replaces every row (always 60, slot order), keeping the selection and the scroll
-    // position.
+    // Replaces every row (60 in slot order, or none while no folder is chosen), keeping the
+    // selection and the scroll position.
     virtual void SetRows(const std::vector<CardRow>& rows) = 0;
     // The selected slots, ascending; the current one first when several are.
     virtual std::vector<int> SelectedSlots() const = 0;
