@@ -24,15 +24,21 @@ CardViewCore::~CardViewCore() {
 }
 
 void CardViewCore::Refresh() {
-    if (main_.folderChosen)
+    if (main_.folderChosen) {
         scan_ = ScanCard(main_.ChosenFolder(), layout::kThumbnailColumns);
-    else
+        // What the scan removed is said until the folder changes.
+        if (scan_.folder != noticeFolder_) leftoversNotice_.clear();
+        noticeFolder_ = scan_.folder;
+        if (!scan_.leftovers.empty()) leftoversNotice_ = LeftoversNotice(scan_.leftovers);
+    } else {
         scan_ = CardScan{};
+    }
     toolkit_.SetRows(Rows());
     toolkit_.ShowFolderButton(!main_.folderChosen);
     std::string summary = main_.folderChosen ? scan_.Summary() : layout::kNoFolderText;
     const PrepOptions& options = main_.ImportOptions();
     if (options.Any()) summary += "   Imports: " + options.Summary();
+    if (!leftoversNotice_.empty()) summary += "   " + leftoversNotice_;
     toolkit_.SetStatus(summary, main_.folderChosen ? main_.ChosenFolder() : std::string());
 }
 
