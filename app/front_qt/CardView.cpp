@@ -103,7 +103,7 @@ QString Text(const std::string& text) {
 
 const char* const TCardTable::kSlotMimeType = "application/x-brelka-slot";
 
-TCardTable::TCardTable(QWidget* parent) : QTableWidget(kSlots, 0, parent) {
+TCardTable::TCardTable(QWidget* parent) : QTableWidget(0, 0, parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -180,7 +180,7 @@ void TCardTable::dropEvent(QDropEvent* e) {
     e->acceptProposedAction();
     if (dropped->hasFormat(QString::fromLatin1(kSlotMimeType))) {
         const int from = dropped->data(QString::fromLatin1(kSlotMimeType)).toInt();
-        if (onRowDragged && from >= 1 && from <= kSlots) onRowDragged(from, slot);
+        if (onRowDragged && from >= 1 && from <= rowCount()) onRowDragged(from, slot);
         return;
     }
     const std::vector<std::string> paths = DroppedPaths(dropped);
@@ -338,19 +338,19 @@ void TCardView::BuildTable() {
                                                              Qt::QueuedConnection);
                                                      },
                                                      Table));
-    for (int row = 0; row < kSlots; ++row) {
-        for (int c = 0; c < Table->columnCount(); ++c) {
-            auto* item = new QTableWidgetItem;
-            Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled |
-                                  Qt::ItemIsDropEnabled;
-            if (c == kNameColumn) flags |= Qt::ItemIsEditable;
-            item->setFlags(flags);
-            if (c == kNumberColumn || c == kLengthColumn)
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            Table->setItem(row, c, item);
-        }
+}
+
+void TCardView::AddRowItems(int row) {
+    for (int c = 0; c < Table->columnCount(); ++c) {
+        auto* item = new QTableWidgetItem;
+        Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled |
+                              Qt::ItemIsDropEnabled;
+        if (c == kNameColumn) flags |= Qt::ItemIsEditable;
+        item->setFlags(flags);
+        if (c == kNumberColumn || c == kLengthColumn)
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        Table->setItem(row, c, item);
     }
-    rows_.resize(kSlots);
 }
 
 void TCardView::ConnectControls() {
@@ -379,13 +379,20 @@ void TCardView::SetMenuItem(brelka::CardMenuItem item, const std::string& text, 
 }
 
 void TCardView::SetRows(const std::vector<CardRow>& rows) {
-    // The items stay; their texts change, and with them nothing of the selection or the
-    // scroll position.
-    const size_t count = std::min(rows.size(), static_cast<size_t>(kSlots));
+    // The items stay while the number of rows does; their texts change, and with them nothing
+    // of the selection or the scroll position.
+    const int count = static_cast<int>(std::min(rows.size(), static_cast<size_t>(kSlots)));
+    if (Table->rowCount() != count) {
+        const QSignalBlocker quiet(Table);
+        const int had = Table->rowCount();
+        Table->setRowCount(count);
+        for (int r = had; r < count; ++r)
+            AddRowItems(r);
+    }
+    rows_.assign(rows.begin(), rows.begin() + count);
     const QPalette& palette = Table->palette();
-    for (size_t i = 0; i < count; ++i) {
-        const CardRow& row = rows[i];
-        rows_[i] = row;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const CardRow& row = rows_[i];
         const int r = static_cast<int>(i);
         Table->item(r, kNumberColumn)->setText(Text(row.number));
         QTableWidgetItem* name = Table->item(r, kNameColumn);
@@ -421,13 +428,13 @@ void TCardView::SelectSlots(const std::vector<int>& slots) {
     QItemSelectionModel* model = Table->selectionModel();
     QItemSelection selection;
     for (int slot : slots) {
-        if (slot < 1 || slot > kSlots) continue;
+        if (slot < 1 || slot > Table->rowCount()) continue;
         const QModelIndex left = Table->model()->index(slot - 1, 0);
         const QModelIndex right = Table->model()->index(slot - 1, Table->columnCount() - 1);
         selection.select(left, right);
     }
     model->select(selection, QItemSelectionModel::ClearAndSelect);
-    if (!slots.empty() && slots.front() >= 1 && slots.front() <= kSlots) {
+    if (!slots.empty() && slots.front() >= 1 && slots.front() <= Table->rowCount()) {
         const QModelIndex current = Table->model()->index(slots.front() - 1, 0);
         model->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
         Table->scrollTo(current);
@@ -459,7 +466,7 @@ void TCardView::SetInputEnabled(bool on, bool abortOn) {
 }
 
 void TCardView::StartRename(int slot, const std::string& name) {
-    if (slot < 1 || slot > kSlots) return;
+    if (slot < 1 || slot > Table->rowCount()) return;
     QTableWidgetItem* item = Table->item(slot - 1, kNameColumn);
     {
         const QSignalBlocker quiet(Table);

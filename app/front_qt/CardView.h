@@ -68,6 +68,7 @@ class TCardView : public QWidget, public brelka::CardViewToolkit {
     TCardMenu* CardMenu() const { return cardMenu_; }
     // The row that shows a slot (its envelope included, as last set).
     const brelka::CardRow& Row(int slot) const { return rows_.at(static_cast<size_t>(slot - 1)); }
+    int RowCount() const { return static_cast<int>(rows_.size()); }
 
     // Controls, by their names (each also carries its name as objectName).
     QMenuBar* MenuBar = nullptr;
@@ -101,6 +102,7 @@ class TCardView : public QWidget, public brelka::CardViewToolkit {
   private:
     void Build();
     void BuildTable();
+    void AddRowItems(int row);
     void ConnectControls();
 
     std::vector<brelka::CardRow> rows_;
