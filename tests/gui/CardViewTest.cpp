@@ -8,13 +8,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -53,8 +56,9 @@ std::vector<int16_t> Hit(size_t count, double period, int peak) {
 
 class CardViewTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        win = std::make_unique<TMainWin>();
+    void SetUp() override { Create(false); }
+    void Create(bool slow) {
+        win.reset(slow ? new guitest::SlowMainWin() : new TMainWin());
         win->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
         guitest::ChooseFolder(*win, card.path());
@@ -375,6 +379,69 @@ TEST_F(CardViewTest, ImportOptionsDialogSetsWhatImportsDo) {
         held.begin(), held.end(), [](int16_t a, int16_t b) { return std::abs(a) < std::abs(b); });
     EXPECT_NEAR(std::abs(peak), 32768 * std::pow(10.0, -0.3 / 20), 1.5);
     EXPECT_LT(held.size(), quiet.size() - 2000); // the leading silence is gone
+}
+
+// A drop's progress and Abort show in the card view while both windows' other controls are
+// off; an aborted drop of several files leaves the card as it was.
+TEST_F(CardViewTest, ADropShowsItsProgressInTheCardViewAndAbortLeavesTheCardAsItWas) {
+    Create(true);
+    TCardView* view = OpenView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(view->Progress->isVisible());
+    EXPECT_FALSE(view->AbortBtn->isEnabled());
+    const std::vector<int16_t> tone = guitest::Ramp(400 * 4096, 3);
+    const std::vector<std::string> files = {Source("a.wav", tone), Source("b.wav", tone)};
+    QString progress;
+    bool abortOn = false, othersOff = false;
+    QTimer::singleShot(300, view, [&] {
+        progress = view->ProgressText->text();
+        abortOn = view->Progress->isVisible() && view->AbortBtn->isEnabled();
+        othersOff = !win->FromExecBtn->isEnabled() && !win->SrcEdit->isEnabled() &&
+                    !view->FolderBtn->isEnabled() &&
+                    !view->CardMenu()->Action(CardMenuItem::ImportOptions)->isEnabled();
+        QTest::mouseClick(view->AbortBtn, Qt::LeftButton);
+    });
+    DropOnRow(3, files);
+    EXPECT_TRUE(progress.startsWith(QStringLiteral("1 of 2: a"))) << progress.toStdString();
+    EXPECT_TRUE(abortOn);
+    EXPECT_TRUE(othersOff);
+    EXPECT_FALSE(testsupport::FileExists(Slot(3)));
+    EXPECT_FALSE(testsupport::FileExists(Slot(4)));
+    EXPECT_EQ(Name(3), "(empty)");
+    guitest::SpinEventLoop(10);
+    EXPECT_FALSE(view->Progress->isVisible());
+    EXPECT_FALSE(view->AbortBtn->isEnabled());
+    EXPECT_TRUE(win->FromExecBtn->isEnabled());
+}
+
+// Without a folder the view has no rows and offers the folder choice; choosing one fills it.
+TEST(CardViewWithoutFolder, OffersTheFolderChoice) {
+    TempDir card;
+    guitest::WriteSlot(brelka::SlotFileName(card.path(), 12), guitest::Ramp(4096));
+    TMainWin win;
+    win.show();
+    win.CardMenu()->Action(CardMenuItem::CardView)->trigger();
+    TCardView* view = win.CardView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->Table->rowCount(), 0);
+    EXPECT_TRUE(view->FolderBtn->isVisible());
+    EXPECT_EQ(view->StatusLine->text().toStdString(), brelka::layout::kNoFolderText);
+    const int ran = RunWithModals(
+        [&] { QTest::mouseClick(view->FolderBtn, Qt::LeftButton); }, {[&](QWidget* d) {
+            EXPECT_EQ(d, static_cast<QWidget*>(win.SelFolder));
+            guitest::AcceptFolderDialog(d, QString::fromStdString(card.path()));
+        }});
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(view->Table->rowCount(), 60);
+    EXPECT_FALSE(view->FolderBtn->isVisible());
+    EXPECT_EQ(view->Table->item(11, 1)->text(), ""); // used, without a name
+    EXPECT_EQ(win.SrcEdit->text().toStdString(), card.path());
+    // Closing the view hides it; "Card View..." brings the same one back.
+    view->close();
+    EXPECT_FALSE(view->isVisible());
+    win.CardMenu()->Action(CardMenuItem::CardView)->trigger();
+    EXPECT_EQ(win.CardView(), view);
+    EXPECT_TRUE(view->isVisible());
 }
 
 } // namespace

@@ -38,27 +38,6 @@ using testsupport::TempDir;
 
 namespace {
 
-// The window with a little time spent in each progress step, so that a job lasts long enough
-// for the user's click to arrive while it runs.
-class SlowCore : public brelka::MainWindowCore {
-  public:
-    using MainWindowCore::MainWindowCore;
-    bool UpdateJobProgress(int k, int n, uint32_t start, uint32_t& last) override {
-        QThread::msleep(2);
-        return MainWindowCore::UpdateJobProgress(k, n, start, last);
-    }
-};
-
-class SlowMainWin : public TMainWin {
-  public:
-    SlowMainWin()
-        : TMainWin(
-              [](brelka::MainWindowToolkit& toolkit, brelka::WaveWindow& window) {
-                  return std::make_unique<SlowCore>(toolkit, window);
-              },
-              nullptr) {}
-};
-
 class WindowJobsTest : public ::testing::Test {
   protected:
     void SetUp() override { Create(false); }
@@ -72,7 +51,7 @@ class WindowJobsTest : public ::testing::Test {
     }
     void Create(bool slow) {
         TearDown();
-        win = slow ? new SlowMainWin() : new TMainWin();
+        win = slow ? new guitest::SlowMainWin() : new TMainWin();
         panel = new TGetWin();
         win->SetPreviewPanel(panel);
         win->show();
