@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -379,6 +380,46 @@ TEST_F(CardViewTest, ImportOptionsDialogSetsWhatImportsDo) {
         held.begin(), held.end(), [](int16_t a, int16_t b) { return std::abs(a) < std::abs(b); });
     EXPECT_NEAR(std::abs(peak), 32768 * std::pow(10.0, -0.3 / 20), 1.5);
     EXPECT_LT(held.size(), quiet.size() - 2000); // the leading silence is gone
+}
+
+// The context menu holds the row commands with their keys; "Export..." of two rows writes
+// them into a folder as "NN name.wav", which sox reads back as the slots' samples.
+TEST_F(CardViewTest, ContextMenuExportsTheSelectedRowsToAFolder) {
+    TCardView* view = OpenView();
+    ASSERT_NE(view, nullptr);
+    const std::vector<int16_t> hat = Hit(3125, 9, 9000), kick = Hit(9375, 60, 30000);
+    DropOnRow(5, {Source("hat.wav", hat), Source("kick.wav", kick)});
+    ClickRow(5);
+    QTest::mouseClick(view->Table->viewport(), Qt::LeftButton, Qt::ShiftModifier, RowPoint(6));
+    EXPECT_EQ(view->SelectedSlots(), (std::vector<int>{6, 5})); // the current one first
+
+    TempDir out;
+    QStringList captions;
+    // The menu is a popup, not a modal window: it is looked for once it is up.
+    QTimer::singleShot(50, view, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QAction* exportItem = nullptr;
+        for (QAction* a : menu->actions()) {
+            captions << a->text();
+            if (a->text().startsWith(QStringLiteral("Export"))) exportItem = a;
+        }
+        menu->close();
+        if (exportItem) exportItem->trigger();
+    });
+    const int ran = RunWithModals(
+        [&] {
+            QContextMenuEvent e(QContextMenuEvent::Mouse, RowPoint(6),
+                                view->Table->viewport()->mapToGlobal(RowPoint(6)));
+            QApplication::sendEvent(view->Table->viewport(), &e);
+            guitest::SpinEventLoop(200);
+        },
+        {[&](QWidget* d) { guitest::AcceptFolderDialog(d, QString::fromStdString(out.path())); }});
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(captions, QStringList({"Listen\tEnter", "Rename\tF2", "Export...", "Clear...\tDel"}));
+    const std::vector<int16_t> held5 = guitest::ReadSlotSamples(Slot(5));
+    EXPECT_EQ(guitest::SoxSamples(out.file("05 hat.wav")), held5);
+    EXPECT_EQ(guitest::SoxSamples(out.file("06 kick.wav")), guitest::ReadSlotSamples(Slot(6)));
 }
 
 // A drop's progress and Abort show in the card view while both windows' other controls are
