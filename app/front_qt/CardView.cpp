@@ -244,13 +244,10 @@ void TCardView::Build() {
     resize(brelka::layout::kCardViewSize.width, brelka::layout::kCardViewSize.height);
     setMinimumSize(brelka::layout::kCardViewMinSize.width, brelka::layout::kCardViewMinSize.height);
 
-    MenuBar = new QMenuBar(this);
-    MenuBar->setObjectName(QStringLiteral("MenuBar"));
-    MenuBar->setNativeMenuBar(false);
-    MenuBar->setFont(QApplication::font());
-    cardMenu_ = new TCardMenu(MenuBar, [this](brelka::CardMenuItem item) {
+    cardMenu_ = new TCardMenu(this, [this](brelka::CardMenuItem item) {
         if (core_) core_->MenuCommand(item);
     });
+    MenuBar = cardMenu_->Bar();
 
     BuildTable();
 

@@ -1,6 +1,7 @@
 #include "FrontDialogs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -11,9 +12,12 @@
 #include "FrontText.h"
 #include "WindowLayout.h"
 
-TCardMenu::TCardMenu(QMenuBar* bar, const std::function<void(brelka::CardMenuItem)>& handler)
-    : QObject(bar) {
-    QMenu* menu = bar->addMenu(QString::fromUtf8(brelka::layout::kCardMenuTitle));
+TCardMenu::TCardMenu(QWidget* window, const std::function<void(brelka::CardMenuItem)>& handler)
+    : QObject(window), bar_(new QMenuBar(window)) {
+    bar_->setObjectName(QStringLiteral("MenuBar"));
+    bar_->setNativeMenuBar(false);
+    bar_->setFont(QApplication::font());
+    QMenu* menu = bar_->addMenu(QString::fromUtf8(brelka::layout::kCardMenuTitle));
     menu->setObjectName(QStringLiteral("CardMenu"));
     for (const brelka::layout::MenuEntry& entry : brelka::layout::CardMenu()) {
         if (entry.separatorBefore) menu->addSeparator();

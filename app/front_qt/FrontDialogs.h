@@ -18,11 +18,13 @@ class QFileDialog;
 class QMenuBar;
 class QWidget;
 
-// The "Card" menu, built into a window's menu bar from the menu's table; its commands go to
-// the handler.
+// A window's menu bar (drawn in the window, in the system's menu font) with the "Card" menu
+// from the menu's table; its commands go to the handler.
 class TCardMenu : public QObject {
   public:
-    TCardMenu(QMenuBar* bar, const std::function<void(brelka::CardMenuItem)>& handler);
+    TCardMenu(QWidget* window, const std::function<void(brelka::CardMenuItem)>& handler);
+
+    QMenuBar* Bar() const { return bar_; }
 
     void SetItem(brelka::CardMenuItem item, const std::string& text, bool enabled);
     QAction* Action(brelka::CardMenuItem item) const;
@@ -36,6 +38,7 @@ class TCardMenu : public QObject {
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    QMenuBar* bar_;
     std::array<QAction*, brelka::kCardMenuItems> actions_{};
 };
 

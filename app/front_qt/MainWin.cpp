@@ -106,13 +106,10 @@ void TMainWin::BuildFrame() {
     setFont(WindowFont());
     // The menu bar above the client area, which keeps the form's size; the window is as large
     // as the two.
-    MenuBar = new QMenuBar(this);
-    MenuBar->setObjectName(QStringLiteral("MenuBar"));
-    MenuBar->setNativeMenuBar(false);
-    MenuBar->setFont(QApplication::font());
-    cardMenu_ = new TCardMenu(MenuBar, [this](brelka::CardMenuItem item) {
+    cardMenu_ = new TCardMenu(this, [this](brelka::CardMenuItem item) {
         if (core_) core_->CardMenuCommand(item);
     });
+    MenuBar = cardMenu_->Bar();
     ClientArea = new QWidget(this);
     ClientArea->setObjectName(QStringLiteral("ClientArea"));
     ClientArea->setFixedSize(brelka::layout::kWindowSize.width, brelka::layout::kWindowSize.height);
