@@ -86,7 +86,7 @@ class CardViewTest : public ::testing::Test {
     }
     // A WAV file at the card's rate in the sources folder.
     std::string Source(const std::string& name, const std::vector<int16_t>& samples) {
-        const std::string path = sources.file(name);
+        std::string path = sources.file(name);
         guitest::WriteWav(path, 1, 31250, samples);
         return path;
     }
