@@ -148,36 +148,30 @@ void TCardTable::startDrag(Qt::DropActions supportedActions) {
     drag->exec(Qt::MoveAction, Qt::MoveAction);
 }
 
-bool TCardTable::Takes(const QMimeData* dropped) const {
-    return inputOn && dropped &&
-           (dropped->hasUrls() || dropped->hasFormat(QString::fromLatin1(kSlotMimeType)));
+bool TCardTable::Takes(QDropEvent* e) const {
+    if (!inputOn) return false;
+    if (e->mimeData() && e->mimeData()->hasFormat(QString::fromLatin1(kSlotMimeType))) {
+        e->acceptProposedAction(); // a row of this view
+        return true;
+    }
+    return AcceptFilesAsCopy(e);
 }
 
 void TCardTable::dragEnterEvent(QDragEnterEvent* e) {
-    if (!Takes(e->mimeData())) {
-        e->ignore();
-        return;
-    }
-    e->acceptProposedAction();
+    if (!Takes(e)) e->ignore();
 }
 
 void TCardTable::dragMoveEvent(QDragMoveEvent* e) {
-    const int slot = SlotAt(e->position().toPoint());
-    if (!Takes(e->mimeData()) || slot == 0) {
-        e->ignore();
-        return;
-    }
-    e->acceptProposedAction();
+    if (SlotAt(e->position().toPoint()) == 0 || !Takes(e)) e->ignore();
 }
 
 void TCardTable::dropEvent(QDropEvent* e) {
     const int slot = SlotAt(e->position().toPoint());
-    const QMimeData* dropped = e->mimeData();
-    if (!Takes(dropped) || slot == 0) {
+    if (slot == 0 || !Takes(e)) {
         e->ignore();
         return;
     }
-    e->acceptProposedAction();
+    const QMimeData* dropped = e->mimeData();
     if (dropped->hasFormat(QString::fromLatin1(kSlotMimeType))) {
         const int from = dropped->data(QString::fromLatin1(kSlotMimeType)).toInt();
         if (onRowDragged && from >= 1 && from <= rowCount()) onRowDragged(from, slot);

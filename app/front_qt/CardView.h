@@ -54,7 +54,8 @@ class TCardTable : public QTableWidget {
     void contextMenuEvent(QContextMenuEvent* e) override;
 
   private:
-    bool Takes(const QMimeData* dropped) const;
+    // Accepts a drag or drop that the rows take now: a row of this view, or files as a copy.
+    bool Takes(QDropEvent* e) const;
 };
 
 class TCardView : public QWidget, public brelka::CardViewToolkit {

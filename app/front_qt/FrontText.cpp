@@ -1,6 +1,7 @@
 #include "FrontText.h"
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFontDatabase>
 #include <QMimeData>
@@ -22,6 +23,14 @@ std::vector<std::string> DroppedPaths(const QMimeData* data) {
     for (const QUrl& url : data->urls())
         if (url.isLocalFile()) paths.push_back(LocalPath(url.toLocalFile()));
     return paths;
+}
+
+bool AcceptFilesAsCopy(QDropEvent* e) {
+    if (!e->mimeData() || !e->mimeData()->hasUrls() || !(e->possibleActions() & Qt::CopyAction))
+        return false;
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+    return true;
 }
 
 QFont WindowFont() {

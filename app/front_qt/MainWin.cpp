@@ -552,12 +552,11 @@ bool TMainWin::AskYesNo(const std::string& text) {
 }
 
 void TMainWin::dragEnterEvent(QDragEnterEvent* e) {
-    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+    AcceptFilesAsCopy(e);
 }
 
 void TMainWin::dropEvent(QDropEvent* e) {
+    if (!AcceptFilesAsCopy(e)) return;
     const std::vector<std::string> paths = DroppedPaths(e->mimeData());
-    if (paths.empty()) return;
-    e->acceptProposedAction();
-    core_->DropFiles(paths);
+    if (!paths.empty()) core_->DropFiles(paths);
 }

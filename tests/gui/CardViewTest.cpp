@@ -90,17 +90,23 @@ class CardViewTest : public ::testing::Test {
         guitest::WriteWav(path, 1, 31250, samples);
         return path;
     }
-    // What a file manager's drop does: enter, move and drop at a point of the widget.
+    // What a file manager's drop does: enter, move and drop at a point of the widget. Files
+    // come with Shift held, as the user asks a file manager to move them: they are taken as a
+    // copy all the same, so the file manager removes nothing.
     static void Drop(QWidget* target, const QPoint& pos, QMimeData* data) {
-        QDragEnterEvent enter(pos, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
-                              Qt::NoModifier);
+        const Qt::KeyboardModifiers keys = data->hasUrls() ? Qt::ShiftModifier : Qt::NoModifier;
+        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(pos, offered, data, Qt::LeftButton, keys);
         QApplication::sendEvent(target, &enter);
-        QDragMoveEvent move(pos, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
-                            Qt::NoModifier);
+        QDragMoveEvent move(pos, offered, data, Qt::LeftButton, keys);
         QApplication::sendEvent(target, &move);
-        QDropEvent drop(pos, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(pos, offered, data, Qt::LeftButton, keys);
         QApplication::sendEvent(target, &drop);
         EXPECT_TRUE(drop.isAccepted());
+        if (data->hasUrls()) {
+            EXPECT_EQ(drop.proposedAction(), Qt::MoveAction);
+            EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+        }
     }
     static QMimeData* Files(const std::vector<std::string>& paths) {
         auto* data = new QMimeData;
