@@ -112,6 +112,7 @@ TCardTable::TCardTable(QWidget* parent) : QTableWidget(0, 0, parent) {
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::MoveAction);
     setDropIndicatorShown(true);
+    setDragDropOverwriteMode(true); // onto a row, never between two
     setWordWrap(false);
     setContextMenuPolicy(Qt::DefaultContextMenu);
 }
@@ -122,7 +123,8 @@ int TCardTable::SlotAt(const QPoint& pos) const {
 }
 
 QStringList TCardTable::mimeTypes() const {
-    return {QString::fromLatin1(kSlotMimeType)};
+    // A row of this view, or files from a file manager.
+    return {QString::fromLatin1(kSlotMimeType), QStringLiteral("text/uri-list")};
 }
 
 QMimeData* TCardTable::mimeData(const QList<QTableWidgetItem*>& items) const {
@@ -157,15 +159,22 @@ bool TCardTable::Takes(QDropEvent* e) const {
     return AcceptFilesAsCopy(e);
 }
 
+// The view's own handling shows the row a drop would land on and scrolls near the edges;
+// what it takes is decided here.
 void TCardTable::dragEnterEvent(QDragEnterEvent* e) {
+    QTableWidget::dragEnterEvent(e);
     if (!Takes(e)) e->ignore();
 }
 
 void TCardTable::dragMoveEvent(QDragMoveEvent* e) {
+    QTableWidget::dragMoveEvent(e);
     if (SlotAt(e->position().toPoint()) == 0 || !Takes(e)) e->ignore();
 }
 
 void TCardTable::dropEvent(QDropEvent* e) {
+    // The row shown as the target and the scrolling go, as when the drag leaves.
+    QDragLeaveEvent leave;
+    QTableWidget::dragLeaveEvent(&leave);
     const int slot = SlotAt(e->position().toPoint());
     if (slot == 0 || !Takes(e)) {
         e->ignore();
