@@ -401,7 +401,9 @@ void TCardView::SetRows(const std::vector<CardRow>& rows) {
         name->setForeground(
             palette.brush(grey ? QPalette::Disabled : QPalette::Active, QPalette::Text));
         Table->item(r, kLengthColumn)->setText(Text(row.length));
-        Table->item(r, kNoteColumn)->setText(Text(row.note));
+        QTableWidgetItem* note = Table->item(r, kNoteColumn);
+        note->setText(Text(row.note));
+        note->setToolTip(Text(row.note)); // the whole of it, where the column is narrow
         for (int c = 0; c < Table->columnCount(); ++c) {
             QTableWidgetItem* item = Table->item(r, c);
             QFont font = item->font();

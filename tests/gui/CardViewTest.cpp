@@ -253,6 +253,16 @@ TEST_F(CardViewTest, DropsDragsAndRowCommandsChangeTheCardAndBothWindowsFollow) 
         << view->StatusLine->text().toStdString();
     EXPECT_EQ(view->FolderLine->text().toStdString(), card.path());
 
+    // A slot changed behind the program's back shows its name greyed, with a note.
+    guitest::WriteSlot(Slot(6), guitest::Ramp(3000));
+    guitest::ChooseFolder(*win, card.path());
+    const QTableWidgetItem* stale = view->Table->item(5, 1);
+    EXPECT_EQ(stale->text(), "hat");
+    EXPECT_EQ(stale->foreground().color(),
+              view->Table->palette().color(QPalette::Disabled, QPalette::Text));
+    EXPECT_NE(view->Table->item(9, 1)->foreground().color(), stale->foreground().color());
+    EXPECT_FALSE(view->Table->item(5, 4)->text().isEmpty());
+
     guitest::SpinEventLoop(20);
     view->grab().save(QStringLiteral(BRELKA_PICTURE_DIR "/CardView.png"));
 }
