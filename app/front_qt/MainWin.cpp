@@ -533,10 +533,7 @@ void TMainWin::ShowCardView() {
 }
 
 bool TMainWin::EditImportOptions(brelka::ImportOptionsForm& form) {
-    // Over the window the command came from.
-    QWidget* over = QApplication::activeWindow();
-    if (over != cardView_.get()) over = this;
-    TImportOptionsDialog dialog(over);
+    TImportOptionsDialog dialog(DialogParent());
     dialog.SetForm(form);
     if (dialog.exec() != QDialog::Accepted) return false;
     form = dialog.Form();
@@ -544,11 +541,17 @@ bool TMainWin::EditImportOptions(brelka::ImportOptionsForm& form) {
 }
 
 bool TMainWin::ChooseOtherFolder(const std::string& title, std::string& folder) {
-    return ChooseFolderIn(this, title, folder);
+    return ChooseFolderIn(DialogParent(), title, folder);
 }
 
 bool TMainWin::AskYesNo(const std::string& text) {
-    return AskYesNoBox(this, text);
+    return AskYesNoBox(DialogParent(), text);
+}
+
+QWidget* TMainWin::DialogParent() {
+    // Over the window the command came from: the card view when it is the active one.
+    QWidget* active = QApplication::activeWindow();
+    return cardView_ && active == cardView_.get() ? active : this;
 }
 
 void TMainWin::dragEnterEvent(QDragEnterEvent* e) {

@@ -167,6 +167,7 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
     void BuildDialogs();
     void AttachPreviewPanel();
     QWidget* ControlOf(brelka::Control control) const;
+    QWidget* DialogParent();
 
     QWidget* parts_[brelka::layout::PartIndex(brelka::layout::Part::Window)] = {};
     TGetWin* panel_ = nullptr;

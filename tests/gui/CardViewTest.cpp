@@ -438,6 +438,52 @@ TEST_F(CardViewTest, ContextMenuExportsTheSelectedRowsToAFolder) {
     EXPECT_EQ(guitest::SoxSamples(out.file("06 kick.wav")), guitest::ReadSlotSamples(Slot(6)));
 }
 
+// "Back Up Card..." writes every used slot into a folder the user picks (over the card view,
+// which shows the job); "Restore Card..." puts them back byte for byte after a question.
+TEST_F(CardViewTest, BackUpAndRestoreThroughTheCardMenu) {
+    const std::vector<int16_t> kick = Hit(9375, 60, 30000), snare = Hit(6250, 23, 20000);
+    TCardView* view = OpenView();
+    ASSERT_NE(view, nullptr);
+    DropOnRow(2, {Source("kick.wav", kick), Source("snare.wav", snare)});
+    const std::vector<uint8_t> kickBytes = ReadBytes(Slot(2)), snareBytes = ReadBytes(Slot(3));
+    TempDir backup;
+    QString title, told;
+    auto pickBackup = [&](QWidget* d) {
+        title = d->windowTitle();
+        EXPECT_EQ(d->parentWidget(), view);
+        guitest::AcceptFolderDialog(d, QString::fromStdString(backup.path()));
+    };
+    auto note = [&](QWidget* box) {
+        told = guitest::MessageText(box);
+        guitest::Reject(box);
+    };
+    Activate(view);
+    RunWithModals([&] { view->CardMenu()->Action(CardMenuItem::BackUp)->trigger(); },
+                  {pickBackup, note});
+    EXPECT_EQ(title, "Back Up Card");
+    EXPECT_TRUE(told.startsWith(QStringLiteral("2 slots backed up"))) << told.toStdString();
+    EXPECT_EQ(guitest::SoxSamples(backup.file("02 kick.wav")), guitest::ReadSlotSamples(Slot(2)));
+
+    // The card changes; the restore brings back what the backup holds.
+    DropOnRow(2, {Source("snare.wav", snare)});
+    ASSERT_NE(ReadBytes(Slot(2)), kickBytes);
+    QString question;
+    Activate(view);
+    guitest::SpinEventLoop(10);
+    RunWithModals([&] { view->CardMenu()->Action(CardMenuItem::Restore)->trigger(); },
+                  {pickBackup, [&](QWidget* box) {
+                       auto* mb = qobject_cast<QMessageBox*>(box);
+                       ASSERT_NE(mb, nullptr);
+                       question = mb->text();
+                       mb->button(QMessageBox::Yes)->click();
+                   }});
+    EXPECT_EQ(title, "Restore Card");
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Restore 2 slots"))) << question.toStdString();
+    EXPECT_EQ(ReadBytes(Slot(2)), kickBytes);
+    EXPECT_EQ(ReadBytes(Slot(3)), snareBytes);
+    EXPECT_EQ(Name(2), "kick");
+}
+
 // A drop's progress and Abort show in the card view while both windows' other controls are
 // off; an aborted drop of several files leaves the card as it was.
 TEST_F(CardViewTest, ADropShowsItsProgressInTheCardViewAndAbortLeavesTheCardAsItWas) {
