@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -296,6 +297,13 @@ TEST_F(CardViewTest, UndoAndRedoByTheMenusShortcutsInBothWindows) {
     ASSERT_NE(after, before);
     EXPECT_EQ(Name(5), "clap");
     EXPECT_EQ(menus(CardMenuItem::Undo), "Undo Import into 05|Undo Import into 05");
+    // The main window's Card menu as the user opens it, for the README.
+    auto* cardMenu = win->MenuBar->findChild<QMenu*>(QStringLiteral("CardMenu"));
+    ASSERT_NE(cardMenu, nullptr);
+    cardMenu->popup(win->mapToGlobal(QPoint(0, win->MenuBar->height())));
+    guitest::SpinEventLoop(20);
+    cardMenu->grab().save(QStringLiteral(BRELKA_PICTURE_DIR "/CardMenu.png"));
+    cardMenu->close();
     win->Core().busy = true; // as while a job runs
     EXPECT_EQ(menus(CardMenuItem::Undo), "-Undo Import into 05|-Undo Import into 05");
     win->Core().busy = false;
