@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -127,6 +128,22 @@ QStringList TCardTable::mimeTypes() const {
     return {QString::fromLatin1(kSlotMimeType), QStringLiteral("text/uri-list")};
 }
 
+// A dragged row carries this view's identity with its slot: a row of another window (or of
+// another copy of the program, on another card) is no row of this card.
+QByteArray TCardTable::Identity() const {
+    return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
+           QByteArray::number(reinterpret_cast<quintptr>(this)) + ':';
+}
+
+int TCardTable::DraggedSlot(const QMimeData* dragged) const {
+    if (!dragged || !dragged->hasFormat(QString::fromLatin1(kSlotMimeType))) return 0;
+    const QByteArray payload = dragged->data(QString::fromLatin1(kSlotMimeType));
+    const QByteArray identity = Identity();
+    if (!payload.startsWith(identity)) return 0;
+    const int slot = payload.mid(identity.size()).toInt();
+    return slot >= 1 && slot <= rowCount() ? slot : 0;
+}
+
 QMimeData* TCardTable::mimeData(const QList<QTableWidgetItem*>& items) const {
     if (items.isEmpty()) return nullptr;
     // The row the drag started from: the current one when it is among them.
@@ -134,7 +151,7 @@ QMimeData* TCardTable::mimeData(const QList<QTableWidgetItem*>& items) const {
     for (const QTableWidgetItem* item : items)
         if (item->row() == currentRow()) row = currentRow();
     auto* dragged = new QMimeData;
-    dragged->setData(QString::fromLatin1(kSlotMimeType), QByteArray::number(row + 1));
+    dragged->setData(QString::fromLatin1(kSlotMimeType), Identity() + QByteArray::number(row + 1));
     return dragged;
 }
 
@@ -152,7 +169,7 @@ void TCardTable::startDrag(Qt::DropActions supportedActions) {
 
 bool TCardTable::Takes(QDropEvent* e) const {
     if (!inputOn) return false;
-    if (e->mimeData() && e->mimeData()->hasFormat(QString::fromLatin1(kSlotMimeType))) {
+    if (DraggedSlot(e->mimeData()) != 0) {
         e->acceptProposedAction(); // a row of this view
         return true;
     }
@@ -181,9 +198,8 @@ void TCardTable::dropEvent(QDropEvent* e) {
         return;
     }
     const QMimeData* dropped = e->mimeData();
-    if (dropped->hasFormat(QString::fromLatin1(kSlotMimeType))) {
-        const int from = dropped->data(QString::fromLatin1(kSlotMimeType)).toInt();
-        if (onRowDragged && from >= 1 && from <= rowCount()) onRowDragged(from, slot);
+    if (const int from = DraggedSlot(dropped)) {
+        if (onRowDragged) onRowDragged(from, slot);
         return;
     }
     const std::vector<std::string> paths = DroppedPaths(dropped);

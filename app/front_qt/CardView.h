@@ -32,7 +32,7 @@ class TCardTable : public QTableWidget {
   public:
     explicit TCardTable(QWidget* parent);
 
-    // The type of a dragged row's data: its slot number.
+    // The type of a dragged row's data: this view's identity and the row's slot number.
     static const char* const kSlotMimeType;
     // The slot under a point of the viewport; 0: none.
     int SlotAt(const QPoint& pos) const;
@@ -54,6 +54,9 @@ class TCardTable : public QTableWidget {
     void contextMenuEvent(QContextMenuEvent* e) override;
 
   private:
+    QByteArray Identity() const;
+    // The slot of a row of this view that the data carries; 0: none.
+    int DraggedSlot(const QMimeData* dragged) const;
     // Accepts a drag or drop that the rows take now: a row of this view, or files as a copy.
     bool Takes(QDropEvent* e) const;
 };

@@ -206,6 +206,12 @@ TEST_F(CardViewTest, DropsDragsAndRowCommandsChangeTheCardAndBothWindowsFollow) 
     EXPECT_EQ(ReadBytes(Slot(20)), kickBytes);
     EXPECT_EQ(Name(6), "hat");
     EXPECT_EQ(Name(20), "kick");
+    // A row dragged from another copy of the program is no row of this card.
+    QMimeData foreign;
+    foreign.setData(QString::fromLatin1(TCardTable::kSlotMimeType), "1:1:6");
+    QDragEnterEvent enter(RowPoint(30), Qt::MoveAction, &foreign, Qt::LeftButton, {});
+    QApplication::sendEvent(view->Table->viewport(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
 
     // Del asks first: No keeps the slot, Yes clears it.
     ClickRow(7);
