@@ -23,13 +23,6 @@ const char kRestoreStepLabel[] = "Restore Card";
 
 namespace {
 
-std::string BaseName(const std::string& path) {
-    size_t start = 0;
-    for (size_t i = 0; i < path.size(); ++i)
-        if (platform::IsPathSeparator(path[i])) start = i + 1;
-    return path.substr(start);
-}
-
 std::string Stem(const std::string& fileName) {
     const size_t dot = fileName.rfind('.');
     return dot == std::string::npos ? fileName : fileName.substr(0, dot);
@@ -73,7 +66,7 @@ std::string ImportFailure(const ImportOutcome& r, const RestoreItem& item, std::
         r.status == JobStatus::ConvertError
             ? std::string("Rate conversion error (") + ConversionErrorText(r.convertCode) + ")."
             : JobMessage(r.status);
-    return what + " " + *file + ": the restore stopped at " + BaseName(item.source) +
+    return what + " " + *file + ": the restore stopped at " + platform::FileNameOf(item.source) +
            ", and the card was put back as it was before the restore.";
 }
 
@@ -98,6 +91,9 @@ CardJobResult BackupCard(const std::string& folder, const std::string& dest,
                          const CardJobProgress& progress) {
     if (!platform::IsDirectory(folder)) return Failed("No such folder: " + folder, folder);
     std::error_code ec;
+    if (std::filesystem::equivalent(platform::FsPath(folder), platform::FsPath(dest), ec))
+        return Failed(dest + " is the card itself; back the card up into a folder elsewhere.",
+                      dest);
     if (!platform::IsDirectory(dest) &&
         !std::filesystem::create_directories(platform::FsPath(dest), ec))
         return Failed("The folder " + dest + " could not be made; nothing was backed up.", dest);
@@ -105,7 +101,7 @@ CardJobResult BackupCard(const std::string& folder, const std::string& dest,
     const std::string namesCopy = NamesFilePath(dest);
     if (!there.empty() || platform::IsRegularFile(namesCopy)) {
         const std::string file = there.empty() ? namesCopy : there.front();
-        return Failed(dest + " already holds a backup or sounds (" + BaseName(file) +
+        return Failed(dest + " already holds a backup or sounds (" + platform::FileNameOf(file) +
                           "); back the card up into an empty folder.",
                       file);
     }
@@ -173,11 +169,11 @@ RestorePlan PlanRestore(const std::string& src) {
     const CardNames backedUp = LoadCardNames(src);
     std::vector<std::string> files = SoundFilesIn(src);
     std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-        return NameOrderLess(BaseName(a), BaseName(b));
+        return NameOrderLess(platform::FileNameOf(a), platform::FileNameOf(b));
     });
     std::vector<const std::string*> bySlot(kSlotCount + 1, nullptr);
     for (const std::string& path : files) {
-        const std::string file = BaseName(path);
+        const std::string file = platform::FileNameOf(path);
         const std::string stem = Stem(file);
         std::string rest;
         const int slot = LeadingNumber(stem, &rest);
@@ -190,8 +186,8 @@ RestorePlan PlanRestore(const std::string& src) {
                               ", but the slots are 01 to 60.",
                           path);
         if (bySlot[static_cast<size_t>(slot)])
-            return refuse(BaseName(*bySlot[static_cast<size_t>(slot)]) + " and " + file +
-                              " are both for slot " + SlotText(slot) + ".",
+            return refuse(platform::FileNameOf(*bySlot[static_cast<size_t>(slot)]) + " and " +
+                              file + " are both for slot " + SlotText(slot) + ".",
                           path);
         bySlot[static_cast<size_t>(slot)] = &path;
         if (!IsUsableSource(path))

@@ -95,10 +95,14 @@ TEST(CardBackup, ARoundTripGivesBackAFullCardByteForByte) {
     EXPECT_EQ(jobtest::SoxRead(eleven), jobtest::SlotSamples(SlotFileName(card.path(), 11)));
     EXPECT_EQ(jobtest::SoxInfo(eleven, "-r"), "31250");
     EXPECT_EQ(jobtest::SoxInfo(eleven, "-c"), "1");
-    // A second backup into the same folder would leave two files for a slot: refused.
-    const CardJobResult again = BackupCard(card.path(), backup.file("new"));
-    EXPECT_FALSE(again.ok);
-    EXPECT_FALSE(again.file.empty());
+    // A second backup into the same folder would leave two files for a slot, one into the card
+    // would fill it: refused.
+    for (const std::string& dest : {backup.file("new"), card.path() + "/."}) {
+        const CardJobResult refused = BackupCard(card.path(), dest);
+        EXPECT_FALSE(refused.ok) << dest;
+        EXPECT_FALSE(refused.file.empty());
+    }
+    EXPECT_EQ(jobtest::FolderNames(card.path()).size(), 61u);
 
     jobtest::WriteSlot(SlotFileName(card.path(), 3), jobtest::Noise(4096, 77));
     ASSERT_TRUE(ClearSlots(card.path(), {20}).ok);
@@ -234,7 +238,7 @@ TEST(CardBackup, ARestoreFolderIsCheckedAsAWholeAndTakesEveryRate) {
 // right now, and a slot put aside by a swap are kept.
 TEST(CardLeftovers, TheScanRemovesOnlyWhatTheProgramLeft) {
     TempDir card;
-    const std::string dir = card.path();
+    const std::string& dir = card.path();
     jobtest::WriteSlot(SlotFileName(dir, 1), jobtest::Noise(512, 1));
     jobtest::WriteSlot(TemporaryNameFor(SlotFileName(dir, 1)), jobtest::Noise(300, 2));
     jobtest::WriteSlot(TemporaryNameFor(SlotFileName(dir, 7)), jobtest::Noise(300, 3));
