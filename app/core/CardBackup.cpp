@@ -174,6 +174,7 @@ RestorePlan PlanRestore(const std::string& src) {
     std::vector<const std::string*> bySlot(kSlotCount + 1, nullptr);
     for (const std::string& path : files) {
         const std::string file = platform::FileNameOf(path);
+        if (file[0] == '.') continue; // hidden: "._05 Kick.wav", which macOS leaves beside it
         const std::string stem = Stem(file);
         std::string rest;
         const int slot = LeadingNumber(stem, &rest);

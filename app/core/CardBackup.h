@@ -66,9 +66,10 @@ struct RestorePlan {
     std::vector<RestoreItem> items; // in slot order
 };
 
-// Checks the backup folder `src` as a whole: every WAV/AIFF file in it (not in sub-folders)
-// must begin with a slot number from 01 to 60 (the rest of its name, after a blank, is the
-// slot's name; "slot" alone is none), one file a slot, each one a sound the import can read.
+// Checks the backup folder `src` as a whole: every WAV/AIFF file in it (not in sub-folders, nor
+// hidden ones whose name begins with a dot) must begin with a slot number from 01 to 60 (the
+// rest of its name, after a blank, is the slot's name; "slot" alone is none), one file a slot,
+// each one a sound the import can read.
 // The folder's names file gives a name the file name could not hold exactly ("a:b" is
 // "05 a_b.wav") where the two agree. Refused, naming the file, when any of that fails, and
 // when the folder holds no such file.

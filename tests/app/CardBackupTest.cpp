@@ -173,6 +173,7 @@ TEST(CardBackup, ARestoreFolderIsCheckedAsAWholeAndTakesEveryRate) {
     jobtest::SoxWrite(src.file("01 slot.wav"), quiet, 31250, 1);
     jobtest::SoxWrite(src.file("02.aif"), loud, 44100, 2);
     jobtest::SoxWrite(src.file("3 Snare.wav"), quiet, 31250, 1);
+    testsupport::WriteBytes(src.file("._3 Snare.wav"), Bytes(82, 0)); // macOS's, on a stick
 
     struct Bad {
         const char* name;
