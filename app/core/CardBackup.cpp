@@ -46,6 +46,19 @@ bool Asked(const CardJobProgress& progress, int done, int total, const std::stri
     return progress.file && progress.file(done, total, file);
 }
 
+// A file's job reports its blocks and asks for a stop; it is never aborted halfway (that
+// would keep part of it).
+JobProgress FileJob(const CardJobProgress& progress) {
+    JobProgress job;
+    if (progress.block)
+        job.block = [&progress](int k, int n) {
+            progress.block(k, n);
+            return false;
+        };
+    job.cancel = progress.cancel;
+    return job;
+}
+
 // The slot number a backup file's name begins with (0 when none, 1000 for one far too large),
 // and what follows it.
 int LeadingNumber(const std::string& stem, std::string* rest) {
@@ -119,8 +132,7 @@ CardJobResult BackupCard(const std::string& folder, const std::string& dest,
         return r;
     };
     CReSampler none(""); // the slots are written at their own rate
-    JobProgress job;
-    job.cancel = progress.cancel;
+    const JobProgress job = FileJob(progress);
     for (int k = 0; k < total; ++k) {
         const CardSlot& slot = *used[static_cast<size_t>(k)];
         ExportRequest request;
@@ -255,8 +267,7 @@ CardJobResult RestoreCard(const RestorePlan& plan, const std::string& folder,
     if (options.prep.kit)
         for (const RestoreItem& item : plan.items)
             kitPeak = std::max(kitPeak, SourcePeak(item.source, options.channel, options.prep));
-    JobProgress job;
-    job.cancel = progress.cancel;
+    const JobProgress job = FileJob(progress);
     const auto total = static_cast<int>(plan.items.size());
     for (int k = 0; k < total; ++k) {
         const RestoreItem& item = plan.items[static_cast<size_t>(k)];

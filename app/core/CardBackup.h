@@ -25,7 +25,10 @@ struct CardJobProgress {
     // Before file `done` of `total` (0-based; `file` is its path), and once more with done ==
     // total at the end. True asks to stop: the backup or restore is then taken back.
     std::function<bool(int done, int total, const std::string& file)> file;
-    // Asked after each block of a file (for a long slot); true stops the same way.
+    // Block k of n of the current file is written (for a gauge within a long file).
+    std::function<void(int k, int n)> block;
+    // Asked after each block of a file; true stops the same way (a window asks its Abort
+    // button here, after letting its events run).
     std::function<bool()> cancel;
 };
 

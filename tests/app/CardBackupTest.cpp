@@ -82,9 +82,12 @@ TEST(CardBackup, ARoundTripGivesBackAFullCardByteForByte) {
         progressed.push_back(done);
         return false;
     };
+    int blocks = 0;
+    progress.block = [&](int, int) { ++blocks; };
     const CardJobResult backedUp = BackupCard(card.path(), backup.file("new"), progress);
     ASSERT_TRUE(backedUp.ok) << backedUp.error;
     EXPECT_EQ(progressed.size(), 61u);
+    EXPECT_EQ(blocks, 60);
     EXPECT_EQ(backedUp.slots.size(), 60u);
     EXPECT_TRUE(testsupport::FileExists(backup.file("new/05 sound 05.wav")));
     EXPECT_TRUE(testsupport::FileExists(backup.file("new/07 slot.wav")));
