@@ -80,7 +80,7 @@ std::string ImportFailure(const ImportOutcome& r, const RestoreItem& item, std::
             ? std::string("Rate conversion error (") + ConversionErrorText(r.convertCode) + ")."
             : JobMessage(r.status);
     return what + " " + *file + ": the restore stopped at " + platform::FileNameOf(item.source) +
-           ", and the card was put back as it was before the restore.";
+           ".";
 }
 
 // A mono 16-bit file at the device rate exactly: its samples can go into the slot as they are.
@@ -124,6 +124,7 @@ CardJobResult BackupCard(const std::string& folder, const std::string& dest,
     for (const CardSlot& slot : card.slots)
         if (slot.used) used.push_back(&slot);
     const auto total = static_cast<int>(used.size());
+    if (total == 0) return Failed("The card in " + folder + " has no sound to back up.", folder);
     CardJobResult result;
     // On a failure or a stop the backup takes back what it wrote.
     auto undo = [&](CardJobResult r) {
@@ -239,15 +240,18 @@ CardJobResult RestoreCard(const RestorePlan& plan, const std::string& folder,
     HistoryResult why;
     auto step = steps.Begin(folder, files, kRestoreStepLabel, &why);
     if (!step) return Failed(why.message, why.file);
+    // A failure or a stop takes every file back to what it was at Begin.
     auto back = [&](CardJobResult r) {
         const HistoryResult put = steps.Rollback(std::move(step));
-        if (!put.ok) {
+        if (put.ok) {
+            r.error += " The card is as it was before the restore.";
+        } else {
             r.error += " " + put.message;
             r.file = put.file;
         }
         return r;
     };
-    const std::string stopped = "The restore was stopped; the card is as it was before it.";
+    const std::string stopped = "The restore was stopped.";
 
     CardJobResult result;
     std::vector<bool> restored(kSlotCount + 1, false);

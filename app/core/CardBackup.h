@@ -49,9 +49,9 @@ std::string BackupFileName(int slot, const std::string& name);
 
 // Writes every used slot of the card in `folder` into `dest` (made when missing) as 31250 Hz
 // mono 16-bit WAV holding every sample of the slot file, and copies the names file. A name the
-// card shows as stale is left out of the file name. Refused when `dest` already holds files a
-// restore would take (an earlier backup). On a failure or a stop, the files written are
-// removed again.
+// card shows as stale is left out of the file name. Refused when the card has no sound, when
+// `dest` is the card's own folder, and when it already holds files a restore would take (an
+// earlier backup). On a failure or a stop, the files written are removed again.
 CardJobResult BackupCard(const std::string& folder, const std::string& dest,
                          const CardJobProgress& progress = {});
 
