@@ -233,9 +233,20 @@ CardJobResult RestoreCard(const RestorePlan& plan, const std::string& folder,
     std::unique_ptr<CardHistory> own; // for the rollback when the caller keeps no history
     if (!history) own = std::make_unique<CardHistory>();
     CardHistory& steps = history ? *history : *own;
+    std::vector<bool> restored(kSlotCount + 1, false);
+    for (const RestoreItem& item : plan.items)
+        restored[static_cast<size_t>(item.slot)] = true;
+    // The files the restore may change: its slots, with --exact the used slots it clears, and
+    // the names.
+    std::vector<int> clear;
     std::vector<std::string> files;
-    for (int s = 1; s <= kSlotCount; ++s)
-        files.push_back(SlotFileName(folder, s));
+    for (int s = 1; s <= kSlotCount; ++s) {
+        const std::string path = SlotFileName(folder, s);
+        const bool cleared =
+            options.exact && !restored[static_cast<size_t>(s)] && HasSampleHeader(path);
+        if (cleared) clear.push_back(s);
+        if (cleared || restored[static_cast<size_t>(s)]) files.push_back(path);
+    }
     files.push_back(NamesFilePath(folder));
     HistoryResult why;
     auto step = steps.Begin(folder, files, kRestoreStepLabel, &why);
@@ -254,14 +265,7 @@ CardJobResult RestoreCard(const RestorePlan& plan, const std::string& folder,
     const std::string stopped = "The restore was stopped.";
 
     CardJobResult result;
-    std::vector<bool> restored(kSlotCount + 1, false);
-    for (const RestoreItem& item : plan.items)
-        restored[static_cast<size_t>(item.slot)] = true;
-    if (options.exact) {
-        std::vector<int> clear;
-        for (int s = 1; s <= kSlotCount; ++s)
-            if (!restored[static_cast<size_t>(s)] && HasSampleHeader(SlotFileName(folder, s)))
-                clear.push_back(s);
+    if (!clear.empty()) {
         const CardActionResult cleared = ClearSlots(folder, clear);
         if (!cleared.ok) return back(Failed(cleared.error, cleared.file));
         result.slots = cleared.slots;

@@ -88,9 +88,9 @@ struct RestoreOptions {
 // Restores a checked plan into the card in `folder`. A mono 16-bit file at 31250 Hz goes in
 // untouched (a backup restored gives back every slot file byte for byte); other files are
 // imported as the options say. The whole restore is one step of `history` ("Restore Card"),
-// or of a history of its own when none is given: on a failure or a stop every slot file and
-// the names file go back to what they were. A names file that cannot be written leaves the
-// restore standing (namesSaved false).
+// or of a history of its own when none is given, over every file it may change (its slots, the
+// slots it clears, the names file): on a failure or a stop each goes back to what it was. A names
+// file that cannot be written leaves the restore standing (namesSaved false).
 CardJobResult RestoreCard(const RestorePlan& plan, const std::string& folder,
                           const RestoreOptions& options, CReSampler& resampler,
                           const CardJobProgress& progress = {}, CardHistory* history = nullptr);

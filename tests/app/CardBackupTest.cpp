@@ -168,7 +168,7 @@ TEST(CardBackup, AFailedOrStoppedRestoreLeavesTheCardAsItWas) {
 // The whole folder is checked before anything is written: a file that is no sound, a number
 // outside 01-60, two files for one slot and a file without a number are each refused with its
 // name; "NN slot" and "NN" alone give no name, other rates are converted at the quality asked
-// for, and a kit takes one gain over all its files.
+// for, the slots without a file stay, and a kit takes one gain over all its files.
 TEST(CardBackup, ARestoreFolderIsCheckedAsAWholeAndTakesEveryRate) {
     TempDir src;
     const auto quiet = jobtest::Noise(3000, 1, 4000);
@@ -208,11 +208,15 @@ TEST(CardBackup, ARestoreFolderIsCheckedAsAWholeAndTakesEveryRate) {
     EXPECT_EQ(plan.items[2].name, "Snare");
 
     // The 44100 Hz stereo file becomes what an import of it at the same quality gives.
+    // A slot the folder has no file for stays as it is.
     TempDir card, imported;
+    jobtest::WriteSlot(SlotFileName(card.path(), 10), loud);
+    const auto ten = ReadBytes(SlotFileName(card.path(), 10));
     CReSampler resampler;
     RestoreOptions simple;
     simple.quality = kQualitySimple;
     ASSERT_TRUE(RestoreCard(plan, card.path(), simple, resampler).ok);
+    EXPECT_EQ(ReadBytes(SlotFileName(card.path(), 10)), ten);
     ImportRequest request;
     request.sourcePath = src.file("02.aif");
     request.folder = imported.path();
