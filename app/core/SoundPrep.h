@@ -94,6 +94,8 @@ class PrepProcessor {
     explicit PrepProcessor(const PrepPlan& plan);
     // Appends the 16-bit samples of the kept frames among `count` more frames to `out`.
     void Process(const double* samples, size_t count, std::vector<int16_t>& out);
+    // The same into `out`, which has room for `count`; returns how many it wrote.
+    size_t Process(const double* samples, size_t count, int16_t* out);
     // Samples that were beyond the 16-bit range and were limited to it.
     int64_t clipped() const { return clipped_; }
 

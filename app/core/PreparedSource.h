@@ -1,0 +1,53 @@
+// A source's mono signal as the preparing jobs read it: at the file's own precision for the
+// first pass, and made ready by the options, 16 bits a sample, for the second.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "SoundPrep.h"
+
+class AudioFile;
+
+namespace brelka {
+
+// The mono signal of a source in 16-bit steps, block by block from where the file stands: its
+// left or right channel (a mono source's one channel for either), or the mix (L + R) × 0.75.
+class MonoReader {
+  public:
+    MonoReader(AudioFile& file, int choice);
+    void Read(int32_t count, double* mono);
+
+  private:
+    AudioFile& file_;
+    int choice_;
+    int channels_;
+    bool whole_; // every sample is a whole number of 16-bit steps: read as 16-bit words
+    std::vector<int16_t> words_;
+    std::vector<double> fine_;
+};
+
+// The first pass: the whole signal of the channel choice, from the first frame.
+SignalScan ScanSource(AudioFile& file, int choice, const PrepOptions& prep);
+
+// A source made ready by the options. Construction makes the first pass and leaves the file at
+// the first frame kept; each Read gives the next kept frames as the 16-bit samples to convert.
+class PreparedSource {
+  public:
+    // kitPeak: with prep.kit, the largest SourcePeak of the kit's files (0: this one alone).
+    PreparedSource(AudioFile& file, int choice, const PrepOptions& prep, double kitPeak);
+    // The plan over the whole source: its kept frames run from plan().begin to plan().end.
+    const PrepPlan& plan() const { return plan_; }
+    int64_t frames() const { return plan_.end - plan_.begin; }
+    void Read(int32_t count, int16_t* mono);
+    // Samples the gain or the rounding limited to 16 bits.
+    int64_t clipped() const { return processor_.clipped(); }
+
+  private:
+    PrepPlan plan_;
+    PrepProcessor processor_;
+    MonoReader mono_;
+    std::vector<double> block_;
+};
+
+} // namespace brelka
