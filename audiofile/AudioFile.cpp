@@ -16,7 +16,7 @@ constexpr int kMaxBits = 32;
 
 // Size of the local blocks used to convert samples on their way to or from the stream; a
 // multiple of 1, 2, 3, 4 and 8 so that whole samples always fit.
-constexpr std::size_t kBlockBytes = 12288;
+constexpr std::size_t kBlockBytes = 49152;
 
 // WAV format tags, also the first field of an extensible file's sub-format GUID.
 constexpr uint32_t kWavPcm = 1;
