@@ -1,12 +1,14 @@
 // The general conversion: one WAV or AIFF file into another at any rate.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "AudioFile.h"
 #include "AudioFileOwner.h"
 #include "JobCommon.h"
 #include "Jobs.h"
+#include "PreparedSource.h"
 #include "ReSampler.h"
 
 namespace brelka {
@@ -22,7 +24,9 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
     const AudioInfo& in = source->info();
     const double rate = in.sampleRate.ToDouble();
     const int inChannels = in.channels;
-    const int outChannels = (request.channel == kChannelKeep && inChannels > 1) ? 2 : 1;
+    const bool preparing = request.prep.Any();
+    const int outChannels =
+        (request.channel == kChannelKeep && inChannels > 1 && !preparing) ? 2 : 1;
     outcome.channels = outChannels;
     outcome.sourceRate =
         static_cast<int32_t>(std::min<uint32_t>(in.sampleRate.TruncToUInt32(), INT32_MAX));
@@ -40,23 +44,41 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
     if (progress.preparing) progress.preparing();
     JobStatus status = opened == kAudioFileOk ? JobStatus::Done : JobStatus::WriteError;
 
-    source->seekFrame(0);
-    const int64_t frames = in.frames;
+    std::unique_ptr<PreparedSource> prepared;
+    if (preparing)
+        prepared = std::make_unique<PreparedSource>(*source, MonoChoice(request.channel),
+                                                    request.prep, 0.0);
+    else
+        source->seekFrame(0);
+    const int64_t frames = prepared ? prepared->frames() : int64_t{in.frames};
     // One block of frames, or all of them when there are fewer: the header's channel count
     // alone (up to 65535) does not size the buffer beyond what the file holds.
     const auto blockFrames = static_cast<size_t>(std::min<int64_t>(kJobBlock, frames));
-    std::vector<int16_t> input(blockFrames * static_cast<size_t>(inChannels));
+    std::vector<int16_t> input(prepared ? 0 : blockFrames * static_cast<size_t>(inChannels));
+    const bool mixing = request.channel == kChannelMix && inChannels >= 2;
+    int64_t clipped = 0;
     PumpResult run;
     if (status == JobStatus::Done) {
         run = PumpBlocks(
             resampler, request.quality, rate, outcome.sourceRate, request.rate, outChannels, frames,
             [&](int32_t count, int16_t* block) {
+                if (prepared) {
+                    prepared->Read(count, block);
+                    return;
+                }
                 source->readFrames(count, input.data());
                 PickChannels(input.data(), count, inChannels, request.channel, block);
+                if (mixing) clipped += CountMixLimited(input.data(), count, inChannels);
             },
-            [&](const int16_t* s, int32_t n) { return dest->writeFrames(s, n) == 0; }, progress);
+            [&](const int16_t* s, int32_t n) {
+                if (request.quality != 0) clipped += CountAtLimits(s, n * outChannels);
+                return dest->writeFrames(s, n) == 0;
+            },
+            progress);
         status = run.status;
     }
+    if (prepared) clipped += prepared->clipped();
+    outcome.clipped = clipped;
     source.Close();
     if (dest.Close() != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
     outcome.status = FinishOutput(status, run.aborted, temporary, request.destPath);

@@ -35,10 +35,6 @@ class SlotWriter {
     bool failed_ = false;
 };
 
-int MonoChoice(int channel) {
-    return channel == kChannelKeep ? kChannelMix : channel;
-}
-
 // Brings a written slot's peak to `target` after a conversion moved it: one more rounding of
 // its samples, in place.
 bool CorrectLevel(std::FILE* f, int64_t samples, double gain, const PrepPlan& plan,
@@ -140,8 +136,8 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
             for (int32_t i = 0; i < n; ++i) {
                 const int32_t v = s[i];
                 peak = std::max(peak, v < 0 ? -v : v);
-                if (request.quality != 0 && (v == 32767 || v == -32768)) ++clipped;
             }
+            if (request.quality != 0) clipped += CountAtLimits(s, n);
             return writer.Write(s, n);
         },
         progress);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "Jobs.h"
 #include "SoundPrep.h"
 
 class AudioFile;
@@ -26,6 +27,11 @@ class MonoReader {
     std::vector<int16_t> words_;
     std::vector<double> fine_;
 };
+
+// The one channel of a preparing job: a request to keep the channels takes their mix.
+inline int MonoChoice(int channel) {
+    return channel == kChannelKeep ? kChannelMix : channel;
+}
 
 // The first pass: the whole signal of the channel choice, from the first frame.
 SignalScan ScanSource(AudioFile& file, int choice, const PrepOptions& prep);
