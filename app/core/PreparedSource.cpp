@@ -1,6 +1,11 @@
 #include "PreparedSource.h"
 
 #include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "AudioFile.h"
 #include "Jobs.h"
@@ -13,7 +18,29 @@ MonoReader::MonoReader(AudioFile& file, int choice)
       whole_(file.info().encoding == kEncodingPcm && file.bytesPerSample() <= 2) {}
 
 void MonoReader::Read(int32_t count, double* mono) {
-    const auto n = static_cast<size_t>(count);
+    Fetch(count, block_);
+    Mix(block_, mono);
+}
+
+void MonoReader::Reserve(int32_t count, Block& block) const {
+    const size_t n = static_cast<size_t>(count) * static_cast<size_t>(channels_);
+    if (whole_)
+        block.words.resize(n);
+    else
+        block.fine.resize(n);
+}
+
+void MonoReader::Fetch(int32_t count, Block& block) {
+    Reserve(count, block);
+    block.count = count;
+    if (whole_)
+        file_.readFrames(count, block.words.data());
+    else
+        file_.readFramesFine(count, block.fine.data());
+}
+
+void MonoReader::Mix(const Block& block, double* mono) const {
+    const auto n = static_cast<size_t>(block.count);
     const auto stride = static_cast<size_t>(channels_);
     const int pick = channels_ < 2 || choice_ == kChannelL ? 0 : choice_ == kChannelR ? 1 : -1;
     const auto take = [&](const auto* frames) {
@@ -27,30 +54,74 @@ void MonoReader::Read(int32_t count, double* mono) {
             mono[i] = (static_cast<double>(f[0]) + static_cast<double>(f[1])) * 0.75;
         }
     };
-    if (whole_) {
-        words_.resize(n * stride);
-        file_.readFrames(count, words_.data());
-        take(words_.data());
-    } else {
-        fine_.resize(n * stride);
-        file_.readFramesFine(count, fine_.data());
-        take(fine_.data());
-    }
+    if (whole_)
+        take(block.words.data());
+    else
+        take(block.fine.data());
 }
 
 SignalScan ScanSource(AudioFile& file, int choice, const PrepOptions& prep) {
     SignalScan scan(prep.trimDb ? LevelFromDb(*prep.trimDb) : 0.0);
-    MonoReader mono(file, choice);
+    MonoReader reader(file, choice);
     const int64_t frames = file.info().frames;
     // Larger blocks than a job's: fewer reads from the system.
     const int64_t step = std::min<int64_t>(4 * kJobBlock, frames);
-    std::vector<double> block(static_cast<size_t>(step));
+    const int64_t blocks = step > 0 ? (frames + step - 1) / step : 0;
+    const auto countOf = [&](int64_t k) {
+        return static_cast<int32_t>(std::min<int64_t>(step, frames - k * step));
+    };
+    // A thread of its own reads a few blocks ahead while this one scans them, so that the
+    // reading and the fingerprint's chain of multiplications take their time side by side.
+    constexpr int64_t kAhead = 3;
+    std::array<MonoReader::Block, kAhead> ring;
+    for (auto& block : ring)
+        reader.Reserve(static_cast<int32_t>(step), block);
+    std::mutex lock;
+    std::condition_variable changed;
+    int64_t filled = 0; // blocks read
+    int64_t done = 0;   // blocks scanned
     file.seekFrame(0);
-    for (int64_t at = 0; at < frames; at += step) {
-        const auto n = static_cast<int32_t>(std::min<int64_t>(step, frames - at));
-        mono.Read(n, block.data());
-        scan.Add(block.data(), static_cast<size_t>(n));
+    std::thread ahead;
+    if (blocks > 1) {
+        try {
+            ahead = std::thread([&] {
+                for (int64_t k = 0; k < blocks; ++k) {
+                    {
+                        std::unique_lock<std::mutex> hold(lock);
+                        changed.wait(hold, [&] { return k - done < kAhead; });
+                    }
+                    reader.Fetch(countOf(k), ring[static_cast<size_t>(k % kAhead)]);
+                    {
+                        const std::lock_guard<std::mutex> hold(lock);
+                        filled = k + 1;
+                    }
+                    changed.notify_all();
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: this one reads too.
+        }
     }
+    std::vector<double> mono(static_cast<size_t>(step));
+    for (int64_t k = 0; k < blocks; ++k) {
+        MonoReader::Block& block = ring[static_cast<size_t>(k % kAhead)];
+        if (ahead.joinable()) {
+            std::unique_lock<std::mutex> hold(lock);
+            changed.wait(hold, [&] { return filled > k; });
+        } else {
+            reader.Fetch(countOf(k), block);
+        }
+        reader.Mix(block, mono.data());
+        scan.Add(mono.data(), static_cast<size_t>(block.count));
+        if (ahead.joinable()) {
+            {
+                const std::lock_guard<std::mutex> hold(lock);
+                done = k + 1;
+            }
+            changed.notify_all();
+        }
+    }
+    if (ahead.joinable()) ahead.join();
     return scan;
 }
 

@@ -19,13 +19,24 @@ class MonoReader {
     MonoReader(AudioFile& file, int choice);
     void Read(int32_t count, double* mono);
 
+    // Read in two halves, for a caller that reads ahead on another thread: Fetch takes frames
+    // from the file into a block (which allocates nothing once it has held that many), Mix makes
+    // them mono.
+    struct Block {
+        int32_t count = 0;
+        std::vector<int16_t> words;
+        std::vector<double> fine;
+    };
+    void Reserve(int32_t count, Block& block) const;
+    void Fetch(int32_t count, Block& block);
+    void Mix(const Block& block, double* mono) const;
+
   private:
     AudioFile& file_;
     int choice_;
     int channels_;
     bool whole_; // every sample is a whole number of 16-bit steps: read as 16-bit words
-    std::vector<int16_t> words_;
-    std::vector<double> fine_;
+    Block block_;
 };
 
 // The one channel of a preparing job: a request to keep the channels takes their mix.
