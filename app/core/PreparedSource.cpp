@@ -39,25 +39,36 @@ void MonoReader::Fetch(int32_t count, Block& block) {
         file_.readFramesFine(count, block.fine.data());
 }
 
-void MonoReader::Mix(const Block& block, double* mono) const {
-    const auto n = static_cast<size_t>(block.count);
+template <class Use> void MonoReader::Visit(const Block& block, const Use& use) const {
     const auto stride = static_cast<size_t>(channels_);
     const int pick = channels_ < 2 || choice_ == kChannelL ? 0 : choice_ == kChannelR ? 1 : -1;
-    const auto take = [&](const auto* frames) {
+    const auto over = [&](const auto* frames) {
         if (pick >= 0) {
-            for (size_t i = 0; i < n; ++i)
-                mono[i] = static_cast<double>(frames[i * stride + static_cast<size_t>(pick)]);
-            return;
-        }
-        for (size_t i = 0; i < n; ++i) {
-            const auto* f = frames + i * stride;
-            mono[i] = (static_cast<double>(f[0]) + static_cast<double>(f[1])) * 0.75;
+            const auto at = static_cast<size_t>(pick);
+            use([=](size_t i) { return static_cast<double>(frames[i * stride + at]); });
+        } else {
+            use([=](size_t i) {
+                const auto* f = frames + i * stride;
+                return (static_cast<double>(f[0]) + static_cast<double>(f[1])) * 0.75;
+            });
         }
     };
     if (whole_)
-        take(block.words.data());
+        over(block.words.data());
     else
-        take(block.fine.data());
+        over(block.fine.data());
+}
+
+void MonoReader::Mix(const Block& block, double* mono) const {
+    const auto n = static_cast<size_t>(block.count);
+    Visit(block, [&](const auto& at) {
+        for (size_t i = 0; i < n; ++i)
+            mono[i] = at(i);
+    });
+}
+
+void MonoReader::Scan(const Block& block, SignalScan& scan) const {
+    Visit(block, [&](const auto& at) { scan.AddEach(static_cast<size_t>(block.count), at); });
 }
 
 SignalScan ScanSource(AudioFile& file, int choice, const PrepOptions& prep) {
@@ -102,7 +113,6 @@ SignalScan ScanSource(AudioFile& file, int choice, const PrepOptions& prep) {
             // No thread to be had: this one reads too.
         }
     }
-    std::vector<double> mono(static_cast<size_t>(step));
     for (int64_t k = 0; k < blocks; ++k) {
         MonoReader::Block& block = ring[static_cast<size_t>(k % kAhead)];
         if (ahead.joinable()) {
@@ -111,8 +121,7 @@ SignalScan ScanSource(AudioFile& file, int choice, const PrepOptions& prep) {
         } else {
             reader.Fetch(countOf(k), block);
         }
-        reader.Mix(block, mono.data());
-        scan.Add(mono.data(), static_cast<size_t>(block.count));
+        reader.Scan(block, scan);
         if (ahead.joinable()) {
             {
                 const std::lock_guard<std::mutex> hold(lock);

@@ -30,8 +30,12 @@ class MonoReader {
     void Reserve(int32_t count, Block& block) const;
     void Fetch(int32_t count, Block& block);
     void Mix(const Block& block, double* mono) const;
+    // Adds the mono of a block to a scan, without storing it.
+    void Scan(const Block& block, SignalScan& scan) const;
 
   private:
+    // use(at) with at(i) the mono of frame i of the block.
+    template <class Use> void Visit(const Block& block, const Use& use) const;
     AudioFile& file_;
     int choice_;
     int channels_;

@@ -12,7 +12,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr uint64_t kFnvOffset = 14695981039346656037ULL;
-constexpr uint64_t kFnvPrime = 1099511628211ULL;
 
 // splitmix64: a small generator whose sequence is the same on every platform.
 uint64_t NextRandom(uint64_t& state) {
@@ -93,36 +92,7 @@ double DbFromLevel(double level) {
 SignalScan::SignalScan(double threshold) : threshold_(threshold), hash_(kFnvOffset) {}
 
 void SignalScan::Add(const double* samples, size_t count) {
-    // The fingerprint's chain of multiplications sets the pace; the peak rides along with it,
-    // and the loud ends are looked for apart, from the block's ends inward.
-    uint64_t hash = hash_;
-    double peak = peak_;
-    for (size_t i = 0; i < count; ++i) {
-        const double v = samples[i];
-        peak = std::max(peak, std::fabs(v));
-        uint64_t bits = 0;
-        std::memcpy(&bits, &v, sizeof bits);
-        hash = (hash ^ bits) * kFnvPrime; // a word at a time: a seed, not a checksum
-    }
-    hash_ = hash;
-    peak_ = peak;
-    const auto loud = [this, samples](size_t i) {
-        const double m = std::fabs(samples[i]);
-        return m >= threshold_ && m > 0.0;
-    };
-    size_t last = count;
-    while (last > 0 && !loud(last - 1))
-        --last;
-    if (last > 0) {
-        if (firstLoud_ < 0) {
-            size_t first = 0;
-            while (!loud(first))
-                ++first;
-            firstLoud_ = frames_ + static_cast<int64_t>(first);
-        }
-        lastLoud_ = frames_ + static_cast<int64_t>(last - 1);
-    }
-    frames_ += static_cast<int64_t>(count);
+    AddEach(count, [samples](size_t i) { return samples[i]; });
 }
 
 double GainToLevel(double peak, double db) {
