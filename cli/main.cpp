@@ -419,7 +419,8 @@ void CommandLine::AddListAndInfo() {
     list->add_option("folder", o.folder, "The sample folder")->required();
     list->add_flag("--json", o.json, "Machine-readable output");
 
-    info = app.add_subcommand("info", "Show a WAV/AIFF file's rate, frames and sample size");
+    info = app.add_subcommand(
+        "info", "Show a WAV/AIFF file's rate, frames, sample size, peak and whether its MIX clips");
     info->add_option("file", o.file, "The WAV or AIFF file")->required();
     info->add_flag("--json", o.json, "Machine-readable output");
 }
