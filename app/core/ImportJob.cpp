@@ -35,38 +35,6 @@ class SlotWriter {
     bool failed_ = false;
 };
 
-// Brings a written slot's peak to `target` after a conversion moved it: one more rounding of
-// its samples, in place.
-bool CorrectLevel(std::FILE* f, int64_t samples, double gain, const PrepPlan& plan,
-                  int64_t& clipped) {
-    PrepPlan again = plan;
-    again.begin = 0;
-    again.end = samples;
-    again.gain = gain;
-    again.fadeIn = again.fadeOut = 0;
-    again.finer = true;
-    again.seed = plan.seed ^ 0x5DEECE66DULL;
-    PrepProcessor processor(again);
-    constexpr int64_t kBlock = 4 * kJobBlock; // fewer seeks; the same samples whatever the size
-    std::vector<int16_t> block(kBlock), out(kBlock);
-    std::vector<double> fine(kBlock);
-    bool ok = true;
-    for (int64_t at = 0; at < samples && ok; at += kBlock) {
-        const auto n = static_cast<size_t>(std::min<int64_t>(kBlock, samples - at));
-        const int64_t offset = kHeaderArea + 2 * at;
-        const auto count = static_cast<int32_t>(n);
-        ok = platform::SeekFile(f, offset, SEEK_SET) &&
-             ReadSlotSamples(f, count, block.data()) == count;
-        for (size_t i = 0; ok && i < n; ++i)
-            fine[i] = block[i];
-        const size_t done = ok ? processor.Process(fine.data(), n, out.data()) : 0;
-        ok = ok && platform::SeekFile(f, offset, SEEK_SET) &&
-             WriteSlotSamples(f, out.data(), static_cast<int32_t>(done));
-    }
-    clipped += processor.clipped();
-    return ok && platform::SeekFile(f, 0, SEEK_END);
-}
-
 } // namespace
 
 double SourcePeak(const std::string& path, int channel, const PrepOptions& prep) {
@@ -157,7 +125,8 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
         status == JobStatus::Done && !run.aborted && peak > 0) {
         const double target = std::min(LevelFromDb(*request.prep.normalizeDb), 32767.0);
         if (std::fabs(peak - target) > 0.5 &&
-            !CorrectLevel(out, run.framesOut, target / peak, prepared->plan(), clipped))
+            !CorrectLevel(out, kHeaderArea, run.framesOut, false, target / peak, prepared->plan(),
+                          clipped))
             writer.Fail();
     }
     outcome.clipped = clipped;

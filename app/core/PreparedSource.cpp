@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "AudioFile.h"
+#include "Files.h"
 #include "Jobs.h"
 
 namespace brelka {
@@ -162,6 +163,43 @@ void PreparedSource::Read(int32_t count, int16_t* mono) {
     mono_.Read(count, block_.data());
     const size_t written = processor_.Process(block_.data(), n, mono);
     std::fill(mono + written, mono + n, int16_t{0});
+}
+
+bool CorrectLevel(std::FILE* f, int64_t offset, int64_t samples, bool littleEndian, double gain,
+                  const PrepPlan& plan, int64_t& clipped) {
+    PrepPlan again = plan;
+    again.begin = 0;
+    again.end = samples;
+    again.gain = gain;
+    again.fadeIn = again.fadeOut = 0;
+    again.finer = true;
+    again.seed = plan.seed ^ 0x5DEECE66DULL;
+    PrepProcessor processor(again);
+    constexpr int64_t kBlock = 4 * kJobBlock; // fewer seeks; the same samples whatever the size
+    std::vector<unsigned char> bytes(2 * kBlock);
+    std::vector<int16_t> out(kBlock);
+    std::vector<double> fine(kBlock);
+    const int high = littleEndian ? 1 : 0; // where each sample's high byte lies
+    bool ok = true;
+    for (int64_t at = 0; at < samples && ok; at += kBlock) {
+        const auto n = static_cast<size_t>(std::min<int64_t>(kBlock, samples - at));
+        const int64_t start = offset + 2 * at;
+        ok = platform::SeekFile(f, start, SEEK_SET) && std::fread(bytes.data(), 2, n, f) == n;
+        for (size_t i = 0; ok && i < n; ++i)
+            fine[i] = static_cast<int16_t>(
+                static_cast<uint16_t>(bytes[2 * i + static_cast<size_t>(high)] << 8 |
+                                      bytes[2 * i + static_cast<size_t>(1 - high)]));
+        const size_t done = ok ? processor.Process(fine.data(), n, out.data()) : 0;
+        for (size_t i = 0; i < done; ++i) {
+            const auto v = static_cast<uint16_t>(out[i]);
+            bytes[2 * i + static_cast<size_t>(high)] = static_cast<unsigned char>(v >> 8);
+            bytes[2 * i + static_cast<size_t>(1 - high)] = static_cast<unsigned char>(v & 0xFF);
+        }
+        ok = ok && platform::SeekFile(f, start, SEEK_SET) &&
+             std::fwrite(bytes.data(), 2, done, f) == done;
+    }
+    clipped += processor.clipped();
+    return ok && platform::SeekFile(f, 0, SEEK_END);
 }
 
 } // namespace brelka

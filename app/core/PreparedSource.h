@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "Jobs.h"
@@ -70,5 +71,12 @@ class PreparedSource {
     MonoReader mono_;
     std::vector<double> block_;
 };
+
+// Brings written 16-bit mono samples to a level after a conversion moved their peak: one more
+// rounding, in place, of `samples` samples from `offset` of the stream (big-endian as in a slot,
+// or little-endian as in a WAV file), with the sound's plan for its dither. Leaves the stream
+// at its end; false when reading or writing failed.
+bool CorrectLevel(std::FILE* f, int64_t offset, int64_t samples, bool littleEndian, double gain,
+                  const PrepPlan& plan, int64_t& clipped);
 
 } // namespace brelka

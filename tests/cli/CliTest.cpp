@@ -474,7 +474,7 @@ TEST(Cli, ConvertPreparesTheSoundAsAnImportDoes) {
                                " synth 0.5 sine 300 gain -12")
                   .status,
               0);
-    ASSERT_EQ(testsupport::Run("sox -n -r 31250 -b 24 -c 2 " + Quote(padded) +
+    ASSERT_EQ(testsupport::Run("sox -n -r 44100 -b 24 -c 2 " + Quote(padded) +
                                " synth 0.3 sine 300 sine 410 gain -9 pad 0.2 0.3")
                   .status,
               0);
@@ -491,8 +491,9 @@ TEST(Cli, ConvertPreparesTheSoundAsAnImportDoes) {
     for (size_t i = 0; i < a.size(); ++i)
         ASSERT_LE(std::abs(a[i] - b[i]), 1) << i;
 
-    // A stereo source gives its mix by default, trimmed, normalized and dithered as in a slot.
-    const std::string flags = " --trim --normalize=-1 --dither --fade-out 5";
+    // A stereo source gives its mix by default, converted, trimmed, normalized (the level met
+    // once more after the converter) and dithered as in a slot.
+    const std::string flags = " --trim --normalize=-1 --dither --fade-out 5 --quality heavy";
     j = ToolJson("convert " + Quote(padded) + " " + Quote(ours) + " --rate 31250 --json" + flags);
     EXPECT_EQ(j["channels"], 1);
     EXPECT_LT(j["frames"].get<int64_t>(), 31250 * 4 / 10);
@@ -502,6 +503,10 @@ TEST(Cli, ConvertPreparesTheSoundAsAnImportDoes) {
     ASSERT_GE(slot.size(), converted.size());
     slot.resize(converted.size());
     EXPECT_EQ(slot, converted);
+    int peak = 0;
+    for (int16_t v : converted)
+        peak = std::max(peak, std::abs(static_cast<int>(v)));
+    EXPECT_NEAR(peak, 32768.0 * std::pow(10.0, -1.0 / 20), 1.0);
     EXPECT_EQ(
         Tool("convert " + Quote(padded) + " " + Quote(ours) + " --rate 31250 --trim --channel keep")
             .status,
