@@ -157,8 +157,12 @@ void DecodeFloats(const uint8_t* b, std::size_t n, int32_t size, bool littleEndi
 void DecodeIntegers(const uint8_t* b, std::size_t n, int32_t size, bool littleEndian,
                     bool unsignedBytes, int16_t* out) {
     if (size == 2 && littleEndian) { // the common cases in loops of their own
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        std::memcpy(out, b, 2 * n); // the file's byte order is the processor's
+#else
         for (std::size_t i = 0; i < n; ++i)
             out[i] = static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
+#endif
     } else if (size == 2) {
         for (std::size_t i = 0; i < n; ++i)
             out[i] = static_cast<int16_t>(static_cast<uint16_t>((b[2 * i] << 8) | b[2 * i + 1]));
