@@ -16,7 +16,7 @@ constexpr int kMaxBits = 32;
 
 // Size of the local blocks used to convert samples on their way to or from the stream; a
 // multiple of 1, 2, 3, 4 and 8 so that whole samples always fit.
-constexpr std::size_t kBlockBytes = 12288;
+constexpr std::size_t kBlockBytes = 49152;
 
 // WAV format tags, also the first field of an extensible file's sub-format GUID.
 constexpr uint32_t kWavPcm = 1;
@@ -157,8 +157,12 @@ void DecodeFloats(const uint8_t* b, std::size_t n, int32_t size, bool littleEndi
 void DecodeIntegers(const uint8_t* b, std::size_t n, int32_t size, bool littleEndian,
                     bool unsignedBytes, int16_t* out) {
     if (size == 2 && littleEndian) { // the common cases in loops of their own
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        std::memcpy(out, b, 2 * n); // the file's byte order is the processor's
+#else
         for (std::size_t i = 0; i < n; ++i)
             out[i] = static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
+#endif
     } else if (size == 2) {
         for (std::size_t i = 0; i < n; ++i)
             out[i] = static_cast<int16_t>(static_cast<uint16_t>((b[2 * i] << 8) | b[2 * i + 1]));

@@ -163,9 +163,11 @@ int ListCommand(const Options& o) {
     return kExitOk;
 }
 
-nlohmann::json InfoJson(const std::string& path, const AudioInfo& info) {
+nlohmann::json InfoJson(const std::string& path, const AudioInfo& info,
+                        const brelka::FileLevels& levels) {
     const double millis = static_cast<double>(info.frames) * 1000.0 /
                           static_cast<double>(info.sampleRate.TruncToUInt32());
+    const double peakDb = levels.PeakDb();
     return {{"file", path},
             {"type", info.type == kAudioFileAiff ? "AIFF" : "WAV"},
             {"rate", info.sampleRate.ToDouble()},
@@ -173,23 +175,45 @@ nlohmann::json InfoJson(const std::string& path, const AudioInfo& info) {
             {"frames", info.frames},
             {"bits", info.bitsPerSample},
             {"encoding", info.encoding == kEncodingFloat ? "float" : "pcm"},
-            {"duration_ms", static_cast<int64_t>(millis)}};
+            {"duration_ms", static_cast<int64_t>(millis)},
+            {"peak_dbfs", std::isfinite(peakDb) ? nlohmann::json(peakDb) : nlohmann::json()},
+            {"mix_clips", levels.mixLimited > 0},
+            {"mix_clipped", levels.mixLimited}};
 }
 
 int InfoCommand(const Options& o) {
     AudioFile file;
     if (OpenSource(file, o.file) != kAudioFileOk)
         return Fail(brelka::JobMessage(brelka::JobStatus::SourceError), o.file);
+    const brelka::FileLevels levels = brelka::MeasureLevels(file);
     if (o.json) {
-        std::cout << InfoJson(o.file, file.info()).dump(2) << "\n";
+        std::cout << InfoJson(o.file, file.info(), levels).dump(2) << "\n";
         return kExitOk;
     }
     const brelka::FileInfoLines lines = brelka::DescribeAudioFile(file);
     const bool isFloat = file.info().encoding == kEncodingFloat;
+    char peak[64];
+    const double peakDb = levels.PeakDb();
+    if (std::isfinite(peakDb))
+        std::snprintf(peak, sizeof peak, "Peak : %.2f dBFS", peakDb);
+    else
+        std::snprintf(peak, sizeof peak, "Peak : silence");
     std::cout << lines.rate << "\n"
               << lines.frames << "\n"
-              << lines.bits << (isFloat ? " float" : "") << "\n";
+              << lines.bits << (isFloat ? " float" : "") << "\n"
+              << peak << "\n"
+              << "Clips as MIX : ";
+    if (levels.mixLimited > 0)
+        std::cout << "yes, " << levels.mixLimited << " samples\n";
+    else
+        std::cout << "no\n";
     return kExitOk;
+}
+
+// Says how many samples a job limited to 16 bits, unless quiet or none.
+void WarnClipped(int64_t clipped, const std::string& file, bool quiet) {
+    if (clipped > 0 && !quiet)
+        std::cerr << "warning: " << clipped << " samples clipped: " << file << "\n";
 }
 
 // The bar's callbacks, and Ctrl-C as the job's cancel: the destination is then left as it was.
@@ -216,6 +240,13 @@ int ImportCommand(const Options& o) {
     if (prep.kit)
         for (const std::string& file : o.files)
             kitPeak = std::max(kitPeak, brelka::SourcePeak(file, channel, prep));
+    nlohmann::json done = nlohmann::json::array();
+    // With --json, what was imported is printed however the command ends.
+    const auto finish = [&](int code) {
+        if (o.json)
+            std::cout << nlohmann::json{{"folder", o.folder}, {"slots", done}}.dump(2) << "\n";
+        return code;
+    };
     for (int i = 0; i < count; ++i) {
         const std::string& file = o.files[static_cast<size_t>(i)];
         const int quality = ChooseQuality(o.quality, file, brelka::kDeviceRate, resampler, o.quiet);
@@ -233,19 +264,27 @@ int ImportCommand(const Options& o) {
             result = ReportFailure({r.status, r.convertCode, o.quality}, file, r.slotPath);
             // Without the engine every further file would fail the same way.
             const bool noEngine = r.convertCode == QMX_NOT_LOADED;
-            if (!o.keepGoing || result == kExitInterrupted || noEngine) return result;
+            if (!o.keepGoing || result == kExitInterrupted || noEngine) return finish(result);
             continue;
         }
         NameImportedSlot(o.folder, r.slot, file, o.quiet);
-        if (r.clipped > 0 && !o.quiet)
-            std::cerr << "warning: " << r.clipped << " samples clipped: " << file << "\n";
+        WarnClipped(r.clipped, file, o.quiet);
+        if (o.json) {
+            done.push_back({{"slot", r.slot},
+                            {"file", BaseName(r.slotPath)},
+                            {"path", r.slotPath},
+                            {"source", file},
+                            {"samples", r.samplesWritten},
+                            {"clipped", r.clipped}});
+            continue;
+        }
         char slot[8];
         std::snprintf(slot, sizeof slot, "%02d", r.slot);
         std::cout << slot << " " << BaseName(r.slotPath) << " <- " << file << ": "
                   << r.samplesWritten << " samples (" << brelka::SlotLengthText(r.slotPath)
                   << ")\n";
     }
-    return result;
+    return finish(result);
 }
 
 int ExportCommand(const Options& o) {
@@ -261,6 +300,15 @@ int ExportCommand(const Options& o) {
     const brelka::ExportOutcome r = brelka::RunExport(request, resampler, JobCallbacks(bar));
     if (brelka::JobFailed(r.status))
         return ReportFailure({r.status, r.convertCode, name}, r.slotPath, o.file);
+    WarnClipped(r.clipped, r.slotPath, o.quiet);
+    if (o.json) {
+        std::cout << nlohmann::json{{"slot", r.slot},       {"path", r.slotPath},
+                                    {"out", o.file},        {"frames", r.framesWritten},
+                                    {"rate", r.outputRate}, {"clipped", r.clipped}}
+                         .dump(2)
+                  << "\n";
+        return kExitOk;
+    }
     char slot[8];
     std::snprintf(slot, sizeof slot, "%02d", r.slot);
     std::cout << slot << " " << BaseName(r.slotPath) << " -> " << o.file << ": " << r.framesWritten
@@ -279,10 +327,23 @@ int ConvertCommand(const Options& o) {
     request.rate = o.rate;
     request.channel = kChannels.at(o.channel);
     request.quality = quality;
+    request.prep = PrepFrom(o);
     ProgressBar bar("convert " + BaseName(o.file), o.quiet);
     const brelka::ConvertOutcome r = brelka::RunConvert(request, resampler, JobCallbacks(bar));
     if (brelka::JobFailed(r.status))
         return ReportFailure({r.status, r.convertCode, o.quality}, o.file, o.out);
+    WarnClipped(r.clipped, o.file, o.quiet);
+    if (o.json) {
+        std::cout << nlohmann::json{{"in", o.file},
+                                    {"out", o.out},
+                                    {"frames", r.framesWritten},
+                                    {"channels", r.channels},
+                                    {"rate", o.rate},
+                                    {"clipped", r.clipped}}
+                         .dump(2)
+                  << "\n";
+        return kExitOk;
+    }
     std::cout << o.file << " -> " << o.out << ": " << r.framesWritten << " frames, " << r.channels
               << " channel" << (r.channels == 1 ? "" : "s") << " at " << o.rate << " Hz\n";
     return kExitOk;
@@ -362,7 +423,8 @@ void CommandLine::AddListAndInfo() {
     list->add_option("folder", o.folder, "The sample folder")->required();
     list->add_flag("--json", o.json, "Machine-readable output");
 
-    info = app.add_subcommand("info", "Show a WAV/AIFF file's rate, frames and sample size");
+    info = app.add_subcommand(
+        "info", "Show a WAV/AIFF file's rate, frames, sample size, peak and whether its MIX clips");
     info->add_option("file", o.file, "The WAV or AIFF file")->required();
     info->add_flag("--json", o.json, "Machine-readable output");
 }
@@ -383,6 +445,7 @@ void CommandLine::AddImport() {
                          "engine library)")
         ->check(QualityCheck());
     import->add_flag("--keep-going", o.keepGoing, "Go on with the next file after a failure");
+    import->add_flag("--json", o.json, "Machine-readable output: the slots written");
     AddPrep(import, true);
 }
 
@@ -420,6 +483,7 @@ void CommandLine::AddExport() {
                      std::string(kQualityHelp) +
                          "; off (default): 31250 Hz as stored, else converted to 44100 Hz")
         ->check(QualityCheck());
+    exportCmd->add_flag("--json", o.json, "Machine-readable output");
 }
 
 void CommandLine::AddConvert() {
@@ -440,9 +504,12 @@ void CommandLine::AddConvert() {
     convert
         ->add_option(
             "--channel", convertChannel,
-            "L, R, MIX (one channel out) or keep (default: one or two channels as they are)")
+            "L, R, MIX (one channel out) or keep (default: one or two channels as they are; "
+            "MIX with the preparation options)")
         ->transform(Upper)
         ->check(CLI::IsMember({"L", "R", "MIX", "KEEP"}));
+    convert->add_flag("--json", o.json, "Machine-readable output");
+    AddPrep(convert, false);
 }
 
 void CommandLine::AddPlay() {
@@ -465,7 +532,8 @@ int CommandLine::TakePrep(CLI::App* command) {
           Level{"--kit-normalize", o.kitNormalizeText, brelka::kDefaultNormalizeDb,
                 o.kitNormalizeDb}}) {
         l.value = std::nan("");
-        if (command->get_option(l.name)->count() == 0) continue;
+        const CLI::Option* given = command->get_option_no_throw(l.name);
+        if (!given || given->count() == 0) continue;
         if (l.text.empty()) {
             l.value = l.fallback;
             continue;
@@ -495,7 +563,18 @@ int CommandLine::Run() {
     if (exportCmd->parsed()) return ExportCommand(o);
     if (play->parsed()) return PlayCommand(playArgs, o.quiet);
     if (convert->parsed()) {
+        const int prep = TakePrep(convert);
+        if (prep != kExitOk) return prep;
         o.channel = convertChannel;
+        // The preparation works on one channel: by default the mix, as an import takes it.
+        if (PrepFrom(o).Any() && o.channel == "KEEP") {
+            if (convert->get_option("--channel")->count() > 0) {
+                std::cerr << "The preparation options make one channel: --channel L, R or "
+                             "MIX.\n";
+                return kExitUsage;
+            }
+            o.channel = "MIX";
+        }
         return ConvertCommand(o);
     }
     return kExitUsage;

@@ -2,7 +2,7 @@
 # same-results.sh <linux brelka-cli> <brelka-cli.exe> <work folder>
 # Runs both tools on the same inputs: imports at every quality from 44100, 48000 and 22050 Hz
 # (stereo noise and tones made by sox, and corpus drums), exports of the slots at 44100 Hz at
-# every quality, and the lists. Slot files and exports must be the same bytes; where they are
+# every quality, imports and a convert with the preparation options, and the lists. Slot files and exports must be the same bytes; where they are
 # not, the samples are compared: every differing sample at most 1 step off, and at least 99.99 %
 # identical. Prints the figures.
 set -uo pipefail
@@ -34,6 +34,25 @@ for src in "$work"/in/*; do
   done
 done
 slots=$((slot - 1))
+# Made ready by every option on the way (the dither's noise included), a kit with one gain, and
+# a convert with the options.
+prep=(--trim --normalize --fade-in 5 --fade-out 20 --dither)
+for src in "$work/in/tones44100.wav" "$work/in/zipper48000.aif"; do
+  for q in off heavy; do
+    "$linux" import -q "$work/linux" $slot "$src" --quality $q "${prep[@]}" >/dev/null || failed=1
+    wine_run import -q "$(winpath "$work/windows")" $slot "$(winpath "$src")" --quality $q \
+      "${prep[@]}" >/dev/null || failed=1
+    slot=$((slot + 1))
+  done
+done
+kit=("$work/in/zipper48000.aif" "$work/in/kick22050.wav")
+"$linux" import -q "$work/linux" $slot "${kit[@]}" --kit-normalize --dither >/dev/null || failed=1
+wine_run import -q "$(winpath "$work/windows")" $slot "$(winpath "${kit[0]}")" \
+  "$(winpath "${kit[1]}")" --kit-normalize --dither >/dev/null || failed=1
+"$linux" convert -q "${kit[0]}" "$work/linux/ready.wav" --rate 44100 "${prep[@]}" >/dev/null ||
+  failed=1
+wine_run convert -q "$(winpath "${kit[0]}")" "$(winpath "$work/windows/ready.wav")" --rate 44100 \
+  "${prep[@]}" >/dev/null || failed=1
 for ((s = 1; s <= slots; s += 5)); do
   for q in off simple light medium heavy ultra; do
     "$linux" export -q "$work/linux" $s "$work/linux/out$s-$q.wav" --quality $q >/dev/null || failed=1

@@ -58,7 +58,11 @@ ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
                 const int32_t got = ReadSlotSamples(source, count, block);
                 std::fill(block + got, block + count, int16_t{0});
             },
-            [&](const int16_t* s, int32_t n) { return dest->writeFrames(s, n) == 0; }, progress);
+            [&](const int16_t* s, int32_t n) {
+                if (quality != 0) outcome.clipped += CountAtLimits(s, n);
+                return dest->writeFrames(s, n) == 0;
+            },
+            progress);
         status = run.status;
     }
     std::fclose(source);

@@ -4,8 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "AudioFile.h"
+#include "JobCommon.h"
+#include "SoundPrep.h"
 
 namespace brelka {
 
@@ -66,6 +69,36 @@ FileInfoLines DescribeAudioFile(const AudioFile& file) {
     lines.bits = text;
     lines.known = true;
     return lines;
+}
+
+double FileLevels::PeakDb() const {
+    return DbFromLevel(peak);
+}
+
+FileLevels MeasureLevels(AudioFile& file) {
+    FileLevels levels;
+    const AudioInfo& info = file.info();
+    const auto channels = static_cast<size_t>(std::max(info.channels, 1));
+    const int64_t frames = info.frames;
+    const auto step = static_cast<int32_t>(std::min<int64_t>(kJobBlock, frames));
+    std::vector<double> fine(static_cast<size_t>(step) * channels);
+    file.seekFrame(0);
+    for (int64_t at = 0; at < frames; at += step) {
+        const auto n = static_cast<int32_t>(std::min<int64_t>(step, frames - at));
+        file.readFramesFine(n, fine.data());
+        for (size_t i = 0; i < static_cast<size_t>(n) * channels; ++i)
+            levels.peak = std::max(levels.peak, std::fabs(fine[i]));
+    }
+    // The mix as an import without preparation takes it: from the 16-bit samples.
+    if (info.channels < 2) return levels;
+    std::vector<int16_t> words(static_cast<size_t>(step) * channels);
+    file.seekFrame(0);
+    for (int64_t at = 0; at < frames; at += step) {
+        const auto n = static_cast<int32_t>(std::min<int64_t>(step, frames - at));
+        file.readFrames(n, words.data());
+        levels.mixLimited += CountMixLimited(words.data(), n, info.channels);
+    }
+    return levels;
 }
 
 FileInfoLines DescribeAudioPath(const std::string& path) {

@@ -26,6 +26,16 @@ FileInfoLines DescribeAudioFile(const AudioFile& file);
 // Opens the path, describes it and closes it again.
 FileInfoLines DescribeAudioPath(const std::string& path);
 
+// How loud a file is, measured over all of its samples.
+struct FileLevels {
+    double peak = 0.0;      // the largest magnitude of any channel, in 16-bit steps, unrounded
+    int64_t mixLimited = 0; // frames whose mix (L + R) × 0.75 an import limits to 16 bits
+    double PeakDb() const;  // dBFS; −inf for silence
+};
+
+// Reads the whole of an opened source from its first frame (it is left at its end).
+FileLevels MeasureLevels(AudioFile& file);
+
 // "h:mm:ss:mmm" of frames at the rate (truncated milliseconds), in 64-bit arithmetic.
 std::string DurationText(uint32_t frames, double rate);
 

@@ -193,6 +193,13 @@ int64_t CountMixLimited(const int16_t* in, int32_t frames, int channels) {
     return limited;
 }
 
+int64_t CountAtLimits(const int16_t* samples, int32_t count) {
+    int64_t limited = 0;
+    for (int32_t i = 0; i < count; ++i)
+        limited += samples[i] == 32767 || samples[i] == -32768;
+    return limited;
+}
+
 std::string TemporaryNameFor(const std::string& path) {
     return path + ".tmp";
 }

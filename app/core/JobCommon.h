@@ -48,6 +48,9 @@ inline int16_t MixSamples(int16_t left, int16_t right) {
 // How many frames of a block the mix of their first two channels limits to 16 bits.
 int64_t CountMixLimited(const int16_t* in, int32_t frames, int channels);
 
+// How many of a converter's output samples lie at the limits of 16 bits (where it limited them).
+int64_t CountAtLimits(const int16_t* samples, int32_t count);
+
 // Reduces a block of interleaved frames of `channels` channels to the channels a job writes:
 // kChannelL or kChannelR alone (a mono source's one channel for either), kChannelMix their mix,
 // kChannelKeep the first two as they are (one when the source is mono).

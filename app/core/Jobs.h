@@ -91,6 +91,7 @@ struct ExportOutcome {
     int64_t framesWritten = 0;
     int32_t outputRate = 0;
     int32_t convertCode = 0; // ConvertError: the converter's code (QMX_ codes of qmx.h)
+    int64_t clipped = 0;     // samples the converter limited to 16 bits
 };
 
 ExportOutcome RunExport(const ExportRequest& request, CReSampler& resampler,
@@ -104,6 +105,7 @@ struct ConvertRequest {
     int32_t rate = 44100;       // the output rate
     int channel = kChannelKeep; // L, R, MIX (one channel out) or keep (up to two)
     int quality = kQualityDefault;
+    PrepOptions prep; // as on import: any of them makes one channel out (keep takes the mix)
 };
 
 struct ConvertOutcome {
@@ -113,6 +115,7 @@ struct ConvertOutcome {
     int channels = 0; // channels written
     int32_t sourceRate = 0;
     int32_t convertCode = 0; // ConvertError: the converter's code (QMX_ codes of qmx.h)
+    int64_t clipped = 0;     // samples the mix, a gain or the converter limited to 16 bits
 };
 
 // A WAV or AIFF file into another at any rate, 16-bit, through the same converters. With

@@ -12,7 +12,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr uint64_t kFnvOffset = 14695981039346656037ULL;
-constexpr uint64_t kFnvPrime = 1099511628211ULL;
 
 // splitmix64: a small generator whose sequence is the same on every platform.
 uint64_t NextRandom(uint64_t& state) {
@@ -93,19 +92,7 @@ double DbFromLevel(double level) {
 SignalScan::SignalScan(double threshold) : threshold_(threshold), hash_(kFnvOffset) {}
 
 void SignalScan::Add(const double* samples, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        const double v = samples[i];
-        const double m = std::fabs(v);
-        peak_ = std::max(peak_, m);
-        if (m >= threshold_ && m > 0.0) {
-            if (firstLoud_ < 0) firstLoud_ = frames_;
-            lastLoud_ = frames_;
-        }
-        uint64_t bits = 0;
-        std::memcpy(&bits, &v, sizeof bits);
-        hash_ = (hash_ ^ bits) * kFnvPrime; // a word at a time: a seed, not a checksum
-        ++frames_;
-    }
+    AddEach(count, [samples](size_t i) { return samples[i]; });
 }
 
 double GainToLevel(double peak, double db) {
@@ -142,48 +129,114 @@ PrepPlan PlanPrep(const SignalScan& scan, const PrepOptions& options, double rat
 
 PrepProcessor::PrepProcessor(const PrepPlan& plan) : plan_(plan), state_(plan.seed) {}
 
-int16_t PrepProcessor::Round(double v, bool reduce) {
-    if (plan_.dither && reduce) {
-        // Triangular noise of ±1 step: the difference of two uniform values.
-        const uint64_t r = NextRandom(state_);
-        const double a = static_cast<double>(r >> 32) / 4294967296.0;
-        const double b = static_cast<double>(r & 0xFFFFFFFFULL) / 4294967296.0;
-        v += a - b;
-    }
-    return LimitTo16(v, clipped_);
+namespace {
+
+// 1.5 × 2^52: added to a magnitude below 2^51, it leaves that number's nearest whole number in
+// the low bits of the sum. The conversions below go through it rather than through the
+// processor's conversion instructions, whose writes to part of a register would chain every
+// sample of a loop to the one before.
+constexpr double kMagic = 6755399441055744.0;
+constexpr int64_t kMagicBits = 0x4338000000000000LL;
+
+// A whole number below 2^51 in size as a double, exactly.
+inline double ExactDouble(int64_t n) {
+    const int64_t bits = kMagicBits + n;
+    double d = 0;
+    std::memcpy(&d, &bits, sizeof d);
+    return d - kMagic;
 }
 
-void PrepProcessor::Process(const double* samples, size_t count, std::vector<int16_t>& out) {
-    const bool scaled = plan_.gain != 1.0;
-    const int64_t fadeInEnd = plan_.begin + plan_.fadeIn;
-    const int64_t fadeOutStart = plan_.end - plan_.fadeOut;
-    out.reserve(out.size() + count);
-    for (size_t i = 0; i < count; ++i, ++position_) {
-        if (position_ < plan_.begin || position_ >= plan_.end) continue;
-        if (position_ >= fadeInEnd && position_ < fadeOutStart) {
-            // Between the fades: the gain alone.
-            out.push_back(Round(samples[i] * plan_.gain, plan_.finer || scaled));
-            continue;
-        }
-        double g = plan_.gain;
-        if (position_ < fadeInEnd) g *= FadeGain(position_ - plan_.begin, plan_.fadeIn);
-        if (position_ >= fadeOutStart) g *= FadeGain(plan_.end - position_, plan_.fadeOut);
-        out.push_back(Round(samples[i] * g, true));
-    }
-}
-
-int16_t LimitTo16(double v, int64_t& clipped) {
-    const double r = std::floor(v + 0.5);
-    if (r > 32767.0) {
+// Rounds to 16 bits (floor(v + 0.5)) and limits, counting what was limited.
+inline int16_t Limit(double v, int64_t& clipped) {
+    const double u = v + 0.5;
+    if (u >= 32768.0) { // its floor is above 32767
         ++clipped;
         return 32767;
     }
-    if (r < -32768.0) {
+    if (u < -32768.0) {
         ++clipped;
         return -32768;
     }
-    if (std::isnan(r)) return 0;
-    return static_cast<int16_t>(r);
+    if (std::isnan(u)) return 0;
+    // The floor of u: its nearest whole number, one less where that lies above it.
+    const double m = u + kMagic;
+    int64_t bits = 0;
+    std::memcpy(&bits, &m, sizeof bits);
+    const auto nearest = static_cast<int32_t>(bits - kMagicBits);
+    return static_cast<int16_t>(nearest - static_cast<int32_t>(m - kMagic > u));
+}
+
+// Triangular noise of ±1 step: the difference of two uniform values, (r >> 32) / 2^32 −
+// (r mod 2^32) / 2^32, taken exactly as the difference of the two whole numbers.
+inline double Tpdf(uint64_t& state) {
+    const uint64_t r = NextRandom(state);
+    const int64_t d = static_cast<int64_t>(r >> 32) - static_cast<int64_t>(r & 0xFFFFFFFFULL);
+    return ExactDouble(d) * (1.0 / 4294967296.0);
+}
+
+// The frames between the fades: the gain alone, with or without the noise.
+template <bool kDither>
+void RoundRun(const double* in, size_t n, double gain, uint64_t& state, int64_t& clipped,
+              int16_t* out) {
+    uint64_t s = state;
+    int64_t c = 0;
+    for (size_t i = 0; i < n; ++i) {
+        double v = in[i] * gain;
+        if constexpr (kDither) v += Tpdf(s);
+        out[i] = Limit(v, c);
+    }
+    state = s;
+    clipped += c;
+}
+
+} // namespace
+
+int16_t PrepProcessor::Round(double v, bool reduce) {
+    if (plan_.dither && reduce) v += Tpdf(state_);
+    return Limit(v, clipped_);
+}
+
+void PrepProcessor::Process(const double* samples, size_t count, std::vector<int16_t>& out) {
+    const size_t at = out.size();
+    out.resize(at + count);
+    out.resize(at + Process(samples, count, out.data() + at));
+}
+
+size_t PrepProcessor::Process(const double* samples, size_t count, int16_t* out) {
+    const int64_t start = position_;
+    position_ += static_cast<int64_t>(count);
+    const int64_t from = std::max(start, plan_.begin);
+    const int64_t to = std::min(position_, plan_.end);
+    if (from >= to) return 0;
+    const int64_t fadeInEnd = plan_.begin + plan_.fadeIn;
+    const int64_t fadeOutStart = plan_.end - plan_.fadeOut;
+    // Where neither fade reaches, the gain alone; the fades frame by frame.
+    const int64_t middleFrom = std::clamp(fadeInEnd, from, to);
+    const int64_t middleTo = std::clamp(fadeOutStart, middleFrom, to);
+    const auto faded = [&](int64_t p) {
+        double g = plan_.gain;
+        if (p < fadeInEnd) g *= FadeGain(p - plan_.begin, plan_.fadeIn);
+        if (p >= fadeOutStart) g *= FadeGain(plan_.end - p, plan_.fadeOut);
+        return Round(samples[p - start] * g, true);
+    };
+    int16_t* o = out;
+    for (int64_t p = from; p < middleFrom; ++p)
+        *o++ = faded(p);
+    const auto n = static_cast<size_t>(middleTo - middleFrom);
+    const double* middle = samples + (middleFrom - start);
+    const bool reduce = plan_.finer || plan_.gain != 1.0;
+    if (plan_.dither && reduce)
+        RoundRun<true>(middle, n, plan_.gain, state_, clipped_, o);
+    else
+        RoundRun<false>(middle, n, plan_.gain, state_, clipped_, o);
+    o += n;
+    for (int64_t p = middleTo; p < to; ++p)
+        *o++ = faded(p);
+    return static_cast<size_t>(o - out);
+}
+
+int16_t LimitTo16(double v, int64_t& clipped) {
+    return Limit(v, clipped);
 }
 
 } // namespace brelka

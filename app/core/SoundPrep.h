@@ -9,8 +9,11 @@
 // into the 16-bit samples the slot gets.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +49,9 @@ class SignalScan {
     // threshold: the magnitude (16-bit steps) a kept sample must reach; 0 counts every sample.
     explicit SignalScan(double threshold = 0.0);
     void Add(const double* samples, size_t count);
+    // The same for `count` samples that sample(i) gives, i from 0: for a caller that makes
+    // them on the way (the mono of a block of frames) rather than storing them first.
+    template <class Sample> void AddEach(size_t count, const Sample& sample);
 
     int64_t frames() const { return frames_; }
     int64_t firstLoud() const { return firstLoud_; } // −1: no sample reached the threshold
@@ -55,6 +61,7 @@ class SignalScan {
     uint64_t fingerprint() const { return hash_; }
 
   private:
+    static constexpr uint64_t kFnvPrime = 1099511628211ULL;
     double threshold_;
     int64_t frames_ = 0;
     int64_t firstLoud_ = -1;
@@ -62,6 +69,39 @@ class SignalScan {
     double peak_ = 0.0;
     uint64_t hash_;
 };
+
+template <class Sample> void SignalScan::AddEach(size_t count, const Sample& sample) {
+    // The fingerprint's chain of multiplications sets the pace; the peak rides along with it,
+    // and the loud ends are looked for apart, from the block's ends inward.
+    uint64_t hash = hash_;
+    double peak = peak_;
+    for (size_t i = 0; i < count; ++i) {
+        const double v = sample(i);
+        peak = std::max(peak, std::fabs(v));
+        uint64_t bits = 0;
+        std::memcpy(&bits, &v, sizeof bits);
+        hash = (hash ^ bits) * kFnvPrime; // a word at a time: a seed, not a checksum
+    }
+    hash_ = hash;
+    peak_ = peak;
+    const auto loud = [this, &sample](size_t i) {
+        const double m = std::fabs(sample(i));
+        return m >= threshold_ && m > 0.0;
+    };
+    size_t last = count;
+    while (last > 0 && !loud(last - 1))
+        --last;
+    if (last > 0) {
+        if (firstLoud_ < 0) {
+            size_t first = 0;
+            while (!loud(first))
+                ++first;
+            firstLoud_ = frames_ + static_cast<int64_t>(first);
+        }
+        lastLoud_ = frames_ + static_cast<int64_t>(last - 1);
+    }
+    frames_ += static_cast<int64_t>(count);
+}
 
 // What the second pass does.
 struct PrepPlan {
@@ -94,6 +134,8 @@ class PrepProcessor {
     explicit PrepProcessor(const PrepPlan& plan);
     // Appends the 16-bit samples of the kept frames among `count` more frames to `out`.
     void Process(const double* samples, size_t count, std::vector<int16_t>& out);
+    // The same into `out`, which has room for `count`; returns how many it wrote.
+    size_t Process(const double* samples, size_t count, int16_t* out);
     // Samples that were beyond the 16-bit range and were limited to it.
     int64_t clipped() const { return clipped_; }
 

@@ -28,7 +28,7 @@ testsupport::CommandResult Tool(const std::string& args, bool withStderr = true)
 
 std::string SoxRaw(const std::string& path) {
     const std::string raw = path + ".raw";
-    Run("sox -D " + Quote(path) + " -t raw -e signed -b 16 -L " + Quote(raw));
+    testsupport::Run("sox -D " + Quote(path) + " -t raw -e signed -b 16 -L " + Quote(raw));
     auto bytes = testsupport::ReadBytes(raw);
     std::filesystem::remove(raw);
     return std::string(bytes.begin(), bytes.end());
@@ -56,14 +56,16 @@ TEST(Cli, InfoShowsThePanelLines) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Sampling Rate : 44100.00Hz\n"
                      "Sampling Frames : 7782 (stereo)  0:00:00:176\n"
-                     "Bits / Word : 16\n");
+                     "Bits / Word : 16\n"
+                     "Peak : -0.00 dBFS\n"
+                     "Clips as MIX : yes, 2627 samples\n");
     // Float files say so behind their size.
     r = Tool("info " +
              Quote(testsupport::CorpusFile("hound/waveformatex-ieeefloat-44100Hz-mono.wav")));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Sampling Rate : 44100.00Hz\n"
-                     "Sampling Frames : 4 (mono)  0:00:00:000\n"
-                     "Bits / Word : 32 float\n");
+    EXPECT_EQ(r.out.substr(0, r.out.find("Peak")), "Sampling Rate : 44100.00Hz\n"
+                                                   "Sampling Frames : 4 (mono)  0:00:00:000\n"
+                                                   "Bits / Word : 32 float\n");
     r = Tool("info " + Quote(testsupport::CorpusFile("go-audio-aiff/ableton.aif"))); // compressed
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("Source File error."), std::string::npos);
@@ -302,10 +304,20 @@ TEST(Cli, ConvertKeepsOrReducesChannels) {
 }
 
 TEST(Cli, InfoJson) {
-    auto r = Tool("info --json " + Quote(testsupport::CorpusFile("go-audio-aiff/zipper24b.aiff")),
-                  false);
+    const std::string zipper = testsupport::CorpusFile("go-audio-aiff/zipper24b.aiff");
+    auto r = Tool("info --json " + Quote(zipper), false);
     ASSERT_EQ(r.status, 0);
     const auto j = nlohmann::json::parse(r.out);
+    // The peak of all channels at the file's own precision, as sox's `stat` finds it.
+    const std::string stat = testsupport::Run("sox " + Quote(zipper) + " -n stat 2>&1").out;
+    const auto amplitude = [&](const std::string& name) {
+        const size_t at = stat.find(name + " amplitude:");
+        return at == std::string::npos ? 0.0 : std::stod(stat.substr(at + name.size() + 11));
+    };
+    const double peak = std::max(amplitude("Maximum"), -amplitude("Minimum"));
+    ASSERT_GT(peak, 0.0) << stat;
+    EXPECT_NEAR(j["peak_dbfs"].get<double>(), 20 * std::log10(peak), 0.001);
+    EXPECT_EQ(j["mix_clips"], false);
     EXPECT_EQ(j["type"], "AIFF");
     EXPECT_EQ(j["rate"].get<double>(), 48000.0);
     EXPECT_EQ(j["channels"], 2);
@@ -422,4 +434,123 @@ TEST(Cli, ImportGetsTheSoundsReadyForTheMachine) {
     EXPECT_NE(r.out.find(" samples clipped: "), std::string::npos) << r.out;
     EXPECT_EQ(Tool("import " + Quote(card) + " 06 " + Quote(both) + " -q").out.find("clipped"),
               std::string::npos);
+}
+
+namespace {
+
+// The 16-bit samples of a WAV or AIFF file, as sox reads them.
+std::vector<int16_t> FileWords(const std::string& path) {
+    const std::string raw = SoxRaw(path);
+    std::vector<int16_t> words(raw.size() / 2);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = static_cast<int16_t>(static_cast<uint8_t>(raw[2 * i]) |
+                                        static_cast<uint8_t>(raw[2 * i + 1]) << 8);
+    return words;
+}
+
+// The samples of a slot file, after its 512-byte header (big-endian).
+std::vector<int16_t> SlotWords(const std::string& path) {
+    const auto bytes = testsupport::ReadBytes(path);
+    std::vector<int16_t> words;
+    for (size_t i = 512; i + 1 < bytes.size(); i += 2)
+        words.push_back(static_cast<int16_t>(static_cast<uint16_t>(bytes[i] << 8 | bytes[i + 1])));
+    return words;
+}
+
+nlohmann::json ToolJson(const std::string& args) {
+    const auto r = Tool(args, false);
+    EXPECT_EQ(r.status, 0) << args;
+    return r.status == 0 ? nlohmann::json::parse(r.out) : nlohmann::json::object();
+}
+
+} // namespace
+
+// convert takes the preparation flags with import's meaning: sox's `norm` and `fade` give the
+// same samples, and an import with the same flags fills its slot with exactly the file's samples.
+TEST(Cli, ConvertPreparesTheSoundAsAnImportDoes) {
+    TempDir dir;
+    const std::string tone = dir.file("tone.wav"), padded = dir.file("padded.wav");
+    ASSERT_EQ(testsupport::Run("sox -n -r 31250 -b 24 -c 1 " + Quote(tone) +
+                               " synth 0.5 sine 300 gain -12")
+                  .status,
+              0);
+    ASSERT_EQ(testsupport::Run("sox -n -r 44100 -b 24 -c 2 " + Quote(padded) +
+                               " synth 0.3 sine 300 sine 410 gain -9 pad 0.2 0.3")
+                  .status,
+              0);
+    const std::string ours = dir.file("ours.wav"), sox = dir.file("sox.wav");
+    auto j = ToolJson("convert " + Quote(tone) + " " + Quote(ours) +
+                      " --rate 31250 --normalize --fade-in 10 --fade-out 20 --json");
+    EXPECT_EQ(j["channels"], 1);
+    ASSERT_EQ(testsupport::Run("sox -D " + Quote(tone) + " -b 16 " + Quote(sox) +
+                               " norm -0.3 fade h 0.01 -0 0.02")
+                  .status,
+              0);
+    const auto a = FileWords(ours), b = FileWords(sox);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i)
+        ASSERT_LE(std::abs(a[i] - b[i]), 1) << i;
+
+    // A stereo source gives its mix by default, converted, trimmed, normalized (the level met
+    // once more after the converter) and dithered as in a slot.
+    const std::string flags = " --trim --normalize=-1 --dither --fade-out 5 --quality heavy";
+    j = ToolJson("convert " + Quote(padded) + " " + Quote(ours) + " --rate 31250 --json" + flags);
+    EXPECT_EQ(j["channels"], 1);
+    EXPECT_LT(j["frames"].get<int64_t>(), 31250 * 4 / 10);
+    ASSERT_EQ(Tool("import -q " + Quote(dir.path()) + " 1 " + Quote(padded) + flags).status, 0);
+    const auto converted = FileWords(ours);
+    auto slot = SlotWords(dir.file("SAMPLE00.BIN"));
+    ASSERT_GE(slot.size(), converted.size());
+    slot.resize(converted.size());
+    EXPECT_EQ(slot, converted);
+    int peak = 0;
+    for (int16_t v : converted)
+        peak = std::max(peak, std::abs(static_cast<int>(v)));
+    EXPECT_NEAR(peak, 32768.0 * std::pow(10.0, -1.0 / 20), 1.0);
+    EXPECT_EQ(
+        Tool("convert " + Quote(padded) + " " + Quote(ours) + " --rate 31250 --trim --channel keep")
+            .status,
+        2);
+}
+
+// The mix of two loud channels goes beyond 16 bits: info says it would, and import, convert and
+// export count what they limited, in their warning and in --json.
+TEST(Cli, EveryJobReportsWhatItClipped) {
+    TempDir dir;
+    const std::string both = dir.file("both.wav");
+    ASSERT_EQ(testsupport::Run("sox -n -r 31250 -b 16 -c 2 " + Quote(both) +
+                               " synth 0.2 square 100 square 150 gain -1")
+                  .status,
+              0);
+    const auto words = FileWords(both);
+    int64_t expected = 0;
+    for (size_t i = 0; i + 1 < words.size(); i += 2)
+        expected += std::abs((words[i] + words[i + 1]) * 0.75) >= 32768.0;
+    ASSERT_GT(expected, 100);
+
+    auto j = ToolJson("info --json " + Quote(both));
+    EXPECT_EQ(j["mix_clips"], true);
+    EXPECT_EQ(j["mix_clipped"], expected);
+    const std::string folder = Quote(dir.path());
+    j = ToolJson("import " + folder + " 1 " + Quote(both) + " --json");
+    EXPECT_EQ(j["slots"][0]["clipped"], expected);
+    j = ToolJson("convert " + Quote(both) + " " + Quote(dir.file("mix.wav")) +
+                 " --rate 31250 --channel mix --json");
+    EXPECT_EQ(j["clipped"], expected);
+    const auto r = Tool("convert " + Quote(both) + " " + Quote(dir.file("mix.wav")) +
+                        " --rate 31250 --channel mix");
+    EXPECT_NE(r.out.find("warning: " + std::to_string(expected) + " samples clipped: " + both),
+              std::string::npos)
+        << r.out;
+
+    // The converter's overshoot of a square wave at full scale: every sample at a limit counts.
+    j = ToolJson("export " + folder + " 1 " + Quote(dir.file("out.wav")) +
+                 " --quality heavy --json");
+    int64_t atLimits = 0;
+    for (int16_t v : FileWords(dir.file("out.wav")))
+        atLimits += v == 32767 || v == -32768;
+    EXPECT_GT(atLimits, 0);
+    EXPECT_EQ(j["clipped"], atLimits);
+    // A mono file has no mix to clip.
+    EXPECT_EQ(ToolJson("info --json " + Quote(dir.file("out.wav")))["mix_clips"], false);
 }
