@@ -41,7 +41,7 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
 TCardWin::TCardWin(HWND owner, brelka::MainWindowCore& main) {
     Build(owner);
-    drop_ = std::make_unique<brelka::FileDrop>(list_, kFilesDropped);
+    drop_ = std::make_unique<brelka::FileDrop>(list_, hwnd_, kFilesDropped);
     core_ = std::make_unique<brelka::CardViewCore>(*this, main);
 }
 
@@ -63,10 +63,21 @@ void TCardWin::Build(HWND owner) {
     wc.lpszClassName = BRELKA_CARD_CLASS;
     RegisterClassExW(&wc);
 
+    // At first beside the main window, on its right where the screen has room.
     const SIZE frame = FrameAround(layout::kCardViewSize, kStyle, 0);
+    RECT main{};
+    GetWindowRect(owner, &main);
+    MONITORINFO screen{};
+    screen.cbSize = sizeof(screen);
+    GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &screen);
+    const int gap = GetSystemMetrics(SM_CXFRAME);
+    int left = main.right + gap;
+    if (left + frame.cx > screen.rcWork.right)
+        left = std::max<int>(screen.rcWork.left, screen.rcWork.right - frame.cx);
+    const int top = std::max<int>(screen.rcWork.top, main.top);
     hwnd_ = CreateWindowExW(0, BRELKA_CARD_CLASS, brelka::Wide(layout::kCardViewCaption).c_str(),
-                            kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.cx, frame.cy, owner,
-                            brelka::MakeCardMenuBar(), instance, this);
+                            kStyle, left, top, frame.cx, frame.cy, owner, brelka::MakeCardMenuBar(),
+                            instance, this);
     if (HICON icon = reinterpret_cast<HICON>(SendMessageW(owner, WM_GETICON, ICON_SMALL, 0)))
         SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     dpi_ = brelka::WindowDpi(hwnd_);

@@ -82,8 +82,8 @@ class FileDrop::Target final : public IDropTarget {
     bool hasFiles_ = false;
 };
 
-FileDrop::FileDrop(HWND window, UINT message)
-    : window_(window), target_(new Target(window, message)) {
+FileDrop::FileDrop(HWND window, HWND told, UINT message)
+    : window_(window), target_(new Target(told, message)) {
     RegisterDragDrop(window_, target_);
 }
 

@@ -14,8 +14,8 @@ namespace brelka {
 class FileDrop {
   public:
     // Registers window (and its children) as the place to drop onto; each drop posts message
-    // to it. The thread has initialized OLE.
-    FileDrop(HWND window, UINT message);
+    // to told. The thread has initialized OLE.
+    FileDrop(HWND window, HWND told, UINT message);
     ~FileDrop();
     FileDrop(const FileDrop&) = delete;
     FileDrop& operator=(const FileDrop&) = delete;

@@ -97,7 +97,7 @@ TMainWin::TMainWin() {
                       reinterpret_cast<DWORD_PTR>(this));
     waveWindow_ = std::make_unique<brelka::Win32WaveWindow>(hwnd_);
     core_ = std::make_unique<brelka::MainWindowCore>(*this, *waveWindow_);
-    drop_ = std::make_unique<brelka::FileDrop>(hwnd_, kFilesDropped);
+    drop_ = std::make_unique<brelka::FileDrop>(hwnd_, hwnd_, kFilesDropped);
 }
 
 TMainWin::~TMainWin() {

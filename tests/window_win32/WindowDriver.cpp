@@ -1,7 +1,14 @@
 #include "WindowDriver.h"
 
+#include <commctrl.h>
+#include <ole2.h>
+#include <shlobj.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "ControlIds.h"
 
 namespace windowtest {
 
@@ -63,6 +70,229 @@ void Type(HWND edit, const std::string& text) {
 void Key(HWND hwnd, WORD key) {
     PostMessageW(hwnd, WM_KEYDOWN, key, 1);
     PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
+}
+
+void PressKeys(const std::vector<WORD>& keys) {
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = key;
+        inputs.push_back(in);
+    }
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = *k;
+        in.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(in);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+namespace {
+
+// Memory in the process of a window, for the messages whose answers go through a pointer.
+class Remote {
+  public:
+    Remote(HWND window, size_t size) : size_(size) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        process_ =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process_)
+            at_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~Remote() {
+        if (at_) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+        if (process_) CloseHandle(process_);
+    }
+    Remote(const Remote&) = delete;
+    Remote& operator=(const Remote&) = delete;
+    void* at() const { return at_; }
+    void Write(const void* data, size_t size, size_t offset = 0) const {
+        WriteProcessMemory(process_, static_cast<char*>(at_) + offset, data, size, nullptr);
+    }
+    void Read(void* data, size_t size, size_t offset = 0) const {
+        ReadProcessMemory(process_, static_cast<char*>(at_) + offset, data, size, nullptr);
+    }
+
+  private:
+    HANDLE process_ = nullptr;
+    void* at_ = nullptr;
+    size_t size_;
+};
+
+} // namespace
+
+std::string ListText(HWND list, int item, int subItem) {
+    constexpr size_t kChars = 512;
+    const Remote remote(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+    if (!remote.at()) return "<no memory>";
+    LVITEMW lv{};
+    lv.iSubItem = subItem;
+    lv.cchTextMax = kChars;
+    lv.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote.at()) + sizeof(LVITEMW));
+    remote.Write(&lv, sizeof lv);
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item),
+                        reinterpret_cast<LPARAM>(remote.at()), SMTO_NORMAL, 10000, &length);
+    std::wstring text(std::min<size_t>(length, kChars - 1), L'\0');
+    remote.Read(text.data(), text.size() * sizeof(wchar_t), sizeof(LVITEMW));
+    return Utf8(text);
+}
+
+RECT ListItemRect(HWND list, int item) {
+    const Remote remote(list, sizeof(RECT));
+    RECT r{};
+    r.left = LVIR_BOUNDS;
+    remote.Write(&r, sizeof r);
+    SendMessageTimeoutW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item),
+                        reinterpret_cast<LPARAM>(remote.at()), SMTO_NORMAL, 10000, nullptr);
+    remote.Read(&r, sizeof r);
+    return r;
+}
+
+namespace {
+
+// What the file manager hands over in a drop: the names as a file list.
+class FileListData final : public IDataObject {
+  public:
+    explicit FileListData(const std::vector<std::string>& paths) {
+        std::wstring list;
+        for (const std::string& p : paths) {
+            list += Wide(p);
+            list += L'\0';
+        }
+        list += L'\0';
+        bytes_.resize(sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+        DROPFILES head{};
+        head.pFiles = sizeof(DROPFILES);
+        head.fWide = TRUE;
+        std::memcpy(bytes_.data(), &head, sizeof head);
+        std::memcpy(bytes_.data() + sizeof head, list.data(), list.size() * sizeof(wchar_t));
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IDataObject) {
+            *out = static_cast<IDataObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const long left = --refs_;
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+        HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, bytes_.size());
+        std::memcpy(GlobalLock(copy), bytes_.data(), bytes_.size());
+        GlobalUnlock(copy);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = copy;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL)
+                   ? S_OK
+                   : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+        if (direction != DATADIR_GET) return E_NOTIMPL;
+        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        return SHCreateStdEnumFmtEtc(1, &format, out);
+    }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+
+  private:
+    std::vector<char> bytes_;
+    long refs_ = 1;
+};
+
+// The hand that drags: it holds still over the target for a few moments, then lets go.
+class StillHand final : public IDropSource {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IDropSource) {
+            *out = static_cast<IDropSource*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const long left = --refs_;
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
+        return ++moments_ < 6 ? S_OK : DRAGDROP_S_DROP;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+  private:
+    long refs_ = 1;
+    int moments_ = 0;
+};
+
+} // namespace
+
+bool DropFiles(POINT screen, const std::vector<std::string>& paths) {
+    // OLE stays for the test's life: the window may hold on to what it was handed a moment.
+    OleInitialize(nullptr);
+    // The mouse rests at the place before the drag starts there (a first move of the pointer
+    // is not seen at once).
+    Eventually(
+        [&] {
+            SetCursorPos(screen.x, screen.y);
+            POINT now{};
+            GetCursorPos(&now);
+            return now.x == screen.x && now.y == screen.y;
+        },
+        5000);
+    Sleep(200);
+    auto* data = new FileListData(paths);
+    auto* hand = new StillHand;
+    DWORD effect = DROPEFFECT_NONE;
+    const HRESULT done = DoDragDrop(data, hand, DROPEFFECT_COPY, &effect);
+    data->Release();
+    hand->Release();
+    return done == DRAGDROP_S_DROP && effect == DROPEFFECT_COPY;
+}
+
+MenuItemState CardMenuItem(HWND window, int item) {
+    static const UINT query = RegisterWindowMessageW(BRELKA_MENU_QUERY);
+    DWORD_PTR answer = 0;
+    MenuItemState state;
+    if (!SendMessageTimeoutW(window, query, static_cast<WPARAM>(item), 0, SMTO_NORMAL, 10000,
+                             &answer))
+        return {"<no answer>", false};
+    const auto atom = static_cast<ATOM>(LOWORD(answer));
+    wchar_t text[256] = {};
+    GlobalGetAtomNameW(atom, text, 256);
+    GlobalDeleteAtom(atom);
+    state.text = Utf8(text);
+    state.enabled = HIWORD(answer) != 0;
+    return state;
 }
 
 HWND FocusOf(HWND window) {
