@@ -1,5 +1,5 @@
-// The scan of a whole card as the card view makes it: 60 slots read once each for their
-// lengths, names, fingerprints and thumbnails.
+// The scan of a whole card as the card view makes it (60 slots read once each for their
+// lengths, names, fingerprints and thumbnails), and the backup of such a card into a folder.
 #pragma once
 
 #include <cstdint>
@@ -18,5 +18,8 @@ struct CardScanTiming {
 // names them, and times the scan with thumbnails of `columns` columns, best of `runs`.
 CardScanTiming TimeCardScan(const std::string& folder, double seconds, int columns, int runs,
                             uint32_t seed);
+
+// The same card in `folder`/card, backed up into a new folder beside it, best of `runs`.
+CardScanTiming TimeCardBackup(const std::string& folder, double seconds, int runs, uint32_t seed);
 
 } // namespace bench

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "AudioFile.h"
+#include "BackupCommands.h"
 #include "CardCommands.h"
 #include "DynamicLibrary.h"
 #include "FileInfo.h"
@@ -319,6 +320,7 @@ struct CommandLine {
     CLI::App* convert = nullptr;
     CLI::App* play = nullptr;
     std::unique_ptr<CardCommands> cards; // rename, move, swap, clear
+    std::unique_ptr<BackupCommands> backups;
 
     CommandLine();
     void AddListAndInfo();
@@ -326,6 +328,8 @@ struct CommandLine {
     void AddExport();
     void AddConvert();
     void AddPlay();
+    // --trim, --normalize, --kit-normalize, --fade-in, --fade-out and --dither.
+    void AddPrepFlags(CLI::App* command);
     // The levels of the preparation flags: off when not given, the default when given alone.
     // kExitUsage when a level is no number.
     int TakePrep(CLI::App* command);
@@ -348,6 +352,8 @@ CommandLine::CommandLine() {
     AddConvert();
     AddPlay();
     cards = std::make_unique<CardCommands>(app);
+    backups = std::make_unique<BackupCommands>(app);
+    AddPrepFlags(backups->restore());
 }
 
 void CommandLine::AddListAndInfo() {
@@ -377,24 +383,28 @@ void CommandLine::AddImport() {
                          "engine library)")
         ->check(QualityCheck());
     import->add_flag("--keep-going", o.keepGoing, "Go on with the next file after a failure");
-    import->add_flag("--trim{}", o.trimText,
-                     "Trim the silence at both ends below DB dBFS (--trim=DB; default -60), "
-                     "keeping 1 ms before the attack");
+    AddPrepFlags(import);
+}
+
+void CommandLine::AddPrepFlags(CLI::App* command) {
+    command->add_flag("--trim{}", o.trimText,
+                      "Trim the silence at both ends below DB dBFS (--trim=DB; default -60), "
+                      "keeping 1 ms before the attack");
     CLI::Option* normalize =
-        import->add_flag("--normalize{}", o.normalizeText,
-                         "Bring each sound's peak to DB dBFS (--normalize=DB; default -0.3)");
-    CLI::Option* kit = import->add_flag(
+        command->add_flag("--normalize{}", o.normalizeText,
+                          "Bring each sound's peak to DB dBFS (--normalize=DB; default -0.3)");
+    CLI::Option* kit = command->add_flag(
         "--kit-normalize{}", o.kitNormalizeText,
         "One gain for all the files: the loudest peak at DB dBFS (--kit-normalize=DB; "
         "default -0.3), the others as far below it as before");
     normalize->excludes(kit);
-    import->add_option("--fade-in", o.fadeInMs, "A raised-cosine fade-in of MS milliseconds")
+    command->add_option("--fade-in", o.fadeInMs, "A raised-cosine fade-in of MS milliseconds")
         ->check(CLI::NonNegativeNumber);
-    import->add_option("--fade-out", o.fadeOutMs, "A raised-cosine fade-out of MS milliseconds")
+    command->add_option("--fade-out", o.fadeOutMs, "A raised-cosine fade-out of MS milliseconds")
         ->check(CLI::NonNegativeNumber);
-    import->add_flag("--dither", o.dither,
-                     "TPDF dither where the sound is rounded to 16 bits from more (24-bit, 32-bit "
-                     "or float sources, a gain, a fade)");
+    command->add_flag("--dither", o.dither,
+                      "TPDF dither where the sound is rounded to 16 bits from more (24-bit, 32-bit "
+                      "or float sources, a gain, a fade)");
 }
 
 void CommandLine::AddExport() {
@@ -471,6 +481,10 @@ int CommandLine::TakePrep(CLI::App* command) {
 int CommandLine::Run() {
     if (list->parsed()) return ListCommand(o);
     if (cards->Parsed()) return cards->Run(o.quiet);
+    if (backups->Parsed()) {
+        const int prep = backups->restore()->parsed() ? TakePrep(backups->restore()) : kExitOk;
+        return prep != kExitOk ? prep : backups->Run(o.quiet, PrepFrom(o));
+    }
     if (info->parsed()) return InfoCommand(o);
     if (import->parsed()) {
         const int prep = TakePrep(import);

@@ -1,6 +1,7 @@
 #include "Card.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -205,9 +206,36 @@ std::string CardScan::Summary() const {
            TotalLengthText(totalSamples);
 }
 
+std::vector<std::string> RemoveWriteLeftovers(const std::string& folder) {
+    std::vector<std::string> candidates;
+    for (int s = 1; s <= kSlotCount; ++s) {
+        const std::string temporary = TemporaryNameFor(SlotFileName(folder, s));
+        if (HasSampleHeader(temporary)) candidates.push_back(temporary);
+    }
+    const std::string names = TemporaryNameFor(NamesFilePath(folder));
+    if (platform::IsRegularFile(names)) candidates.push_back(names);
+    std::vector<std::string> removed;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (const std::string& path : candidates) {
+        std::error_code ec;
+        const auto written = std::filesystem::last_write_time(platform::FsPath(path), ec);
+        if (ec || now - written < std::chrono::seconds(kLeftoverAgeSeconds)) continue;
+        if (platform::RemoveFile(path)) removed.push_back(BaseName(path));
+    }
+    return removed;
+}
+
+std::string LeftoversNotice(const std::vector<std::string>& removed) {
+    std::string text;
+    for (const std::string& name : removed)
+        text += (text.empty() ? "Removed what an interrupted write left: " : ", ") + name;
+    return text;
+}
+
 CardScan ScanCard(const std::string& folder, int columns) {
     CardScan card;
     card.folder = folder;
+    if (platform::IsDirectory(folder)) card.leftovers = RemoveWriteLeftovers(folder);
     const CardNames names = LoadCardNames(folder, &card.names);
     std::vector<unsigned char> chunk(kReadChunk);
     card.slots.resize(kSlotCount);
@@ -266,7 +294,7 @@ CardActionResult SwapSlots(const std::string& folder, int a, int b, const CardAc
     if (!usedA) return MoveSlot(folder, b, a);
 
     // A goes aside, B takes its place, A takes B's; each failure undoes the steps before it.
-    const std::string aside = TemporaryNameFor(pathA);
+    const std::string aside = AsideNameFor(pathA);
     if (!platform::MoveFileOver(pathA, aside))
         return Failure(BaseName(pathA) + " could not be renamed." + CardIsAsItWas(folder), pathA);
     if (hooks.midSwap) hooks.midSwap();
@@ -310,17 +338,17 @@ CardActionResult ClearSlots(const std::string& folder, const std::vector<int>& s
     // Every slot is put aside first, so that a refusal can still put them all back.
     for (size_t k = 0; k < used.size(); ++k) {
         const std::string path = SlotFileName(folder, used[k]);
-        if (platform::MoveFileOver(path, TemporaryNameFor(path))) continue;
+        if (platform::MoveFileOver(path, AsideNameFor(path))) continue;
         for (size_t j = 0; j < k; ++j) {
             const std::string back = SlotFileName(folder, used[j]);
-            platform::MoveFileOver(TemporaryNameFor(back), back);
+            platform::MoveFileOver(AsideNameFor(back), back);
         }
         return Failure(BaseName(path) + " could not be removed; no slot was cleared." +
                            CardIsAsItWas(folder),
                        path);
     }
     for (int s : used)
-        RemoveQuietly(TemporaryNameFor(SlotFileName(folder, s)));
+        RemoveQuietly(AsideNameFor(SlotFileName(folder, s)));
     CardActionResult result;
     result.slots = used;
     CardNames names = LoadCardNames(folder);

@@ -31,13 +31,27 @@ struct CardScan {
     int used = 0;
     int64_t totalSamples = 0;
     NamesFileState names = NamesFileState::Missing;
+    // What an interrupted write of the program had left on the card, removed by the scan
+    // ("SAMPLE07.BIN.tmp"); see RemoveWriteLeftovers.
+    std::vector<std::string> leftovers;
     // "N of 60 slots used, total m:ss.mmm"
     std::string Summary() const;
 };
 
 // Reads each slot file of the folder once: what it holds, its name and a min/max envelope of
-// `columns` columns (0: none).
+// `columns` columns (0: none). Removes the leftovers of interrupted writes first.
 CardScan ScanCard(const std::string& folder, int columns);
+
+// Removes the temporary files the program's own writes leave when they are interrupted (power
+// lost, card pulled, program killed): a slot's "SAMPLEnn.BIN.tmp" that begins with a sample
+// file's header, and the names file's "BRELKA.TXT.tmp"; nothing else, and none that was written
+// in the last kLeftoverAgeSeconds (another copy of the program may be writing it). Returns the
+// names of the files removed.
+constexpr int kLeftoverAgeSeconds = 30;
+std::vector<std::string> RemoveWriteLeftovers(const std::string& folder);
+
+// "Removed what an interrupted write left: SAMPLE07.BIN.tmp, BRELKA.TXT.tmp"; empty for none.
+std::string LeftoversNotice(const std::vector<std::string>& removed);
 
 // "m:ss.mmm" of a number of samples at the device rate (minutes without limit).
 std::string TotalLengthText(int64_t samples);

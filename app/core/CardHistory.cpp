@@ -1,11 +1,13 @@
 #include "CardHistory.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
 
 #include "Files.h"
+#include "JobCommon.h"
 
 namespace brelka {
 
@@ -13,35 +15,12 @@ namespace {
 
 constexpr size_t kChunk = 1 << 16;
 
-// Copies a file's bytes; false when either side refused.
-bool CopyBytes(const std::string& from, const std::string& to) {
-    std::FILE* in = platform::OpenFile(from, "rb");
-    if (!in) return false;
-    std::FILE* out = platform::OpenFile(to, "wb");
-    if (!out) {
-        std::fclose(in);
-        return false;
-    }
-    std::vector<unsigned char> buffer(kChunk);
-    bool ok = true;
-    for (;;) {
-        const size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
-        if (n > 0 && std::fwrite(buffer.data(), 1, n, out) != n) ok = false;
-        if (n < buffer.size() || !ok) break;
-    }
-    if (std::ferror(in)) ok = false;
-    std::fclose(in);
-    if (std::fclose(out) != 0) ok = false;
-    if (!ok) platform::RemoveFile(to);
-    return ok;
-}
-
 // Gives `path` the bytes kept in `copy`, or removes it when the state to reach is a missing
 // file; written beside it first and moved over it, like every slot write.
 bool Reach(const std::string& path, const FileState& state, const std::string& copy) {
     if (!state.exists) return platform::RemoveFile(path);
     const std::string temporary = path + ".tmp";
-    if (!CopyBytes(copy, temporary)) return false;
+    if (!CopyFileBytes(copy, temporary)) return false;
     if (!platform::MoveFileOver(temporary, path)) {
         platform::RemoveFile(temporary);
         return false;
@@ -148,7 +127,7 @@ std::unique_ptr<CardHistory::Step> CardHistory::Begin(const std::string& folder,
         file.before = StateOfFile(path);
         if (file.before.exists) {
             file.beforeCopy = NewStorageName();
-            if (storage_.empty() || !CopyBytes(path, file.beforeCopy)) {
+            if (storage_.empty() || !CopyFileBytes(path, file.beforeCopy)) {
                 if (why)
                     *why = {false, path,
                             "What " + Describe(path) +
@@ -181,12 +160,33 @@ void CardHistory::Commit(std::unique_ptr<Step> step) {
 HistoryResult CardHistory::Rollback(std::unique_ptr<Step> step) {
     HistoryResult result;
     if (!step) return result;
+    // A full card has room for what it held, but maybe not for a file's copy beside it: the
+    // files that shrink go back first, and a file without room for its copy is replaced in
+    // place (what it holds now is the failed action's, and what it is to hold is kept here).
+    std::vector<std::pair<int64_t, const Step::File*>> order;
     for (const auto& file : step->files_) {
-        if (StateOfFile(file.path) != file.before &&
-            !Reach(file.path, file.before, file.beforeCopy) && result.ok)
-            result = WriteFailed(file.path, "put back");
-        platform::RemoveFile(file.beforeCopy);
+        const FileState now = StateOfFile(file.path);
+        if (now != file.before)
+            order.emplace_back((file.before.exists ? file.before.size : 0) - now.size, &file);
     }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> kept; // copies of files that could not be put back
+    for (const auto& [growth, file] : order) {
+        if (Reach(file->path, file->before, file->beforeCopy)) continue;
+        if (platform::RemoveFile(file->path) && CopyFileBytes(file->beforeCopy, file->path) &&
+            StateOfFile(file->path) == file->before)
+            continue;
+        // What it held is not thrown away: it stays in the history's folder until the program
+        // ends.
+        if (file->before.exists) kept.push_back(file->beforeCopy);
+        if (!result.ok) continue;
+        result = WriteFailed(file->path, "put back");
+        if (file->before.exists) result.message += " What it held is kept in " + kept.back() + ".";
+    }
+    for (const auto& file : step->files_)
+        if (std::find(kept.begin(), kept.end(), file.beforeCopy) == kept.end())
+            platform::RemoveFile(file.beforeCopy);
     return result;
 }
 
@@ -234,7 +234,7 @@ HistoryResult CardHistory::Undo(const std::string& folder) {
     for (auto& file : step.files_) {
         if (file.after.exists && file.afterCopy.empty()) {
             file.afterCopy = NewStorageName();
-            if (!CopyBytes(file.path, file.afterCopy)) {
+            if (!CopyFileBytes(file.path, file.afterCopy)) {
                 file.afterCopy.clear();
                 return {false, file.path,
                         "What " + Describe(file.path) +

@@ -52,6 +52,7 @@ std::string SlotRange(const std::vector<int>& slots) {
 
 std::vector<std::string> StepFiles(const std::string& folder, const std::vector<int>& slots) {
     std::vector<std::string> files;
+    files.reserve(slots.size() + 1);
     for (int slot : slots)
         files.push_back(SlotFileName(folder, slot));
     files.push_back(NamesFilePath(folder));
@@ -60,6 +61,7 @@ std::vector<std::string> StepFiles(const std::string& folder, const std::vector<
 
 std::string ImportLabel(const std::vector<DropItem>& items) {
     std::vector<int> slots;
+    slots.reserve(items.size());
     for (const auto& item : items)
         slots.push_back(item.slot);
     return "Import into " + SlotRange(slots);
@@ -78,6 +80,7 @@ ImportStepOutcome RunImportStep(CardHistory& history, const std::string& folder,
                                 bool keepAborted) {
     ImportStepOutcome outcome;
     std::vector<int> slots;
+    slots.reserve(items.size());
     for (const auto& item : items)
         slots.push_back(item.slot);
     HistoryResult why;

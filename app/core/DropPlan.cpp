@@ -29,17 +29,18 @@ bool HasSoundExtension(const std::string& name) {
     return ext == "wav" || ext == "aif" || ext == "aiff";
 }
 
-// A folder's WAV and AIFF files, not those of its sub-folders.
-void AddFolder(const std::string& folder, std::vector<std::string>* files) {
+} // namespace
+
+std::vector<std::string> SoundFilesIn(const std::string& folder) {
+    std::vector<std::string> files;
     const std::string base = platform::WithTrailingSeparator(folder);
     for (const auto& entry : platform::FindEntries(base, "*")) {
         if (entry.isDirectory || !HasSoundExtension(entry.name)) continue;
         const std::string path = base + entry.name;
-        if (platform::IsRegularFile(path)) files->push_back(path);
+        if (platform::IsRegularFile(path)) files.push_back(path);
     }
+    return files;
 }
-
-} // namespace
 
 bool IsUsableSource(const std::string& path) {
     AudioFile file;
@@ -83,10 +84,12 @@ DropPlan PlanDrop(const std::vector<std::string>& paths, int firstSlot) {
     DropPlan plan;
     std::vector<std::string> files;
     for (const auto& p : paths) {
-        if (platform::IsDirectory(p))
-            AddFolder(p, &files);
-        else
+        if (platform::IsDirectory(p)) {
+            const auto inside = SoundFilesIn(p);
+            files.insert(files.end(), inside.begin(), inside.end());
+        } else {
             files.push_back(p);
+        }
     }
     std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
         return NameOrderLess(BaseName(a), BaseName(b));

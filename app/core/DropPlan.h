@@ -22,6 +22,10 @@ struct DropPlan {
 // True when the import can read the file as a sound.
 bool IsUsableSource(const std::string& path);
 
+// The WAV and AIFF files of a folder (not those of its sub-folders), in the order the file
+// system gives them.
+std::vector<std::string> SoundFilesIn(const std::string& folder);
+
 // The dropped paths (files, and folders, which bring their WAV and AIFF files but not their
 // sub-folders) into `firstSlot` and the slots after it, in name order. Refused as a whole
 // when a file cannot be read or the files would run past slot 60.

@@ -203,7 +203,7 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
     JobStatus status = run.status;
     int64_t written = run.framesOut;
     outcome.framesRead = run.framesIn;
-    if (written % kPaddingUnit != 0 && status == JobStatus::Done) {
+    if (request.pad && written % kPaddingUnit != 0 && status == JobStatus::Done) {
         const std::vector<int16_t> zeros(
             static_cast<size_t>(kPaddingUnit - written % kPaddingUnit));
         writer.Write(zeros.data(), static_cast<int32_t>(zeros.size()));

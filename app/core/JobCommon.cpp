@@ -197,6 +197,32 @@ std::string TemporaryNameFor(const std::string& path) {
     return path + ".tmp";
 }
 
+std::string AsideNameFor(const std::string& path) {
+    return path + ".aside";
+}
+
+bool CopyFileBytes(const std::string& from, const std::string& to) {
+    std::FILE* in = platform::OpenFile(from, "rb");
+    if (!in) return false;
+    std::FILE* out = platform::OpenFile(to, "wb");
+    if (!out) {
+        std::fclose(in);
+        return false;
+    }
+    std::vector<unsigned char> buffer(1 << 16);
+    bool ok = true;
+    for (;;) {
+        const size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+        if (n > 0 && std::fwrite(buffer.data(), 1, n, out) != n) ok = false;
+        if (n < buffer.size() || !ok) break;
+    }
+    if (std::ferror(in)) ok = false;
+    std::fclose(in);
+    if (std::fclose(out) != 0) ok = false;
+    if (!ok) platform::RemoveFile(to);
+    return ok;
+}
+
 bool ReplaceWith(const std::string& temporary, const std::string& destination) {
     return platform::MoveFileOver(temporary, destination);
 }

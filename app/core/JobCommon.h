@@ -57,6 +57,13 @@ void PickChannels(const int16_t* in, int32_t frames, int channels, int choice, i
 // destination.
 std::string TemporaryNameFor(const std::string& path);
 
+// Where an action puts a slot file aside while it rearranges the card (a swap, a clear): not
+// a temporary name, since the file may for a moment be the only copy of its sound.
+std::string AsideNameFor(const std::string& path);
+
+// Copies a file's bytes; false (and no `to` left) when either side refused.
+bool CopyFileBytes(const std::string& from, const std::string& to);
+
 // Ends a job's output: on success the temporary file replaces the destination (Done, or
 // Aborted when the user stopped the job), on failure or when cancelled it is removed. Returns
 // the job's status.

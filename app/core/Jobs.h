@@ -56,6 +56,7 @@ struct ImportRequest {
     int quality = 0;           // 0 none, 1 Simple ... 5 Ultra Heavy
     PrepOptions prep;          // trim, normalize, fades, dither: all off gives the plain import
     double kitPeak = 0.0;      // prep.kit: the largest SourcePeak of the kit's files
+    bool pad = true;           // false: the samples as they come, not padded to 512
 };
 
 struct ImportOutcome {

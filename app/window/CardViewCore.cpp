@@ -24,20 +24,27 @@ CardViewCore::~CardViewCore() {
 }
 
 void CardViewCore::Refresh() {
-    if (main_.folderChosen)
+    if (main_.folderChosen) {
         scan_ = ScanCard(main_.ChosenFolder(), layout::kThumbnailColumns);
-    else
+        // What the scan removed is said until the folder changes.
+        if (scan_.folder != noticeFolder_) leftoversNotice_.clear();
+        noticeFolder_ = scan_.folder;
+        if (!scan_.leftovers.empty()) leftoversNotice_ = LeftoversNotice(scan_.leftovers);
+    } else {
         scan_ = CardScan{};
+    }
     toolkit_.SetRows(Rows());
     toolkit_.ShowFolderButton(!main_.folderChosen);
     std::string summary = main_.folderChosen ? scan_.Summary() : layout::kNoFolderText;
     const PrepOptions& options = main_.ImportOptions();
     if (options.Any()) summary += "   Imports: " + options.Summary();
+    if (!leftoversNotice_.empty()) summary += "   " + leftoversNotice_;
     toolkit_.SetStatus(summary, main_.folderChosen ? main_.ChosenFolder() : std::string());
 }
 
 std::vector<CardRow> CardViewCore::Rows() const {
     std::vector<CardRow> rows;
+    if (!main_.folderChosen) return rows; // no card: no rows
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         CardRow row;
         row.slot = slot;
@@ -212,7 +219,9 @@ void CardViewCore::Export() {
     std::string failure;
     main_.BeginCardViewJob();
     try {
-        for (const auto& [slot, path] : targets) {
+        for (const auto& target : targets) {
+            const int slot = target.first;
+            const std::string& path = target.second;
             ExportRequest request;
             request.folder = main_.ChosenFolder();
             request.slotText = SlotText(slot);
@@ -220,7 +229,7 @@ void CardViewCore::Export() {
             request.quality = main_.QualityCode();
             JobProgress progress;
             const std::string prefix = targets.size() > 1 ? SlotText(slot) + ": " : "";
-            progress.block = [this, &prefix, path](int k, int n) {
+            progress.block = [this, &prefix, &path](int k, int n) {
                 return main_.CardViewJobStep(n > 0 ? static_cast<int>(int64_t{k} * 100 / n) : 0,
                                              prefix + NameFromSourcePath(path));
             };

@@ -67,6 +67,8 @@ class CardViewCore {
     CardViewToolkit& toolkit_;
     MainWindowCore& main_;
     CardScan scan_;
+    std::string leftoversNotice_; // what the scan removed from the card of noticeFolder_
+    std::string noticeFolder_;
 };
 
 } // namespace brelka

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "CardBackup.h"
 #include "CardHistory.h"
 #include "CardSteps.h"
 #include "CardViewCore.h"
@@ -221,7 +222,7 @@ void MainWindowCore::EndJob(bool clearProgress) {
     // The controls come back now, and the keyboard with them to the button that started the
     // job (the window took it away when that button was disabled).
     AppEventsIdle();
-    toolkit_.FocusControl(jobStarter_);
+    if (!jobInCardView_) toolkit_.FocusControl(jobStarter_);
 }
 
 JobProgress MainWindowCore::JobCallbacks(uint32_t& start, uint32_t& last, bool& prepared) {
@@ -303,9 +304,7 @@ void MainWindowCore::ImportIntoCard(const std::vector<DropItem>& items, bool inC
             text += "\n" + outcome.file + "\nNothing was written: the card is as it was.";
         Tell(shownInView, text);
     } else if (!outcome.namesSaved) {
-        static NamesNotice notice;
-        const std::string message = notice.Take(chosenFolder_);
-        if (!message.empty()) Tell(shownInView, message);
+        TellNamesNotSaved(shownInView);
     }
     if (outcome.rolledBack || outcome.slots.empty()) return; // the card is as it was
     ScanSampleFolder(chosenFolder_);
@@ -416,6 +415,11 @@ void MainWindowCore::Tell(bool inCardView, const std::string& text) {
         toolkit_.ShowMessage(text);
 }
 
+void MainWindowCore::TellNamesNotSaved(bool inCardView) {
+    const std::string message = namesNotice_.Take(chosenFolder_);
+    if (!message.empty()) Tell(inCardView, message);
+}
+
 int64_t MainWindowCore::ClippedIn(int slot) const {
     const auto it = clipped_.find(slot);
     return it == clipped_.end() ? 0 : it->second;
@@ -480,14 +484,94 @@ void MainWindowCore::UndoOrRedo(bool undo, bool fromCardView) {
     if (!r.ok) Tell(fromCardView, r.message);
 }
 
+namespace {
+
+std::string CountText(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+} // namespace
+
+CardJobProgress MainWindowCore::CardJobCallbacks(const char* doing) {
+    CardJobProgress progress;
+    progress.file = [this, doing](int done, int total, const std::string& file) {
+        std::string text = doing;
+        if (done < total)
+            text += " " + std::to_string(done + 1) + " of " + std::to_string(total) + ": " +
+                    NameFromSourcePath(file);
+        return CardViewJobStep(total > 0 ? done * 100 / total : 0, text);
+    };
+    progress.cancel = [this] { return abortRequested; };
+    return progress;
+}
+
 void MainWindowCore::BackUpCard(bool fromCardView) {
+    (void)fromCardView;
     if (busy || playing || !folderChosen) return;
-    Tell(fromCardView, "Back Up Card is not ready yet.");
+    toolkit_.ShowCardView(); // the backup's progress and Abort show there
+    std::string dest = lastBackupFolder_;
+    if (!toolkit_.ChooseOtherFolder("Back Up Card", dest)) return;
+    lastBackupFolder_ = dest;
+    BeginCardViewJob();
+    CardJobResult r;
+    try {
+        r = BackupCard(chosenFolder_, dest, CardJobCallbacks("Backing up"));
+    } catch (...) {
+        EndCardViewJob();
+        throw;
+    }
+    EndCardViewJob();
+    if (r.aborted) return;
+    if (!r.ok) {
+        Tell(true, r.error);
+        return;
+    }
+    Tell(true, CountText(r.slots.size(), "slot", "slots") + " backed up to " + dest + ".");
 }
 
 void MainWindowCore::RestoreCard(bool fromCardView) {
+    (void)fromCardView;
     if (busy || playing || !folderChosen) return;
-    Tell(fromCardView, "Restore Card is not ready yet.");
+    toolkit_.ShowCardView();
+    std::string src = lastBackupFolder_;
+    if (!toolkit_.ChooseOtherFolder("Restore Card", src)) return;
+    lastBackupFolder_ = src;
+    const RestorePlan plan = PlanRestore(src);
+    if (!plan.ok) {
+        Tell(true, plan.error + "\nNothing was written: the card is as it was.");
+        return;
+    }
+    const std::string question = "Restore " + CountText(plan.items.size(), "slot", "slots") +
+                                 " from " + src +
+                                 "? They replace what those slots hold now (Undo brings it back).";
+    if (!(cardView_ ? cardView_->Toolkit().AskYesNo(question) : toolkit_.AskYesNo(question)))
+        return;
+    RestoreOptions options;
+    options.quality = QualityCode();
+    options.channel = ImportChannel();
+    options.prep = importOptions_;
+    BeginCardViewJob();
+    CardJobResult r;
+    try {
+        r = brelka::RestoreCard(plan, chosenFolder_, options, *resampler_,
+                                CardJobCallbacks("Restoring"), history_.get());
+    } catch (...) {
+        EndCardViewJob();
+        CardChanged();
+        throw;
+    }
+    EndCardViewJob();
+    ForgetClipped(r.slots);
+    CardChanged();
+    if (r.aborted) return;
+    if (!r.ok) {
+        Tell(true, r.error);
+        return;
+    }
+    if (!r.namesSaved) TellNamesNotSaved(true);
+    if (r.clipped > 0)
+        Tell(true, CountText(static_cast<size_t>(r.clipped), "sample", "samples") +
+                       " clipped in the restore.");
 }
 
 void MainWindowCore::UpdateCardMenus() {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CardNames.h"
 #include "SoundPrep.h"
 
 #include "WindowToolkit.h"
@@ -21,6 +22,7 @@ class CReSampler;
 namespace brelka {
 
 class CardHistory;
+struct CardJobProgress;
 class CardViewCore;
 struct DropItem;
 struct JobProgress;
@@ -103,6 +105,8 @@ class MainWindowCore {
     void CardChanged();
     // A message box over the window a command came from.
     void Tell(bool inCardView, const std::string& text);
+    // Says once per folder that the card's names could not be written.
+    void TellNamesNotSaved(bool inCardView);
     CardHistory& History() { return *history_; }
     const PrepOptions& ImportOptions() const { return importOptions_; }
     void SetImportOptions(const PrepOptions& options) { importOptions_ = options; }
@@ -142,12 +146,14 @@ class MainWindowCore {
     void BackUpCard(bool fromCardView);
     void RestoreCard(bool fromCardView);
     void ShowJobProgress(int percent, const std::string& text);
+    CardJobProgress CardJobCallbacks(const char* doing);
 
     MainWindowToolkit& toolkit_;
     std::unique_ptr<CReSampler> resampler_;
     std::unique_ptr<SlotAudition> audition_;
     std::string chosenFolder_;
     std::string lastSaveName_;
+    std::string lastBackupFolder_;
     PreviewPanelCore* previewPanel_ = nullptr;
     bool closeAfterJob_ = false; // a close came during the job
     int jobHandlers_ = 0;        // job handlers running (their message boxes included)
@@ -159,6 +165,7 @@ class MainWindowCore {
     std::unique_ptr<CardHistory> history_;
     PrepOptions importOptions_;
     std::map<int, int64_t> clipped_; // of the chosen folder
+    NamesNotice namesNotice_;
     struct MenuState {
         std::string text;
         bool enabled = false;

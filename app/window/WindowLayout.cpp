@@ -125,12 +125,12 @@ namespace {
 
 // clang-format off
 const MenuEntry kCardMenu[] = {
-    {CardMenuItem::CardView,      "Card View...",      "Ctrl+K", nullptr,        false},
-    {CardMenuItem::ImportOptions, "Import Options...", nullptr,  nullptr,        false},
-    {CardMenuItem::Undo,          "Undo",              "Ctrl+Z", nullptr,        true},
-    {CardMenuItem::Redo,          "Redo",              "Ctrl+Y", "Ctrl+Shift+Z", false},
-    {CardMenuItem::BackUp,        "Back Up Card...",   nullptr,  nullptr,        true},
-    {CardMenuItem::Restore,       "Restore Card...",   nullptr,  nullptr,        false},
+    {"Card View...", "Ctrl+K", nullptr, CardMenuItem::CardView, false},
+    {"Import Options...", nullptr, nullptr, CardMenuItem::ImportOptions, false},
+    {"Undo", "Ctrl+Z", nullptr, CardMenuItem::Undo, true},
+    {"Redo", "Ctrl+Y", "Ctrl+Shift+Z", CardMenuItem::Redo, false},
+    {"Back Up Card...", nullptr, nullptr, CardMenuItem::BackUp, true},
+    {"Restore Card...", nullptr, nullptr, CardMenuItem::Restore, false},
 };
 
 const Column kCardViewColumns[] = {
@@ -152,7 +152,9 @@ Rows<MenuEntry> CardMenu() {
 }
 
 const MenuEntry& MenuSpec(CardMenuItem item) {
-    return kCardMenu[static_cast<size_t>(item)];
+    for (const MenuEntry& e : kCardMenu)
+        if (e.item == item) return e;
+    return kCardMenu[0];
 }
 
 Rows<Column> CardViewColumns() {

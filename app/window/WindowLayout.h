@@ -177,10 +177,10 @@ extern const char* const kDefaultExtension;
 // The "Card" menu of both windows' menu bars, in its order; a separator goes before an item
 // that has `separatorBefore`.
 struct MenuEntry {
-    CardMenuItem item;
     const char* caption;  // as the menu shows it while nothing changes it
     const char* shortcut; // "Ctrl+K" (as Qt's QKeySequence reads it); nullptr: none
     const char* alternativeShortcut;
+    CardMenuItem item;
     bool separatorBefore;
 };
 extern const char* const kCardMenuTitle; // "&Card"

@@ -45,14 +45,14 @@ constexpr int kCardMenuItems = 6;
 // The settings of the "Import Options..." dialog as its controls hold them: check boxes and
 // the texts typed into its fields.
 struct ImportOptionsForm {
-    bool trim = false;
     std::string trimDb = "-60";
-    int normalize = 0; // 0 off, 1 each sound, 2 the kit as one
     std::string normalizeDb = "-0.3";
-    bool fadeIn = false;
     std::string fadeInMs = "5";
-    bool fadeOut = false;
     std::string fadeOutMs = "20";
+    int normalize = 0; // 0 off, 1 each sound, 2 the kit as one
+    bool trim = false;
+    bool fadeIn = false;
+    bool fadeOut = false;
     bool dither = false;
 };
 
@@ -150,8 +150,8 @@ enum class RowCommand {
 // and Abort, and a button that chooses the folder when none is chosen.
 class CardViewToolkit : public CardMenuToolkit {
   public:
-    // Replaces every row (always 60, slot order), keeping the selection and the scroll
-    // position.
+    // Replaces every row (60 in slot order, or none while no folder is chosen), keeping the
+    // selection and the scroll position.
     virtual void SetRows(const std::vector<CardRow>& rows) = 0;
     // The selected slots, ascending; the current one first when several are.
     virtual std::vector<int> SelectedSlots() const = 0;

@@ -1,12 +1,16 @@
 // Undo and redo on real card folders: every file back to its exact bytes, nothing overwritten
-// that changed behind the program's back, each folder its own history.
+// that changed behind the program's back, each folder its own history, a drop one step.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "CardHistory.h"
+#include "CardNames.h"
+#include "CardSteps.h"
 #include "Files.h"
+#include "JobTestUtil.h"
+#include "ReSampler.h"
 #include "SampleFile.h"
 #include "TestSupport.h"
 
@@ -137,3 +141,43 @@ TEST(CardHistory, EachFolderHasItsOwnHistoryAndAFailedActionIsRolledBack) {
 }
 
 } // namespace
+
+// A drop of several files is one step: its slots and their names go back with one undo. A drop
+// whose second file fails to import leaves the card as it was, names and all.
+TEST(CardSteps, ADropIsOneStepAndOneThatFailsPartwayLeavesTheCardAsItWas) {
+    TempDir dir;
+    const std::string folder = dir.path();
+    jobtest::WriteSlot(SlotFileName(folder, 6), jobtest::Noise(3000, 6));
+    const Bytes old6 = ReadBytes(SlotFileName(folder, 6));
+    std::vector<DropItem> items;
+    for (int i = 0; i < 3; ++i) {
+        const std::string source = dir.file("hit" + std::to_string(i) + ".wav");
+        jobtest::SoxWrite(source, jobtest::Noise(1000 + 100 * i, 40 + i), 31250, 1);
+        items.push_back({source, 5 + i});
+    }
+    CReSampler none("");
+    CardHistory history;
+
+    std::vector<DropItem> failing = items;
+    failing[1].source = dir.file("not-a-sound.wav");
+    WriteBytes(failing[1].source, Some(9, 300));
+    const ImportStepOutcome failed =
+        RunImportStep(history, folder, failing, {}, none, nullptr, false);
+    EXPECT_TRUE(failed.rolledBack);
+    EXPECT_EQ(failed.file, failing[1].source);
+    EXPECT_EQ(failed.error, "Source File error.");
+    EXPECT_FALSE(FileExists(SlotFileName(folder, 5)));
+    EXPECT_EQ(ReadBytes(SlotFileName(folder, 6)), old6);
+    EXPECT_FALSE(FileExists(NamesFilePath(folder)));
+    EXPECT_FALSE(history.CanUndo(folder));
+
+    const ImportStepOutcome done = RunImportStep(history, folder, items, {}, none, nullptr, false);
+    EXPECT_EQ(done.slots, (std::vector<int>{5, 6, 7}));
+    EXPECT_EQ(LoadCardNames(folder).Find(7)->name, "hit2");
+    EXPECT_EQ(history.UndoLabel(folder), "Import into 05-07");
+    ASSERT_TRUE(history.Undo(folder).ok);
+    EXPECT_FALSE(FileExists(SlotFileName(folder, 5)));
+    EXPECT_EQ(ReadBytes(SlotFileName(folder, 6)), old6);
+    EXPECT_FALSE(FileExists(SlotFileName(folder, 7)));
+    EXPECT_FALSE(FileExists(NamesFilePath(folder)));
+}

@@ -269,13 +269,13 @@ TEST(CardActions, AFailureHalfwayPutsBackWhatWasChanged) {
 
     // A folder where slot 04's file would be put aside.
     const auto three = ReadBytes(SlotFileName(dir, 3));
-    std::filesystem::create_directories(TemporaryNameFor(SlotFileName(dir, 4)) + "/x");
+    std::filesystem::create_directories(AsideNameFor(SlotFileName(dir, 4)) + "/x");
     r = ClearSlots(dir, {3, 4});
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.file, SlotFileName(dir, 4));
     EXPECT_EQ(ReadBytes(SlotFileName(dir, 3)), three);
     EXPECT_TRUE(testsupport::FileExists(SlotFileName(dir, 4)));
-    EXPECT_FALSE(testsupport::FileExists(TemporaryNameFor(SlotFileName(dir, 3))));
+    EXPECT_FALSE(testsupport::FileExists(AsideNameFor(SlotFileName(dir, 3))));
     EXPECT_EQ(NamesText(dir), names);
 }
 

@@ -7,7 +7,9 @@
 #include <stdexcept>
 
 #include "AudioFile.h"
+#include "CardNames.h"
 #include "Files.h"
+#include "SampleFile.h"
 #include "TestSupport.h"
 
 #if !defined(_WIN32)
@@ -144,6 +146,17 @@ bool InChildWithFileSizeLimit(long bytes, const std::function<bool()>& job) {
     return WIFEXITED(st) && WEXITSTATUS(st) == 0;
 }
 #endif
+
+std::map<std::string, std::vector<uint8_t>> CardFiles(const std::string& folder) {
+    std::map<std::string, std::vector<uint8_t>> files;
+    for (int s = 1; s <= brelka::kSlotCount; ++s)
+        if (testsupport::FileExists(brelka::SlotFileName(folder, s)))
+            files[brelka::SlotFileName(folder, s)] =
+                testsupport::ReadBytes(brelka::SlotFileName(folder, s));
+    if (testsupport::FileExists(brelka::NamesFilePath(folder)))
+        files["names"] = testsupport::ReadBytes(brelka::NamesFilePath(folder));
+    return files;
+}
 
 std::vector<std::string> FolderNames(const std::string& folder) {
     std::vector<std::string> names;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ std::vector<int16_t> Noise(size_t n, unsigned seed, int amplitude = 20000);
 // on a full card); true when the child ran to its end and job returned true.
 // POSIX only.
 bool InChildWithFileSizeLimit(long bytes, const std::function<bool()>& job);
+
+// The bytes of every file of a card that its actions may change: its slot files by path, and
+// its names file as "names".
+std::map<std::string, std::vector<uint8_t>> CardFiles(const std::string& folder);
 
 // Folder listing, for checks that nothing was left behind.
 std::vector<std::string> FolderNames(const std::string& folder);

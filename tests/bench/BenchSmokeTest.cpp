@@ -136,15 +136,17 @@ TEST(BenchSmoke, TimesTheCommandLineToolAndSoxWithTheirPeakMemory) {
                                             "sox command"}));
 }
 
-// The card scan row: a whole card of short slots is written, named and found again.
-TEST(BenchSmoke, ScansAFullCard) {
-    const json j = RunBench("--only \"card scan\" --no-cli --card-seconds 0.2");
+// The card rows: a whole card of short slots is written, named, found again and backed up.
+TEST(BenchSmoke, ScansAndBacksUpAFullCard) {
+    const json j = RunBench("--only \"card scan,card backup\" --no-cli --card-seconds 0.2");
     EXPECT_TRUE(j.at("rows").empty());
-    const json& card = j.at("card_scan");
-    EXPECT_TRUE(card.at("error").is_null()) << card.at("error");
-    EXPECT_EQ(card.at("slots"), 60);
-    EXPECT_EQ(card.at("bytes"), 60 * (512 + 6250 * 2));
-    EXPECT_GT(card.at("seconds").get<double>(), 0.0);
+    for (const char* row : {"card_scan", "card_backup"}) {
+        const json& card = j.at(row);
+        EXPECT_TRUE(card.at("error").is_null()) << card.at("error");
+        EXPECT_EQ(card.at("slots"), 60);
+        EXPECT_EQ(card.at("bytes"), 60 * (512 + 6250 * 2));
+        EXPECT_GT(card.at("seconds").get<double>(), 0.0);
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 #include "TestSupport.h"
@@ -39,7 +40,7 @@ std::map<int, std::string> Listed(const std::string& card) {
 }
 
 std::string Slot(const std::string& card, int n) {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "/SAMPLE%02d.BIN", n - 1);
     return card + name;
 }
@@ -97,4 +98,53 @@ TEST(CliCard, ImportNamesAndTheCardCommandsCarryThem) {
     EXPECT_EQ(Listed(card), (std::map<int, std::string>{{20, "kick8b!"}, {21, "kick"}}));
     r = Cli({"list", card});
     EXPECT_NE(r.out.find("  kick8b (stale)\n"), std::string::npos) << r.out;
+}
+
+// backup, then restore --exact onto a card changed in between, gives the backed-up card: every
+// slot file byte for byte and every name. A backup folder with a file for no slot is refused
+// with exit 1 and the card as it was.
+TEST(CliCard, BackupThenRestoreExactGivesTheBackedUpCard) {
+    TempDir dir;
+    const std::string card = dir.file("card"), backup = dir.file("backup");
+    std::filesystem::create_directory(card);
+    ASSERT_EQ(Cli({"import", "-q", card, "05", testsupport::CorpusFile("go-audio-wav/kick.wav"),
+                   testsupport::CorpusFile("go-audio-wav/bass.wav"),
+                   testsupport::CorpusFile("go-audio-aiff/kick8b.aiff"), "--quality", "simple"})
+                  .status,
+              0);
+    ASSERT_EQ(Cli({"rename", card, "7", "a/b"}).status, 0);
+    std::map<int, std::vector<uint8_t>> slots;
+    for (int s : {5, 6, 7})
+        slots[s] = ReadBytes(Slot(card, s));
+    const auto names = Listed(card);
+
+    nlohmann::json j = Json({"backup", card, backup});
+    EXPECT_EQ(j["ok"], true);
+    ASSERT_EQ(j["files"].size(), 4u); // three slots and the names file
+    EXPECT_EQ(j["files"][2]["file"], "07 a_b.wav");
+    EXPECT_EQ(j["files"][2]["slot"], 7);
+
+    ASSERT_EQ(Cli({"swap", card, "5", "6"}).status, 0);
+    ASSERT_EQ(Cli({"clear", card, "7"}).status, 0);
+    ASSERT_EQ(
+        Cli({"import", "-q", card, "30", testsupport::CorpusFile("go-audio-wav/kick.wav")}).status,
+        0);
+
+    j = Json({"restore", card, backup, "--exact"});
+    EXPECT_EQ(j["ok"], true);
+    EXPECT_EQ(j["cleared"], (std::vector<int>{30}));
+    EXPECT_EQ(j["restored"].size(), 3u);
+    for (int s = 1; s <= 60; ++s) {
+        if (slots.count(s))
+            EXPECT_EQ(ReadBytes(Slot(card, s)), slots[s]) << s;
+        else
+            EXPECT_FALSE(testsupport::FileExists(Slot(card, s))) << s;
+    }
+    EXPECT_EQ(Listed(card), names);
+
+    testsupport::WriteBytes(backup + "/75 high.wav", ReadBytes(backup + "/05 kick.wav"));
+    const ProgramResult r = Cli({"restore", card, backup, "--exact"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("75 high.wav"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(Slot(card, 5)), slots[5]);
 }

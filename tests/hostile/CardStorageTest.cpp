@@ -5,11 +5,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "Card.h"
+#include "CardBackup.h"
 #include "HostileSupport.h"
 #include "JobCommon.h"
 #include "JobTestUtil.h"
+#include "ReSampler.h"
 #include "SampleFile.h"
 #include "TestSupport.h"
 
@@ -99,4 +102,43 @@ TEST(CardStorage, AReadOnlyCardIsSeenAndLeftAlone) {
     EXPECT_EQ(jobtest::FolderNames(card.path()), before);
     EXPECT_EQ(ReadBytes(SlotFileName(card.path(), 1)), one);
     EXPECT_FALSE(NameSlotAfterImport(card.path(), 1, "kick.wav"));
+}
+
+// A restore onto a card that fills up halfway: it fails naming the slot it could not write,
+// and every slot and the names go back to what they were, though the card has no room left
+// for a copy beside a slot; a backup into a full folder fails the same way and leaves nothing.
+TEST(CardStorage, ARestoreOntoACardThatFillsUpPutsEverythingBack) {
+    Mounted card("size=1m");
+    if (!card.ok()) GTEST_SKIP() << "cannot mount a tmpfs here: " << card.error();
+    testsupport::TempDir backup;
+    for (int s = 1; s <= 10; ++s)
+        jobtest::WriteSlot(SlotFileName(backup.path(), s),
+                           jobtest::Noise(30000, static_cast<unsigned>(s)));
+    ASSERT_TRUE(BackupCard(backup.path(), backup.file("kit")).ok);
+    for (int s = 1; s <= 10; ++s) {
+        jobtest::WriteSlot(SlotFileName(card.path(), s),
+                           jobtest::Noise(20000, 50 + static_cast<unsigned>(s)));
+        ASSERT_TRUE(RenameSlot(card.path(), s, "old " + SlotText(s)).ok);
+    }
+    // Room for a few slots that each grow by 20 kB, until less is left than a slot's copy.
+    card.Fill("filler");
+    std::filesystem::resize_file(card.file("filler"),
+                                 std::filesystem::file_size(card.file("filler")) - 130 * 1024);
+    const auto before = jobtest::CardFiles(card.path());
+
+    CReSampler resampler;
+    const RestorePlan plan = PlanRestore(backup.file("kit"));
+    ASSERT_TRUE(plan.ok) << plan.error;
+    const CardJobResult r = RestoreCard(plan, card.path(), {}, resampler);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("File write error."), std::string::npos) << r.error;
+    EXPECT_EQ(r.file.substr(0, card.path().size()), card.path());
+    EXPECT_EQ(jobtest::CardFiles(card.path()), before);
+    EXPECT_EQ(jobtest::FolderNames(card.path()).size(), 12u); // 10 slots, names, filler
+
+    card.Fill("more");
+    const CardJobResult b = BackupCard(backup.path(), card.file("backup"));
+    EXPECT_FALSE(b.ok);
+    EXPECT_NE(b.error.find("could not be written"), std::string::npos) << b.error;
+    EXPECT_TRUE(jobtest::FolderNames(card.file("backup")).empty());
 }
