@@ -88,13 +88,6 @@ void TCardWin::Build(HWND owner) {
     ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     SetWindowSubclass(list_, &TCardWin::ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
     AddColumns();
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.pszText = LPSTR_TEXTCALLBACKW;
-    for (int i = 0; i < brelka::kSlotCount; ++i) {
-        item.iItem = i;
-        SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    }
     status_ = MakeChild(L"STATIC", IDC_CARD_STATUS, SS_LEFTNOWORDWRAP | SS_NOPREFIX, "");
     folder_ = MakeChild(L"STATIC", IDC_CARD_FOLDER,
                         SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS, "");
@@ -196,7 +189,20 @@ void TCardWin::SetMenuItem(brelka::CardMenuItem item, const std::string& text, b
 
 void TCardWin::SetRows(const std::vector<brelka::CardRow>& rows) {
     rows_ = rows;
-    // The items stay (their selection and the scroll with them); they are drawn again.
+    // The items that stay keep their selection and the scroll; each asks for its texts when
+    // it is drawn again.
+    const int want = static_cast<int>(rows_.size());
+    ++quietSelection_;
+    for (int have = ListView_GetItemCount(list_); have > want; --have)
+        ListView_DeleteItem(list_, have - 1);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = LPSTR_TEXTCALLBACKW;
+    for (int have = ListView_GetItemCount(list_); have < want; ++have) {
+        item.iItem = have;
+        SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    --quietSelection_;
     InvalidateRect(list_, nullptr, TRUE);
 }
 

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -64,8 +65,9 @@ void CopyCorpus(const std::string& name, const std::string& to) {
                   fs::copy_options::overwrite_existing);
 }
 
-// A 16-bit PCM WAV of noise.
-void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, uint32_t frames) {
+// A 16-bit PCM WAV of noise, dying away by decay (1/s) as a drum's hit does when it is given.
+void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, uint32_t frames,
+                   double decay = 0) {
     std::ofstream out(Fs(path), std::ios::binary);
     auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
     auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
@@ -90,6 +92,9 @@ void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, ui
         for (uint32_t i = 0; i < n; ++i) {
             seed = seed * 1664525u + 1013904223u;
             block[i] = static_cast<int16_t>((seed >> 16) & 0x3FFF) - 0x2000;
+            if (decay > 0)
+                block[i] = static_cast<int16_t>(block[i] * 3.5 *
+                                                std::exp(-decay * ((done + i) / channels) / rate));
         }
         out.write(reinterpret_cast<const char*>(block.data()), n * 2);
         done += n;
@@ -884,13 +889,16 @@ class CardView : public MainWindow {
         const POINT p = RowPoint(slot);
         ClickAt(list_, p.x, p.y);
     }
-    // Files dropped onto a row as the file manager drops them.
+    // Files dropped at a point of a window's client area as the file manager drops them.
+    static void DropAt(HWND window, POINT at, const std::vector<std::string>& paths) {
+        SetForegroundWindow(GetAncestor(window, GA_ROOT));
+        ClientToScreen(window, &at);
+        HWND there = WindowFromPoint(at);
+        ASSERT_TRUE(there == window || IsChild(window, there)) << "the window is not at the place";
+        ASSERT_TRUE(DropFiles(at, paths)) << "the window did not take the drop";
+    }
     void DropOnto(int slot, const std::vector<std::string>& paths) const {
-        SetForegroundWindow(card_);
-        POINT p = RowPoint(slot);
-        ClientToScreen(list_, &p);
-        ASSERT_EQ(WindowFromPoint(p), list_) << "the rows are not at the drop's place";
-        ASSERT_TRUE(DropFiles(p, paths)) << "the rows did not take the drop";
+        DropAt(list_, RowPoint(slot), paths);
     }
     // A row pressed, dragged with the button held and let go over another.
     void DragRow(int from, int to) const {
@@ -935,9 +943,9 @@ class CardView : public MainWindow {
 // renames in place; Del clears after a question; the main window's slot list and length follow.
 TEST_F(CardView, FillsMovesSwapsRenamesAndClearsTheCard) {
     const Scratch dirs("cardview");
-    WriteNoiseWav(dirs.src + "/kick.wav", 31250, 1, 4000);
-    WriteNoiseWav(dirs.src + "/snare.wav", 44100, 2, 5000);
-    WriteNoiseWav(dirs.src + "/hat.wav", 31250, 1, 3000);
+    WriteNoiseWav(dirs.src + "/kick.wav", 31250, 1, 4000, 25);
+    WriteNoiseWav(dirs.src + "/snare.wav", 44100, 2, 5000, 15);
+    WriteNoiseWav(dirs.src + "/hat.wav", 31250, 1, 3000, 40);
     ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
     ASSERT_NO_FATAL_FAILURE(OpenCardView());
     EXPECT_EQ(Name(5), "(empty)");
@@ -1002,18 +1010,26 @@ TEST_F(CardView, FillsMovesSwapsRenamesAndClearsTheCard) {
         << Text(GetDlgItem(card_, IDC_CARD_STATUS));
 }
 
-// A drop onto a used slot, then Ctrl+Z gives the old slot back byte for byte and Ctrl+Y the new
-// one; the menus of both windows say what they would do and are greyed while a slot plays. The
-// options dialog's choice shows in the menu and the status line.
+// A drop onto the main window, then one onto the same slot in the view: Ctrl+Z gives the old
+// slot back byte for byte and Ctrl+Y the new one; the menus of both windows say what they would do
+// and are greyed while a slot plays. The options dialog's choice shows in the menu and the status
+// line.
 TEST_F(CardView, UndoesAndRedoesWithTheKeysAndSaysSoInTheMenus) {
     const Scratch dirs("cardundo");
     WriteNoiseWav(dirs.src + "/old.wav", 31250, 1, 3000);
     WriteNoiseWav(dirs.src + "/new.wav", 31250, 1, 312500); // ten seconds: it still plays
     ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
     MenuSays(window_, 2, "Undo\tCtrl+Z", false);
-    ASSERT_NO_FATAL_FAILURE(OpenCardView());
+    // A file dropped onto the main window goes into the slot it shows.
     const std::string slot = SlotPath(dirs.card, 20);
-    ASSERT_NO_FATAL_FAILURE(DropOnto(20, {dirs.src + "/old.wav"}));
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("20"));
+    ASSERT_NO_FATAL_FAILURE(
+        DropAt(window_, {layout::Scaled(345, TestDpi()), 60}, {dirs.src + "/old.wav"}));
+    ASSERT_TRUE(Eventually([&] { return testsupport::FileExists(slot); }))
+        << "the main window took no drop";
+    EXPECT_TRUE(
+        Eventually([&] { return SendMessageW(Ctl(IDC_SAMPLELIST), CB_GETCOUNT, 0, 0) == 1; }));
+    ASSERT_NO_FATAL_FAILURE(OpenCardView());
     ASSERT_TRUE(Eventually([&] { return Name(20) == "old"; })) << Name(20);
     const std::vector<uint8_t> before = testsupport::ReadBytes(slot);
     ASSERT_NO_FATAL_FAILURE(DropOnto(20, {dirs.src + "/new.wav"}));
