@@ -33,7 +33,7 @@ bool ReadShortcut(const std::string& text, UINT id, ACCEL& accel) {
         const std::string part = text.substr(from, plus == std::string::npos ? plus : plus - from);
         if (plus == std::string::npos) {
             if (part.size() == 1 && part[0] >= 'A' && part[0] <= 'Z') {
-                accel.key = static_cast<WORD>(part[0]);
+                accel.key = static_cast<WORD>(static_cast<unsigned char>(part[0]));
                 return true;
             }
             if (part.size() >= 2 && part[0] == 'F') {

@@ -496,9 +496,10 @@ LRESULT TCardWin::Notify(const NMHDR& note) {
 LRESULT TCardWin::CustomDraw(NMLVCUSTOMDRAW& draw) {
     switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
-        return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:
-        return CDRF_NOTIFYSUBITEMDRAW;
+        // Each row, then each of its cells, comes here before it is drawn (the answer for the
+        // rows, CDRF_NOTIFYSUBITEMDRAW, is the same value).
+        return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
         const int item = static_cast<int>(draw.nmcd.dwItemSpec);
         const auto row = static_cast<size_t>(item);

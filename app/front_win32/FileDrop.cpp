@@ -3,29 +3,14 @@
 #include <ole2.h>
 #include <shellapi.h>
 
+#include "ComObject.h"
 #include "Win32Text.h"
 
 namespace brelka {
 
-class FileDrop::Target final : public IDropTarget {
+class FileDrop::Target final : public ComObject<IDropTarget, IID_IDropTarget> {
   public:
     Target(HWND window, UINT message) : window_(window), message_(message) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IDropTarget) {
-            *out = static_cast<IDropTarget*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
 
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
         FORMATETC format = FileList();
@@ -78,7 +63,6 @@ class FileDrop::Target final : public IDropTarget {
 
     HWND window_;
     UINT message_;
-    long refs_ = 1;
     bool hasFiles_ = false;
 };
 

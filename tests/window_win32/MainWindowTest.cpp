@@ -93,8 +93,9 @@ void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, ui
             seed = seed * 1664525u + 1013904223u;
             block[i] = static_cast<int16_t>((seed >> 16) & 0x3FFF) - 0x2000;
             if (decay > 0)
-                block[i] = static_cast<int16_t>(block[i] * 3.5 *
-                                                std::exp(-decay * ((done + i) / channels) / rate));
+                block[i] = static_cast<int16_t>(
+                    block[i] * 3.5 *
+                    std::exp(-decay * static_cast<double>((done + i) / channels) / rate));
         }
         out.write(reinterpret_cast<const char*>(block.data()), n * 2);
         done += n;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ComObject.h"
 #include "ControlIds.h"
 
 namespace windowtest {
@@ -95,7 +96,7 @@ namespace {
 // Memory in the process of a window, for the messages whose answers go through a pointer.
 class Remote {
   public:
-    Remote(HWND window, size_t size) : size_(size) {
+    Remote(HWND window, size_t size) {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
         process_ =
@@ -120,7 +121,6 @@ class Remote {
   private:
     HANDLE process_ = nullptr;
     void* at_ = nullptr;
-    size_t size_;
 };
 
 } // namespace
@@ -156,7 +156,7 @@ RECT ListItemRect(HWND list, int item) {
 namespace {
 
 // What the file manager hands over in a drop: the names as a file list.
-class FileListData final : public IDataObject {
+class FileListData final : public brelka::ComObject<IDataObject, IID_IDataObject> {
   public:
     explicit FileListData(const std::vector<std::string>& paths) {
         std::wstring list;
@@ -171,21 +171,6 @@ class FileListData final : public IDataObject {
         head.fWide = TRUE;
         std::memcpy(bytes_.data(), &head, sizeof head);
         std::memcpy(bytes_.data() + sizeof head, list.data(), list.size() * sizeof(wchar_t));
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IDataObject) {
-            *out = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
     }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
@@ -223,34 +208,17 @@ class FileListData final : public IDataObject {
 
   private:
     std::vector<char> bytes_;
-    long refs_ = 1;
 };
 
 // The hand that drags: it holds still over the target for a few moments, then lets go.
-class StillHand final : public IDropSource {
+class StillHand final : public brelka::ComObject<IDropSource, IID_IDropSource> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IDropSource) {
-            *out = static_cast<IDropSource*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
         return ++moments_ < 6 ? S_OK : DRAGDROP_S_DROP;
     }
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
   private:
-    long refs_ = 1;
     int moments_ = 0;
 };
 
