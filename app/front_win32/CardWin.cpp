@@ -16,8 +16,7 @@ namespace layout = brelka::layout;
 
 namespace {
 
-constexpr UINT kSelectionChanged = WM_APP + 1; // posted: the user changed the selection
-constexpr UINT kFilesDropped = WM_APP + 2;     // posted: files were dropped onto the rows
+constexpr UINT kFilesDropped = WM_APP + 2; // posted: files were dropped onto the rows
 
 // The lines below the rows, in 96-DPI pixels.
 constexpr int kMargin = 8;
@@ -381,10 +380,6 @@ LRESULT TCardWin::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (core_ && reinterpret_cast<HWND>(wParam) == list_)
             ContextMenu({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
         return 0;
-    case kSelectionChanged:
-        selectionPosted_ = false;
-        if (core_) core_->SelectionChange();
-        return 0;
     case kFilesDropped:
         if (core_) DropArrived();
         return 0;
@@ -470,11 +465,8 @@ LRESULT TCardWin::Notify(const NMHDR& note) {
         const auto& change = reinterpret_cast<const NMLISTVIEW&>(note);
         const bool selection = (change.uChanged & LVIF_STATE) &&
                                ((change.uNewState ^ change.uOldState) & LVIS_SELECTED);
-        // One notice for the many items a click changes.
-        if (selection && quietSelection_ == 0 && !selectionPosted_) {
-            selectionPosted_ = true;
-            PostMessageW(hwnd_, kSelectionChanged, 0, 0);
-        }
+        // At once, before the keys that follow the click (Enter starts what the click stops).
+        if (selection && quietSelection_ == 0) core_->SelectionChange();
         return 0;
     }
     case LVN_BEGINDRAG: {

@@ -82,7 +82,6 @@ class TCardWin : public brelka::CardViewToolkit {
     std::vector<brelka::CardRow> rows_;
     std::wstring shownText_; // the last text the list asked for
     int quietSelection_ = 0; // > 0 while the program itself selects rows
-    bool selectionPosted_ = false;
     bool folderButtonOn_ = false;
     bool progressOn_ = false;
     bool inputOn_ = true;

@@ -92,10 +92,9 @@ void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, ui
         for (uint32_t i = 0; i < n; ++i) {
             seed = seed * 1664525u + 1013904223u;
             block[i] = static_cast<int16_t>((seed >> 16) & 0x3FFF) - 0x2000;
+            const uint32_t frame = (done + i) / channels;
             if (decay > 0)
-                block[i] = static_cast<int16_t>(
-                    block[i] * 3.5 *
-                    std::exp(-decay * static_cast<double>((done + i) / channels) / rate));
+                block[i] = static_cast<int16_t>(block[i] * 3.5 * std::exp(-decay * frame / rate));
         }
         out.write(reinterpret_cast<const char*>(block.data()), n * 2);
         done += n;
@@ -867,9 +866,22 @@ TEST_F(MainWindowWithFailingEngine, ShowsAnExceptionAndCarriesOn) {
 // The user at the card view beside the main window.
 class CardView : public MainWindow {
   protected:
+    // The window is brought to the front, with the keyboard in it, as a click on it does:
+    // what is typed then goes to it.
+    static void Activate(HWND window) {
+        ASSERT_TRUE(Eventually(
+            [&] {
+                if (GetForegroundWindow() != window) SetForegroundWindow(window);
+                HWND focus = FocusOf(window);
+                return GetForegroundWindow() == window &&
+                       (focus == window || IsChild(window, focus));
+            },
+            10000))
+            << "the window does not come to the front";
+    }
     // "Card View..." by its shortcut in the main window; the view shows, raised.
     void OpenCardView() {
-        SetForegroundWindow(window_);
+        ASSERT_NO_FATAL_FAILURE(Activate(window_));
         EXPECT_EQ(CardMenuItem(window_, 0).text, "Card View...\tCtrl+K");
         PressKeys({VK_CONTROL, 'K'});
         ASSERT_TRUE(Eventually([&] {
@@ -892,7 +904,7 @@ class CardView : public MainWindow {
     }
     // Files dropped at a point of a window's client area as the file manager drops them.
     static void DropAt(HWND window, POINT at, const std::vector<std::string>& paths) {
-        SetForegroundWindow(GetAncestor(window, GA_ROOT));
+        ASSERT_NO_FATAL_FAILURE(Activate(GetAncestor(window, GA_ROOT)));
         ClientToScreen(window, &at);
         HWND there = WindowFromPoint(at);
         ASSERT_TRUE(there == window || IsChild(window, there)) << "the window is not at the place";
@@ -1042,13 +1054,14 @@ TEST_F(CardView, UndoesAndRedoesWithTheKeysAndSaysSoInTheMenus) {
         MenuSays(w, 3, "Redo\tCtrl+Y", false);
     }
 
-    SetForegroundWindow(card_);
+    ASSERT_NO_FATAL_FAILURE(Activate(card_));
     PressKeys({VK_CONTROL, 'Z'});
     ASSERT_TRUE(Eventually([&] { return testsupport::ReadBytes(slot) == before; }))
-        << "Ctrl+Z did not give the old slot back";
+        << "Ctrl+Z did not give the old slot back: " << Describe(OwnedDialog(card_));
     EXPECT_TRUE(Eventually([&] { return Name(20) == "old"; })) << Name(20);
     for (HWND w : {window_, card_})
         MenuSays(w, 3, "Redo Import into 20\tCtrl+Y", true);
+    ASSERT_NO_FATAL_FAILURE(Activate(card_));
     PressKeys({VK_CONTROL, 'Y'});
     ASSERT_TRUE(Eventually([&] { return testsupport::ReadBytes(slot) == after; }))
         << "Ctrl+Y did not make the import again";
@@ -1080,6 +1093,32 @@ TEST_F(CardView, UndoesAndRedoesWithTheKeysAndSaysSoInTheMenus) {
     EXPECT_NE(Text(GetDlgItem(card_, IDC_CARD_STATUS)).find(summary), std::string::npos)
         << Text(GetDlgItem(card_, IDC_CARD_STATUS));
     Shot(window_, "window-menu-bar");
+}
+
+// The card view at the display's scale: its client area, its rows' height and its fonts follow
+// it as the main window's form does. A picture of it at the test's scale lands beside the
+// others.
+TEST_F(CardView, FollowsTheDisplaysScale) {
+    const int dpi = TestDpi();
+    const Scratch dirs("cardscale");
+    WriteNoiseWav(dirs.src + "/kick.wav", 31250, 1, 4000, 25);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(OpenCardView());
+    ASSERT_NO_FATAL_FAILURE(DropOnto(1, {dirs.src + "/kick.wav"}));
+    ASSERT_TRUE(Eventually([&] { return Name(1) == "kick"; })) << Name(1);
+    RECT client{};
+    GetClientRect(card_, &client);
+    EXPECT_EQ(client.right, layout::Scaled(layout::kCardViewSize.width, dpi));
+    EXPECT_EQ(client.bottom, layout::Scaled(layout::kCardViewSize.height, dpi));
+    // The rows are as high as the form's, at this scale (the list adds a pixel of its own).
+    const RECT row = ListItemRect(list_, 0);
+    EXPECT_GE(row.bottom - row.top, layout::Scaled(layout::kCardRowHeight, dpi));
+    EXPECT_LE(row.bottom - row.top, layout::Scaled(layout::kCardRowHeight, dpi) + 1);
+    // The status line holds its text in the form's font at this scale.
+    HWND status = GetDlgItem(card_, IDC_CARD_STATUS);
+    EXPECT_LE(TextWidth(brelka::FormFont(layout::Font::Window, dpi), Text(status)),
+              PlaceInParent(status).right - PlaceInParent(status).left);
+    Shot(card_, "window-card-view-" + std::to_string(dpi));
 }
 
 } // namespace

@@ -210,16 +210,29 @@ class FileListData final : public brelka::ComObject<IDataObject, IID_IDataObject
     std::vector<char> bytes_;
 };
 
-// The hand that drags: it holds still over the target for a few moments, then lets go.
+// The hand that drags: it holds still over the place for half a second, then lets go. It
+// keeps the pointer there while it holds (under wine the display can report the pointer where
+// it was before the test moved it, a moment later).
 class StillHand final : public brelka::ComObject<IDropSource, IID_IDropSource> {
   public:
+    explicit StillHand(POINT at) : at_(at) {}
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
-        return ++moments_ < 6 ? S_OK : DRAGDROP_S_DROP;
+        POINT now{};
+        GetCursorPos(&now);
+        if (now.x != at_.x || now.y != at_.y) {
+            SetCursorPos(at_.x, at_.y);
+            still_ = 0;
+            return S_OK;
+        }
+        if (still_++ == 0) since_ = GetTickCount();
+        return still_ < 4 || GetTickCount() - since_ < 500 ? S_OK : DRAGDROP_S_DROP;
     }
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
   private:
-    int moments_ = 0;
+    POINT at_;
+    int still_ = 0;
+    DWORD since_ = 0;
 };
 
 } // namespace
@@ -227,19 +240,29 @@ class StillHand final : public brelka::ComObject<IDropSource, IID_IDropSource> {
 bool DropFiles(POINT screen, const std::vector<std::string>& paths) {
     // OLE stays for the test's life: the window may hold on to what it was handed a moment.
     OleInitialize(nullptr);
-    // The mouse rests at the place before the drag starts there (a first move of the pointer
-    // is not seen at once).
+    // The mouse is moved to the place as a user moves it and rests there before the drag
+    // starts (under wine a first move of the pointer can be undone by the display's own
+    // report of where the pointer was, a moment later).
+    int still = 0;
     Eventually(
         [&] {
-            SetCursorPos(screen.x, screen.y);
             POINT now{};
             GetCursorPos(&now);
-            return now.x == screen.x && now.y == screen.y;
+            if (now.x == screen.x && now.y == screen.y) return ++still >= 4;
+            still = 0;
+            INPUT move{};
+            move.type = INPUT_MOUSE;
+            move.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+            move.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+            move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+            SendInput(1, &move, sizeof move);
+            SetCursorPos(screen.x, screen.y);
+            Sleep(100);
+            return false;
         },
         5000);
-    Sleep(200);
     auto* data = new FileListData(paths);
-    auto* hand = new StillHand;
+    auto* hand = new StillHand(screen);
     DWORD effect = DROPEFFECT_NONE;
     const HRESULT done = DoDragDrop(data, hand, DROPEFFECT_COPY, &effect);
     data->Release();
