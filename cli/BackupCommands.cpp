@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <iostream>
 #include <iterator>
 
@@ -45,7 +46,12 @@ struct FileBar {
 
 // A failed or stopped backup or restore: the message, and the report with --json.
 int Refused(const brelka::CardJobResult& r, nlohmann::json report, bool json) {
-    std::cerr << (r.aborted ? "Interrupted; " : "") << r.error << "\n";
+    std::string message = r.error;
+    if (r.aborted && !message.empty()) {
+        message[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(message[0])));
+        message = "Interrupted; " + message;
+    }
+    std::cerr << message << "\n";
     if (json) {
         report["ok"] = false;
         report["interrupted"] = r.aborted;

@@ -325,11 +325,11 @@ struct CommandLine {
     CommandLine();
     void AddListAndInfo();
     void AddImport();
+    // The preparation flags of import and convert; kit: with --kit-normalize.
+    void AddPrep(CLI::App* command, bool kit);
     void AddExport();
     void AddConvert();
     void AddPlay();
-    // --trim, --normalize, --kit-normalize, --fade-in, --fade-out and --dither.
-    void AddPrepFlags(CLI::App* command);
     // The levels of the preparation flags: off when not given, the default when given alone.
     // kExitUsage when a level is no number.
     int TakePrep(CLI::App* command);
@@ -353,7 +353,7 @@ CommandLine::CommandLine() {
     AddPlay();
     cards = std::make_unique<CardCommands>(app);
     backups = std::make_unique<BackupCommands>(app);
-    AddPrepFlags(backups->restore());
+    AddPrep(backups->restore(), true);
 }
 
 void CommandLine::AddListAndInfo() {
@@ -383,28 +383,30 @@ void CommandLine::AddImport() {
                          "engine library)")
         ->check(QualityCheck());
     import->add_flag("--keep-going", o.keepGoing, "Go on with the next file after a failure");
-    AddPrepFlags(import);
+    AddPrep(import, true);
 }
 
-void CommandLine::AddPrepFlags(CLI::App* command) {
+void CommandLine::AddPrep(CLI::App* command, bool kit) {
     command->add_flag("--trim{}", o.trimText,
                       "Trim the silence at both ends below DB dBFS (--trim=DB; default -60), "
                       "keeping 1 ms before the attack");
     CLI::Option* normalize =
         command->add_flag("--normalize{}", o.normalizeText,
                           "Bring each sound's peak to DB dBFS (--normalize=DB; default -0.3)");
-    CLI::Option* kit = command->add_flag(
-        "--kit-normalize{}", o.kitNormalizeText,
-        "One gain for all the files: the loudest peak at DB dBFS (--kit-normalize=DB; "
-        "default -0.3), the others as far below it as before");
-    normalize->excludes(kit);
+    if (kit) {
+        CLI::Option* together = command->add_flag(
+            "--kit-normalize{}", o.kitNormalizeText,
+            "One gain for all the files: the loudest peak at DB dBFS (--kit-normalize=DB; "
+            "default -0.3), the others as far below it as before");
+        normalize->excludes(together);
+    }
     command->add_option("--fade-in", o.fadeInMs, "A raised-cosine fade-in of MS milliseconds")
         ->check(CLI::NonNegativeNumber);
     command->add_option("--fade-out", o.fadeOutMs, "A raised-cosine fade-out of MS milliseconds")
         ->check(CLI::NonNegativeNumber);
     command->add_flag("--dither", o.dither,
-                      "TPDF dither where the sound is rounded to 16 bits from more (24-bit, 32-bit "
-                      "or float sources, a gain, a fade)");
+                      "TPDF dither where the sound is rounded to 16 bits from more (24-bit, "
+                      "32-bit or float sources, a gain, a fade)");
 }
 
 void CommandLine::AddExport() {

@@ -30,4 +30,12 @@ inline std::string WithTrailingSeparator(const std::string& folder) {
     return folder + kPathSeparator;
 }
 
+// The last part of a path: the file's name without its folder.
+inline std::string FileNameOf(const std::string& path) {
+    size_t start = 0;
+    for (size_t i = 0; i < path.size(); ++i)
+        if (IsPathSeparator(path[i])) start = i + 1;
+    return path.substr(start);
+}
+
 } // namespace platform

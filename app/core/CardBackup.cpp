@@ -23,13 +23,6 @@ const char kRestoreStepLabel[] = "Restore Card";
 
 namespace {
 
-std::string BaseName(const std::string& path) {
-    size_t start = 0;
-    for (size_t i = 0; i < path.size(); ++i)
-        if (platform::IsPathSeparator(path[i])) start = i + 1;
-    return path.substr(start);
-}
-
 std::string Stem(const std::string& fileName) {
     const size_t dot = fileName.rfind('.');
     return dot == std::string::npos ? fileName : fileName.substr(0, dot);
@@ -53,6 +46,19 @@ bool Asked(const CardJobProgress& progress, int done, int total, const std::stri
     return progress.file && progress.file(done, total, file);
 }
 
+// A file's job reports its blocks and asks for a stop; it is never aborted halfway (that
+// would keep part of it).
+JobProgress FileJob(const CardJobProgress& progress) {
+    JobProgress job;
+    if (progress.block)
+        job.block = [&progress](int k, int n) {
+            progress.block(k, n);
+            return false;
+        };
+    job.cancel = progress.cancel;
+    return job;
+}
+
 // The slot number a backup file's name begins with (0 when none, 1000 for one far too large),
 // and what follows it.
 int LeadingNumber(const std::string& stem, std::string* rest) {
@@ -73,8 +79,8 @@ std::string ImportFailure(const ImportOutcome& r, const RestoreItem& item, std::
         r.status == JobStatus::ConvertError
             ? std::string("Rate conversion error (") + ConversionErrorText(r.convertCode) + ")."
             : JobMessage(r.status);
-    return what + " " + *file + ": the restore stopped at " + BaseName(item.source) +
-           ", and the card was put back as it was before the restore.";
+    return what + " " + *file + ": the restore stopped at " + platform::FileNameOf(item.source) +
+           ".";
 }
 
 // A mono 16-bit file at the device rate exactly: its samples can go into the slot as they are.
@@ -98,6 +104,9 @@ CardJobResult BackupCard(const std::string& folder, const std::string& dest,
                          const CardJobProgress& progress) {
     if (!platform::IsDirectory(folder)) return Failed("No such folder: " + folder, folder);
     std::error_code ec;
+    if (std::filesystem::equivalent(platform::FsPath(folder), platform::FsPath(dest), ec))
+        return Failed(dest + " is the card itself; back the card up into a folder elsewhere.",
+                      dest);
     if (!platform::IsDirectory(dest) &&
         !std::filesystem::create_directories(platform::FsPath(dest), ec))
         return Failed("The folder " + dest + " could not be made; nothing was backed up.", dest);
@@ -105,7 +114,7 @@ CardJobResult BackupCard(const std::string& folder, const std::string& dest,
     const std::string namesCopy = NamesFilePath(dest);
     if (!there.empty() || platform::IsRegularFile(namesCopy)) {
         const std::string file = there.empty() ? namesCopy : there.front();
-        return Failed(dest + " already holds a backup or sounds (" + BaseName(file) +
+        return Failed(dest + " already holds a backup or sounds (" + platform::FileNameOf(file) +
                           "); back the card up into an empty folder.",
                       file);
     }
@@ -115,6 +124,7 @@ CardJobResult BackupCard(const std::string& folder, const std::string& dest,
     for (const CardSlot& slot : card.slots)
         if (slot.used) used.push_back(&slot);
     const auto total = static_cast<int>(used.size());
+    if (total == 0) return Failed("The card in " + folder + " has no sound to back up.", folder);
     CardJobResult result;
     // On a failure or a stop the backup takes back what it wrote.
     auto undo = [&](CardJobResult r) {
@@ -123,8 +133,7 @@ CardJobResult BackupCard(const std::string& folder, const std::string& dest,
         return r;
     };
     CReSampler none(""); // the slots are written at their own rate
-    JobProgress job;
-    job.cancel = progress.cancel;
+    const JobProgress job = FileJob(progress);
     for (int k = 0; k < total; ++k) {
         const CardSlot& slot = *used[static_cast<size_t>(k)];
         ExportRequest request;
@@ -173,11 +182,12 @@ RestorePlan PlanRestore(const std::string& src) {
     const CardNames backedUp = LoadCardNames(src);
     std::vector<std::string> files = SoundFilesIn(src);
     std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-        return NameOrderLess(BaseName(a), BaseName(b));
+        return NameOrderLess(platform::FileNameOf(a), platform::FileNameOf(b));
     });
     std::vector<const std::string*> bySlot(kSlotCount + 1, nullptr);
     for (const std::string& path : files) {
-        const std::string file = BaseName(path);
+        const std::string file = platform::FileNameOf(path);
+        if (file[0] == '.') continue; // hidden: "._05 Kick.wav", which macOS leaves beside it
         const std::string stem = Stem(file);
         std::string rest;
         const int slot = LeadingNumber(stem, &rest);
@@ -190,8 +200,8 @@ RestorePlan PlanRestore(const std::string& src) {
                               ", but the slots are 01 to 60.",
                           path);
         if (bySlot[static_cast<size_t>(slot)])
-            return refuse(BaseName(*bySlot[static_cast<size_t>(slot)]) + " and " + file +
-                              " are both for slot " + SlotText(slot) + ".",
+            return refuse(platform::FileNameOf(*bySlot[static_cast<size_t>(slot)]) + " and " +
+                              file + " are both for slot " + SlotText(slot) + ".",
                           path);
         bySlot[static_cast<size_t>(slot)] = &path;
         if (!IsUsableSource(path))
@@ -223,32 +233,39 @@ CardJobResult RestoreCard(const RestorePlan& plan, const std::string& folder,
     std::unique_ptr<CardHistory> own; // for the rollback when the caller keeps no history
     if (!history) own = std::make_unique<CardHistory>();
     CardHistory& steps = history ? *history : *own;
+    std::vector<bool> restored(kSlotCount + 1, false);
+    for (const RestoreItem& item : plan.items)
+        restored[static_cast<size_t>(item.slot)] = true;
+    // The files the restore may change: its slots, with --exact the used slots it clears, and
+    // the names.
+    std::vector<int> clear;
     std::vector<std::string> files;
-    for (int s = 1; s <= kSlotCount; ++s)
-        files.push_back(SlotFileName(folder, s));
+    for (int s = 1; s <= kSlotCount; ++s) {
+        const std::string path = SlotFileName(folder, s);
+        const bool cleared =
+            options.exact && !restored[static_cast<size_t>(s)] && HasSampleHeader(path);
+        if (cleared) clear.push_back(s);
+        if (cleared || restored[static_cast<size_t>(s)]) files.push_back(path);
+    }
     files.push_back(NamesFilePath(folder));
     HistoryResult why;
     auto step = steps.Begin(folder, files, kRestoreStepLabel, &why);
     if (!step) return Failed(why.message, why.file);
+    // A failure or a stop takes every file back to what it was at Begin.
     auto back = [&](CardJobResult r) {
         const HistoryResult put = steps.Rollback(std::move(step));
-        if (!put.ok) {
+        if (put.ok) {
+            r.error += " The card is as it was before the restore.";
+        } else {
             r.error += " " + put.message;
             r.file = put.file;
         }
         return r;
     };
-    const std::string stopped = "The restore was stopped; the card is as it was before it.";
+    const std::string stopped = "The restore was stopped.";
 
     CardJobResult result;
-    std::vector<bool> restored(kSlotCount + 1, false);
-    for (const RestoreItem& item : plan.items)
-        restored[static_cast<size_t>(item.slot)] = true;
-    if (options.exact) {
-        std::vector<int> clear;
-        for (int s = 1; s <= kSlotCount; ++s)
-            if (!restored[static_cast<size_t>(s)] && HasSampleHeader(SlotFileName(folder, s)))
-                clear.push_back(s);
+    if (!clear.empty()) {
         const CardActionResult cleared = ClearSlots(folder, clear);
         if (!cleared.ok) return back(Failed(cleared.error, cleared.file));
         result.slots = cleared.slots;
@@ -258,8 +275,7 @@ CardJobResult RestoreCard(const RestorePlan& plan, const std::string& folder,
     if (options.prep.kit)
         for (const RestoreItem& item : plan.items)
             kitPeak = std::max(kitPeak, SourcePeak(item.source, options.channel, options.prep));
-    JobProgress job;
-    job.cancel = progress.cancel;
+    const JobProgress job = FileJob(progress);
     const auto total = static_cast<int>(plan.items.size());
     for (int k = 0; k < total; ++k) {
         const RestoreItem& item = plan.items[static_cast<size_t>(k)];

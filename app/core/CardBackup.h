@@ -25,7 +25,10 @@ struct CardJobProgress {
     // Before file `done` of `total` (0-based; `file` is its path), and once more with done ==
     // total at the end. True asks to stop: the backup or restore is then taken back.
     std::function<bool(int done, int total, const std::string& file)> file;
-    // Asked after each block of a file (for a long slot); true stops the same way.
+    // Block k of n of the current file is written (for a gauge within a long file).
+    std::function<void(int k, int n)> block;
+    // Asked after each block of a file; true stops the same way (a window asks its Abort
+    // button here, after letting its events run).
     std::function<bool()> cancel;
 };
 
@@ -46,9 +49,9 @@ std::string BackupFileName(int slot, const std::string& name);
 
 // Writes every used slot of the card in `folder` into `dest` (made when missing) as 31250 Hz
 // mono 16-bit WAV holding every sample of the slot file, and copies the names file. A name the
-// card shows as stale is left out of the file name. Refused when `dest` already holds files a
-// restore would take (an earlier backup). On a failure or a stop, the files written are
-// removed again.
+// card shows as stale is left out of the file name. Refused when the card has no sound, when
+// `dest` is the card's own folder, and when it already holds files a restore would take (an
+// earlier backup). On a failure or a stop, the files written are removed again.
 CardJobResult BackupCard(const std::string& folder, const std::string& dest,
                          const CardJobProgress& progress = {});
 
@@ -66,9 +69,10 @@ struct RestorePlan {
     std::vector<RestoreItem> items; // in slot order
 };
 
-// Checks the backup folder `src` as a whole: every WAV/AIFF file in it (not in sub-folders)
-// must begin with a slot number from 01 to 60 (the rest of its name, after a blank, is the
-// slot's name; "slot" alone is none), one file a slot, each one a sound the import can read.
+// Checks the backup folder `src` as a whole: every WAV/AIFF file in it (not in sub-folders, nor
+// hidden ones whose name begins with a dot) must begin with a slot number from 01 to 60 (the
+// rest of its name, after a blank, is the slot's name; "slot" alone is none), one file a slot,
+// each one a sound the import can read.
 // The folder's names file gives a name the file name could not hold exactly ("a:b" is
 // "05 a_b.wav") where the two agree. Refused, naming the file, when any of that fails, and
 // when the folder holds no such file.
@@ -84,9 +88,9 @@ struct RestoreOptions {
 // Restores a checked plan into the card in `folder`. A mono 16-bit file at 31250 Hz goes in
 // untouched (a backup restored gives back every slot file byte for byte); other files are
 // imported as the options say. The whole restore is one step of `history` ("Restore Card"),
-// or of a history of its own when none is given: on a failure or a stop every slot file and
-// the names file go back to what they were. A names file that cannot be written leaves the
-// restore standing (namesSaved false).
+// or of a history of its own when none is given, over every file it may change (its slots, the
+// slots it clears, the names file): on a failure or a stop each goes back to what it was. A names
+// file that cannot be written leaves the restore standing (namesSaved false).
 CardJobResult RestoreCard(const RestorePlan& plan, const std::string& folder,
                           const RestoreOptions& options, CReSampler& resampler,
                           const CardJobProgress& progress = {}, CardHistory* history = nullptr);

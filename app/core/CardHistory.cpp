@@ -243,7 +243,7 @@ HistoryResult CardHistory::Undo(const std::string& folder) {
             }
         }
     }
-    if (const HistoryResult failed = Turn(step, false, "undone"); !failed.ok) return failed;
+    if (HistoryResult failed = Turn(step, false, "undone"); !failed.ok) return failed;
     f.redo.push_back(std::move(f.undo.back()));
     f.undo.pop_back();
     return {};
@@ -255,7 +255,7 @@ HistoryResult CardHistory::Redo(const std::string& folder) {
     Step& step = *f.redo.back();
     for (const auto& file : step.files_)
         if (StateOfFile(file.path) != file.before) return Refused(file.path, "redone");
-    if (const HistoryResult failed = Turn(step, true, "redone"); !failed.ok) return failed;
+    if (HistoryResult failed = Turn(step, true, "redone"); !failed.ok) return failed;
     f.undo.push_back(std::move(f.redo.back()));
     f.redo.pop_back();
     return {};

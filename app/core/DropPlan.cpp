@@ -13,13 +13,6 @@ namespace brelka {
 
 namespace {
 
-std::string BaseName(const std::string& path) {
-    size_t start = 0;
-    for (size_t i = 0; i < path.size(); ++i)
-        if (platform::IsPathSeparator(path[i])) start = i + 1;
-    return path.substr(start);
-}
-
 bool HasSoundExtension(const std::string& name) {
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos) return false;
@@ -92,7 +85,7 @@ DropPlan PlanDrop(const std::vector<std::string>& paths, int firstSlot) {
         }
     }
     std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-        return NameOrderLess(BaseName(a), BaseName(b));
+        return NameOrderLess(platform::FileNameOf(a), platform::FileNameOf(b));
     });
     files.erase(std::unique(files.begin(), files.end()), files.end());
     auto refuse = [&](const std::string& error, const std::string& file) {
@@ -109,7 +102,7 @@ DropPlan PlanDrop(const std::vector<std::string>& paths, int firstSlot) {
     if (firstSlot < 1 || firstSlot + count - 1 > kSlotCount) {
         const size_t first = firstSlot < 1 ? 0 : static_cast<size_t>(kSlotCount - firstSlot + 1);
         return refuse(std::to_string(count) + " files from slot " + std::to_string(firstSlot) +
-                          " would run past slot 60: " + BaseName(files[first]) +
+                          " would run past slot 60: " + platform::FileNameOf(files[first]) +
                           " and the files after it have no slot. Nothing was imported.",
                       files[first]);
     }

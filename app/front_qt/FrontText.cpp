@@ -1,8 +1,11 @@
 #include "FrontText.h"
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFontDatabase>
+#include <QMimeData>
+#include <QUrl>
 
 #include "WindowLayout.h"
 
@@ -12,6 +15,22 @@ std::string LocalPath(const QString& path) {
 
 QString DisplayPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::vector<std::string> DroppedPaths(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths.push_back(LocalPath(url.toLocalFile()));
+    return paths;
+}
+
+bool AcceptFilesAsCopy(QDropEvent* e) {
+    if (!e->mimeData() || !e->mimeData()->hasUrls() || !(e->possibleActions() & Qt::CopyAction))
+        return false;
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+    return true;
 }
 
 QFont WindowFont() {

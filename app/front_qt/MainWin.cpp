@@ -7,6 +7,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -14,18 +16,23 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
+#include "CardView.h"
+#include "FrontDialogs.h"
 #include "FrontText.h"
 #include "GetWin.h"
+#include "ImportOptionsDialog.h"
 #include "Jobs.h"
 #include "PreviewPanelCore.h"
 #include "Version.h"
@@ -38,17 +45,6 @@ using brelka::layout::Part;
 using brelka::layout::PartIndex;
 
 namespace {
-
-// A file dialog's type list; each caption keeps the pattern list the user knows, while Qt
-// reads the patterns from the last parentheses.
-QStringList NameFilters(brelka::layout::Rows<brelka::layout::FileFilter> filters) {
-    QStringList list;
-    for (const brelka::layout::FileFilter& f : filters)
-        list << QString::fromUtf8(f.caption) + QStringLiteral(" (") +
-                    QString::fromUtf8(f.patterns).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-                    QStringLiteral(")");
-    return list;
-}
 
 QString Caption(const MainControl& spec) {
     return QString::fromUtf8(spec.caption);
@@ -72,8 +68,9 @@ TMainWin::TMainWin(const CoreMaker& makeCore, QWidget* parent) : QWidget(parent)
 }
 
 TMainWin::~TMainWin() {
-    // The behaviour goes first (its audition, then the engine library), then the form. The
-    // preview panel outlives the window.
+    // The card view goes first, then the behaviour (its audition, then the engine library),
+    // then the form. The preview panel outlives the window.
+    cardView_.reset();
     core_.reset();
     if (panel_ && OpenDialog && OpenDialog->isAncestorOf(panel_)) {
         panel_->hide();
@@ -106,15 +103,30 @@ void TMainWin::BuildFrame() {
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(brelka::layout::kWindowSize.width, brelka::layout::kWindowSize.height);
     setFont(WindowFont());
+    // The menu bar above the client area, which keeps the form's size; the window is as large
+    // as the two.
+    cardMenu_ = new TCardMenu(this, [this](brelka::CardMenuItem item) {
+        if (core_) core_->CardMenuCommand(item);
+    });
+    MenuBar = cardMenu_->Bar();
+    ClientArea = new QWidget(this);
+    ClientArea->setObjectName(QStringLiteral("ClientArea"));
+    ClientArea->setFixedSize(brelka::layout::kWindowSize.width, brelka::layout::kWindowSize.height);
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->setSpacing(0);
+    frame->setMenuBar(MenuBar);
+    frame->addWidget(ClientArea);
+    frame->setSizeConstraint(QLayout::SetFixedSize);
+    setAcceptDrops(true);
     setWindowIcon(ProgramIcon());
     setWindowTitle(QString::fromStdString(brelka::layout::WindowCaption(
         platform::VersionString("ProductName"), platform::VersionString("FileVersion"))));
 }
 
 void TMainWin::AddControl(const MainControl& spec) {
-    QWidget* parent = spec.parent == Part::Window ? this : parts_[PartIndex(spec.parent)];
+    QWidget* parent = spec.parent == Part::Window ? ClientArea : parts_[PartIndex(spec.parent)];
     QWidget* w = nullptr;
     switch (spec.kind) {
     case Kind::Picture:
@@ -298,6 +310,8 @@ void TMainWin::SetTabOrder() {
 }
 
 void TMainWin::ConnectControls() {
+    cardMenu_->LeaveShortcutsToMenu(SampleList);
+    cardMenu_->LeaveShortcutsToMenu(SampleList->lineEdit());
     // Typing changes the text; picking an item from the list is a change too, also when the
     // item is the one already shown (its text then stays as it is).
     connect(SampleList, &QComboBox::editTextChanged, this, [this] { SampleListChange(); });
@@ -330,15 +344,7 @@ void TMainWin::BuildDialogs() {
     connect(OpenDialog, &QFileDialog::currentChanged, this,
             [this](const QString& path) { core_->OpenDialogSelectionChange(LocalPath(path)); });
 
-    SaveDialog = new QFileDialog(this);
-    SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
-    SaveDialog->setOption(QFileDialog::HideNameFilterDetails, true);
-    SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog->setFileMode(QFileDialog::AnyFile);
-    SaveDialog->setNameFilters(NameFilters(brelka::layout::SaveFilters()));
-    SaveDialog->setDefaultSuffix(suffix);
-    SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
-    SaveDialog->setSizeGripEnabled(true);
+    SaveDialog = MakeSaveDialog(this);
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* e) {
@@ -427,7 +433,7 @@ int TMainWin::ImportRadioIndex() const {
 void TMainWin::SetGauge(int percent) {
     // The audition counts on past 100 while its last buffers play.
     Gauge->setValue(std::clamp(percent, Gauge->minimum(), Gauge->maximum()));
-    emit GaugeSet(percent);
+    Q_EMIT GaugeSet(percent);
 }
 
 void TMainWin::FocusControl(brelka::Control control) {
@@ -466,36 +472,21 @@ void TMainWin::SelectSlotItem(int index) {
 }
 
 bool TMainWin::ChooseFolder(std::string& folder) {
-    if (SelFolder->exec() != QDialog::Accepted) return false;
-    const QStringList chosen = SelFolder->selectedFiles();
-    if (chosen.isEmpty()) return false;
-    folder = LocalPath(chosen.first());
-    return true;
+    return RunFileDialog(SelFolder, folder);
 }
 
 bool TMainWin::ChooseImportFile(std::string& path) {
     AttachPreviewPanel();
-    if (OpenDialog->exec() != QDialog::Accepted) return false;
-    const QStringList chosen = OpenDialog->selectedFiles();
-    if (chosen.isEmpty()) return false;
-    path = LocalPath(chosen.first());
-    return true;
+    return RunFileDialog(OpenDialog, path);
 }
 
 bool TMainWin::ChooseExportFile(const std::string& lastName, std::string& path) {
     if (!lastName.empty()) SaveDialog->selectFile(DisplayPath(lastName));
-    if (SaveDialog->exec() != QDialog::Accepted) return false;
-    const QStringList chosen = SaveDialog->selectedFiles();
-    if (chosen.isEmpty()) return false;
-    path = LocalPath(chosen.first());
-    return true;
+    return RunFileDialog(SaveDialog, path);
 }
 
 void TMainWin::ShowMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
-                    QString::fromStdString(text), QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("JobMessage"));
-    box.exec();
+    ShowMessageBox(this, text);
 }
 
 void TMainWin::SetWaitCursor(bool on) {
@@ -527,5 +518,48 @@ void TMainWin::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    // The card view goes with the window.
+    if (cardView_) cardView_->hide();
     QWidget::closeEvent(e);
+}
+
+void TMainWin::SetMenuItem(brelka::CardMenuItem item, const std::string& text, bool enabled) {
+    cardMenu_->SetItem(item, text, enabled);
+}
+
+void TMainWin::ShowCardView() {
+    if (!cardView_) cardView_ = std::make_unique<TCardView>(*core_, this);
+    cardView_->Raise();
+}
+
+bool TMainWin::EditImportOptions(brelka::ImportOptionsForm& form) {
+    TImportOptionsDialog dialog(DialogParent());
+    dialog.SetForm(form);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    form = dialog.Form();
+    return true;
+}
+
+bool TMainWin::ChooseOtherFolder(const std::string& title, std::string& folder) {
+    return ChooseFolderIn(DialogParent(), title, folder);
+}
+
+bool TMainWin::AskYesNo(const std::string& text) {
+    return AskYesNoBox(DialogParent(), text);
+}
+
+QWidget* TMainWin::DialogParent() {
+    // Over the window the command came from: the card view when it is the active one.
+    QWidget* active = QApplication::activeWindow();
+    return cardView_ && active == cardView_.get() ? active : this;
+}
+
+void TMainWin::dragEnterEvent(QDragEnterEvent* e) {
+    AcceptFilesAsCopy(e);
+}
+
+void TMainWin::dropEvent(QDropEvent* e) {
+    if (!AcceptFilesAsCopy(e)) return;
+    const std::vector<std::string> paths = DroppedPaths(e->mimeData());
+    if (!paths.empty()) core_->DropFiles(paths);
 }

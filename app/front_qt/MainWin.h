@@ -23,11 +23,14 @@ class QFileDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
 class CReSampler;
+class TCardMenu;
+class TCardView;
 class TGetWin;
 
 class TMainWin : public QWidget, public brelka::MainWindowToolkit {
@@ -45,6 +48,14 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
         brelka::MainWindowToolkit&, brelka::WaveWindow&)>;
     // With a behaviour of the caller's making.
     TMainWin(const CoreMaker& makeCore, QWidget* parent);
+
+    // The menu bar, and below it the client area of the form's size, which holds the controls.
+    QMenuBar* MenuBar = nullptr;
+    QWidget* ClientArea = nullptr;
+    // The "Card" menu's commands.
+    TCardMenu* CardMenu() const { return cardMenu_; }
+    // The card view, once "Card View..." has made it.
+    TCardView* CardView() const { return cardView_.get(); }
 
     // Controls, by their names (each also carries its name as objectName).
     QLabel* Image = nullptr;
@@ -118,8 +129,13 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
     void SetWaitCursor(bool on) override;
     void RunPendingEvents() override;
     void CloseWindow() override;
+    void SetMenuItem(brelka::CardMenuItem item, const std::string& text, bool enabled) override;
+    void ShowCardView() override;
+    bool EditImportOptions(brelka::ImportOptionsForm& form) override;
+    bool ChooseOtherFolder(const std::string& title, std::string& folder) override;
+    bool AskYesNo(const std::string& text) override;
 
-  signals:
+  Q_SIGNALS:
     void GaugeSet(int percent);
 
   protected:
@@ -127,6 +143,9 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
     bool eventFilter(QObject* watched, QEvent* e) override;
     // Closing the window ends a running audition; during a job the behaviour decides.
     void closeEvent(QCloseEvent* e) override;
+    // Files and folders dropped from the file manager go into the slot shown and after it.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
   private:
     void Build();
@@ -148,9 +167,12 @@ class TMainWin : public QWidget, public brelka::MainWindowToolkit {
     void BuildDialogs();
     void AttachPreviewPanel();
     QWidget* ControlOf(brelka::Control control) const;
+    QWidget* DialogParent();
 
     QWidget* parts_[brelka::layout::PartIndex(brelka::layout::Part::Window)] = {};
     TGetWin* panel_ = nullptr;
     brelka::QtWaveWindow waveWindow_{this};
+    TCardMenu* cardMenu_ = nullptr;
     std::unique_ptr<brelka::MainWindowCore> core_;
+    std::unique_ptr<TCardView> cardView_;
 };

@@ -82,9 +82,12 @@ TEST(CardBackup, ARoundTripGivesBackAFullCardByteForByte) {
         progressed.push_back(done);
         return false;
     };
+    int blocks = 0;
+    progress.block = [&](int, int) { ++blocks; };
     const CardJobResult backedUp = BackupCard(card.path(), backup.file("new"), progress);
     ASSERT_TRUE(backedUp.ok) << backedUp.error;
     EXPECT_EQ(progressed.size(), 61u);
+    EXPECT_EQ(blocks, 60);
     EXPECT_EQ(backedUp.slots.size(), 60u);
     EXPECT_TRUE(testsupport::FileExists(backup.file("new/05 sound 05.wav")));
     EXPECT_TRUE(testsupport::FileExists(backup.file("new/07 slot.wav")));
@@ -95,10 +98,14 @@ TEST(CardBackup, ARoundTripGivesBackAFullCardByteForByte) {
     EXPECT_EQ(jobtest::SoxRead(eleven), jobtest::SlotSamples(SlotFileName(card.path(), 11)));
     EXPECT_EQ(jobtest::SoxInfo(eleven, "-r"), "31250");
     EXPECT_EQ(jobtest::SoxInfo(eleven, "-c"), "1");
-    // A second backup into the same folder would leave two files for a slot: refused.
-    const CardJobResult again = BackupCard(card.path(), backup.file("new"));
-    EXPECT_FALSE(again.ok);
-    EXPECT_FALSE(again.file.empty());
+    // A second backup into the same folder would leave two files for a slot, one into the card
+    // would fill it: refused.
+    for (const std::string& dest : {backup.file("new"), card.path() + "/."}) {
+        const CardJobResult refused = BackupCard(card.path(), dest);
+        EXPECT_FALSE(refused.ok) << dest;
+        EXPECT_FALSE(refused.file.empty());
+    }
+    EXPECT_EQ(jobtest::FolderNames(card.path()).size(), 61u);
 
     jobtest::WriteSlot(SlotFileName(card.path(), 3), jobtest::Noise(4096, 77));
     ASSERT_TRUE(ClearSlots(card.path(), {20}).ok);
@@ -161,7 +168,7 @@ TEST(CardBackup, AFailedOrStoppedRestoreLeavesTheCardAsItWas) {
 // The whole folder is checked before anything is written: a file that is no sound, a number
 // outside 01-60, two files for one slot and a file without a number are each refused with its
 // name; "NN slot" and "NN" alone give no name, other rates are converted at the quality asked
-// for, and a kit takes one gain over all its files.
+// for, the slots without a file stay, and a kit takes one gain over all its files.
 TEST(CardBackup, ARestoreFolderIsCheckedAsAWholeAndTakesEveryRate) {
     TempDir src;
     const auto quiet = jobtest::Noise(3000, 1, 4000);
@@ -169,6 +176,7 @@ TEST(CardBackup, ARestoreFolderIsCheckedAsAWholeAndTakesEveryRate) {
     jobtest::SoxWrite(src.file("01 slot.wav"), quiet, 31250, 1);
     jobtest::SoxWrite(src.file("02.aif"), loud, 44100, 2);
     jobtest::SoxWrite(src.file("3 Snare.wav"), quiet, 31250, 1);
+    testsupport::WriteBytes(src.file("._3 Snare.wav"), Bytes(82, 0)); // macOS's, on a stick
 
     struct Bad {
         const char* name;
@@ -200,11 +208,15 @@ TEST(CardBackup, ARestoreFolderIsCheckedAsAWholeAndTakesEveryRate) {
     EXPECT_EQ(plan.items[2].name, "Snare");
 
     // The 44100 Hz stereo file becomes what an import of it at the same quality gives.
+    // A slot the folder has no file for stays as it is.
     TempDir card, imported;
+    jobtest::WriteSlot(SlotFileName(card.path(), 10), loud);
+    const auto ten = ReadBytes(SlotFileName(card.path(), 10));
     CReSampler resampler;
     RestoreOptions simple;
     simple.quality = kQualitySimple;
     ASSERT_TRUE(RestoreCard(plan, card.path(), simple, resampler).ok);
+    EXPECT_EQ(ReadBytes(SlotFileName(card.path(), 10)), ten);
     ImportRequest request;
     request.sourcePath = src.file("02.aif");
     request.folder = imported.path();
@@ -234,7 +246,7 @@ TEST(CardBackup, ARestoreFolderIsCheckedAsAWholeAndTakesEveryRate) {
 // right now, and a slot put aside by a swap are kept.
 TEST(CardLeftovers, TheScanRemovesOnlyWhatTheProgramLeft) {
     TempDir card;
-    const std::string dir = card.path();
+    const std::string& dir = card.path();
     jobtest::WriteSlot(SlotFileName(dir, 1), jobtest::Noise(512, 1));
     jobtest::WriteSlot(TemporaryNameFor(SlotFileName(dir, 1)), jobtest::Noise(300, 2));
     jobtest::WriteSlot(TemporaryNameFor(SlotFileName(dir, 7)), jobtest::Noise(300, 3));

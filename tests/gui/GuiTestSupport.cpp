@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -68,9 +69,25 @@ void PutText(std::vector<uint8_t>& b, const char* s) {
         b.push_back(static_cast<uint8_t>(*s++));
 }
 
+class SlowCore : public brelka::MainWindowCore {
+  public:
+    using MainWindowCore::MainWindowCore;
+    bool UpdateJobProgress(int k, int n, uint32_t start, uint32_t& last) override {
+        QThread::msleep(2);
+        return MainWindowCore::UpdateJobProgress(k, n, start, last);
+    }
+};
+
 } // namespace
 
 namespace guitest {
+
+SlowMainWin::SlowMainWin()
+    : TMainWin(
+          [](brelka::MainWindowToolkit& toolkit, brelka::WaveWindow& window) {
+              return std::make_unique<SlowCore>(toolkit, window);
+          },
+          nullptr) {}
 
 int RunWithModals(const std::function<void()>& action, const std::vector<ModalStep>& steps) {
     size_t next = 0;

@@ -10,11 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "MainWin.h"
 #include "TestSupport.h"
 
-class TMainWin;
-
 namespace guitest {
+
+// The window with a little time spent in each progress step, so that a job lasts long enough
+// for the user's click to arrive while it runs.
+class SlowMainWin : public TMainWin {
+  public:
+    SlowMainWin();
+};
 
 // Runs action(); each modal widget that comes up while it runs is handed, once, to the next
 // step. A modal widget that stays up after its step (or has no step) is rejected after a few

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -116,8 +117,12 @@ QString ShownText(QWidget* w) {
 }
 
 TEST_F(MainWinTest, ShowsTheFormAsItsTableHasIt) {
+    // The client area below the menu bar has the form's size; the window is fixed to the two.
     const brelka::layout::Size size = brelka::layout::kWindowSize;
-    EXPECT_EQ(win->size(), QSize(size.width, size.height));
+    EXPECT_EQ(win->ClientArea->size(), QSize(size.width, size.height));
+    EXPECT_EQ(win->ClientArea->geometry().top(), win->MenuBar->geometry().bottom() + 1);
+    EXPECT_EQ(win->size(), QSize(size.width, win->MenuBar->height() + size.height));
+    EXPECT_GT(win->MenuBar->height(), 0);
     EXPECT_EQ(win->minimumSize(), win->size());
     EXPECT_EQ(win->maximumSize(), win->size());
     for (const MainControl& c : brelka::layout::MainControls()) {
@@ -127,7 +132,7 @@ TEST_F(MainWinTest, ShowsTheFormAsItsTableHasIt) {
         EXPECT_TRUE(w->inherits(QtClassOf(c.kind))) << w->metaObject()->className();
         EXPECT_EQ(w->geometry(), QRect(c.place.left, c.place.top, c.place.width, c.place.height));
         const char* parent =
-            c.parent == Part::Window ? "MainWin" : brelka::layout::Spec(c.parent).name;
+            c.parent == Part::Window ? "ClientArea" : brelka::layout::Spec(c.parent).name;
         EXPECT_EQ(w->parentWidget()->objectName().toStdString(), parent);
         if (c.kind != Kind::Picture && c.kind != Kind::ToggleSpeaker) {
             EXPECT_EQ(ShownText(w).toStdString(), c.caption);
@@ -145,7 +150,8 @@ TEST_F(MainWinTest, ShowsTheFormAsItsTableHasIt) {
         EXPECT_EQ(w->font().italic(), font.italic);
     }
     // The check box lies over the group's top edge, in front of it.
-    EXPECT_GT(win->children().indexOf(win->RateConvCheck), win->children().indexOf(win->ConvGroup));
+    EXPECT_GT(win->ClientArea->children().indexOf(win->RateConvCheck),
+              win->ClientArea->children().indexOf(win->ConvGroup));
     // The channel items are the button group's ids 0, 1, 2.
     EXPECT_EQ(win->ImportRadioItems->button(0)->objectName(), "ImportRadioL");
     EXPECT_EQ(win->ImportRadioItems->button(2)->objectName(), "ImportRadioMIX");
