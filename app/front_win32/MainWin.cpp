@@ -8,9 +8,14 @@
 #include <algorithm>
 #include <vector>
 
+#include "CardMenu.h"
+#include "CardWin.h"
 #include "ControlIds.h"
+#include "Dialogs.h"
+#include "FileDrop.h"
 #include "GetWin.h"
 #include "Guard.h"
+#include "OptionsDialog.h"
 #include "PressButton.h"
 #include "Version.h"
 #include "Win32Look.h"
@@ -26,6 +31,7 @@ using brelka::layout::PartIndex;
 namespace {
 
 constexpr UINT kSrcEditClicked = WM_APP + 1; // posted: the folder field was clicked
+constexpr UINT kFilesDropped = WM_APP + 2;   // posted: files were dropped onto the window
 
 int Index(Control control) {
     return static_cast<int>(control);
@@ -54,19 +60,6 @@ bool IsQuality(Control control) {
     return control >= Control::RsSimple && control <= Control::RsUHeavy;
 }
 
-// A file dialog's type list as the system takes it: caption and patterns of each entry, each
-// ended by a null character, and one more after the last.
-std::wstring FilterList(brelka::layout::Rows<brelka::layout::FileFilter> filters) {
-    std::wstring list;
-    for (const brelka::layout::FileFilter& f : filters) {
-        list += brelka::Wide(f.caption);
-        list += L'\0';
-        list += brelka::Wide(f.patterns);
-        list += L'\0';
-    }
-    list += L'\0';
-    return list;
-}
 constexpr DWORD kPathChars = 32768;
 
 // Where the open dialog put the panel's place holder, in the template's client coordinates.
@@ -104,10 +97,14 @@ TMainWin::TMainWin() {
                       reinterpret_cast<DWORD_PTR>(this));
     waveWindow_ = std::make_unique<brelka::Win32WaveWindow>(hwnd_);
     core_ = std::make_unique<brelka::MainWindowCore>(*this, *waveWindow_);
+    drop_ = std::make_unique<brelka::FileDrop>(hwnd_, hwnd_, kFilesDropped);
 }
 
 TMainWin::~TMainWin() {
-    // The audition stops and the engine is released while the window still takes messages.
+    // The card view goes first: its behaviour works over the window's. The audition stops and
+    // the engine is released while the window still takes messages.
+    card_.reset();
+    drop_.reset();
     core_.reset();
     waveWindow_.reset();
     DestroyWindow(hwnd_);
@@ -143,15 +140,17 @@ void TMainWin::BuildFrame() {
     // Fixed size: no sizing frame, no maximize box.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     const DWORD exStyle = WS_EX_CONTROLPARENT;
+    // The menu bar lies above the client area, which keeps the form's size.
     RECT frame{0, 0, brelka::layout::kWindowSize.width, brelka::layout::kWindowSize.height};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    AdjustWindowRectEx(&frame, style, TRUE, exStyle);
     hwnd_ = CreateWindowExW(exStyle, BRELKA_MAIN_CLASS, brelka::Wide(caption_).c_str(), style,
                             CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                            frame.bottom - frame.top, nullptr, nullptr, instance, this);
-    // The form is made at the scale of the monitor the window opened on.
+                            frame.bottom - frame.top, nullptr, brelka::MakeCardMenuBar(), instance,
+                            this);
+    // The form is made at the scale of the monitor the window opened on; the frame is sized
+    // around it as the system draws the frame and the menu bar.
     dpi_ = brelka::WindowDpi(hwnd_);
-    if (dpi_ != brelka::layout::kDesignDpi)
-        brelka::SizeClientArea(hwnd_, brelka::layout::Scaled(brelka::layout::kWindowSize, dpi_));
+    brelka::SizeClientArea(hwnd_, brelka::layout::Scaled(brelka::layout::kWindowSize, dpi_));
 }
 
 RECT TMainWin::PlaceAtDpi(const MainControl& spec) const {
@@ -438,41 +437,11 @@ void TMainWin::SelectSlotItem(int index) {
 }
 
 bool TMainWin::ChooseFolder(std::string& folder) {
-    // The system's folder picker; the older browse dialog where it is missing.
-    IFileOpenDialog* dialog = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IFileOpenDialog, reinterpret_cast<void**>(&dialog)))) {
-        bool chosen = false;
-        FILEOPENDIALOGOPTIONS options = 0;
-        dialog->GetOptions(&options);
-        dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST |
-                           FOS_NOCHANGEDIR);
-        if (SUCCEEDED(dialog->Show(hwnd_))) {
-            IShellItem* item = nullptr;
-            if (SUCCEEDED(dialog->GetResult(&item))) {
-                wchar_t* path = nullptr;
-                if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &path)) && path) {
-                    folder = brelka::Utf8(path);
-                    chosen = !folder.empty();
-                    CoTaskMemFree(path);
-                }
-                item->Release();
-            }
-        }
-        dialog->Release();
-        return chosen;
-    }
-    BROWSEINFOW info{};
-    info.hwndOwner = hwnd_;
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&info);
-    if (!list) return false;
-    std::vector<wchar_t> path(kPathChars, L'\0');
-    const bool ok = SHGetPathFromIDListEx(list, path.data(), kPathChars, GPFIDL_DEFAULT) != FALSE;
-    CoTaskMemFree(list);
-    if (!ok || path[0] == L'\0') return false;
-    folder = brelka::Utf8(path.data());
-    return true;
+    return brelka::PickFolder(hwnd_, "", "", folder);
+}
+
+bool TMainWin::ChooseOtherFolder(const std::string& title, std::string& folder) {
+    return brelka::PickFolder(ActiveOwner(), title, folder, folder);
 }
 
 UINT_PTR CALLBACK TMainWin::OpenDialogHook(HWND dlg, UINT msg, WPARAM, LPARAM lParam) {
@@ -522,7 +491,7 @@ bool TMainWin::ChooseImportFile(std::string& path) {
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = hwnd_;
     ofn.hInstance = GetModuleHandleW(nullptr);
-    const std::wstring filter = FilterList(brelka::layout::OpenFilters());
+    const std::wstring filter = brelka::FilterList(brelka::layout::OpenFilters());
     const std::wstring extension = brelka::Wide(brelka::layout::kDefaultExtension);
     ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
@@ -545,29 +514,32 @@ bool TMainWin::ChooseImportFile(std::string& path) {
 }
 
 bool TMainWin::ChooseExportFile(const std::string& lastName, std::string& path) {
-    std::vector<wchar_t> file(kPathChars, L'\0');
-    const std::wstring last = brelka::Wide(lastName);
-    std::copy_n(last.begin(), std::min<size_t>(last.size(), kPathChars - 1), file.begin());
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = hwnd_;
-    const std::wstring filter = FilterList(brelka::layout::SaveFilters());
-    const std::wstring extension = brelka::Wide(brelka::layout::kDefaultExtension);
-    ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = file.data();
-    ofn.nMaxFile = kPathChars;
-    ofn.lpstrDefExt = extension.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameW(&ofn)) return false;
-    path = brelka::Utf8(file.data());
-    return !path.empty();
+    return brelka::PickSaveFile(hwnd_, lastName, path);
 }
 
 void TMainWin::ShowMessage(const std::string& text) {
-    MessageBoxW(hwnd_, brelka::Wide(text).c_str(),
-                brelka::Wide(platform::VersionString("ProductName")).c_str(), MB_OK);
+    brelka::TellUser(hwnd_, text);
+}
+
+bool TMainWin::AskYesNo(const std::string& text) {
+    return brelka::AskUser(ActiveOwner(), text);
+}
+
+HWND TMainWin::ActiveOwner() const {
+    return card_ && GetActiveWindow() == card_->Handle() ? card_->Handle() : hwnd_;
+}
+
+void TMainWin::ShowCardView() {
+    if (!card_) card_ = std::make_unique<TCardWin>(hwnd_, *core_);
+    card_->Raise();
+}
+
+bool TMainWin::EditImportOptions(brelka::ImportOptionsForm& form) {
+    return brelka::EditImportOptionsDialog(ActiveOwner(), form);
+}
+
+void TMainWin::SetMenuItem(brelka::CardMenuItem item, const std::string& text, bool enabled) {
+    brelka::SetCardMenuItem(GetMenu(hwnd_), item, text, enabled);
 }
 
 void TMainWin::SetWaitCursor(bool on) {
@@ -587,6 +559,10 @@ bool TMainWin::Dispatch(MSG& msg) {
         exitCode_ = static_cast<int>(msg.wParam);
         return false;
     }
+    if (card_ && card_->PreTranslate(msg)) return true;
+    if ((msg.hwnd == hwnd_ || IsChild(hwnd_, msg.hwnd)) &&
+        TranslateAcceleratorW(hwnd_, brelka::CardAccelerators(), &msg))
+        return true;
     if (NavigationKey(msg)) return true;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -722,9 +698,22 @@ LRESULT TMainWin::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (core_ &&
         brelka::DeliverWaveMessage(msg, static_cast<intptr_t>(lParam), core_->AuditionListener()))
         return 0;
+    if (msg == brelka::MenuQueryMessage()) return brelka::AnswerMenuQuery(GetMenu(hwnd_), wParam);
     switch (msg) {
-    case WM_COMMAND:
-        if (core_ && lParam != 0) Command(LOWORD(wParam), HIWORD(wParam));
+    case WM_COMMAND: {
+        brelka::CardMenuItem item{};
+        if (core_ && lParam != 0)
+            Command(LOWORD(wParam), HIWORD(wParam));
+        else if (core_ && brelka::CardMenuItemOf(LOWORD(wParam), item))
+            core_->CardMenuCommand(item);
+        return 0;
+    }
+    case kFilesDropped:
+        if (core_) {
+            POINT at{};
+            const std::vector<std::string> paths = drop_->Take(at);
+            if (!paths.empty()) core_->DropFiles(paths);
+        }
         return 0;
     case kSrcEditClicked:
         if (core_ && IsWindowEnabled(Ctl(Control::SrcEdit))) core_->SrcEditClick();

@@ -13,7 +13,12 @@
 #include "WindowLayout.h"
 #include "WindowToolkit.h"
 
+class TCardWin;
 class TGetWin;
+
+namespace brelka {
+class FileDrop;
+}
 
 class TMainWin : public brelka::MainWindowToolkit {
   public:
@@ -53,6 +58,12 @@ class TMainWin : public brelka::MainWindowToolkit {
     void SetWaitCursor(bool on) override;
     void RunPendingEvents() override;
     void CloseWindow() override;
+    void ShowCardView() override;
+    bool EditImportOptions(brelka::ImportOptionsForm& form) override;
+    bool ChooseOtherFolder(const std::string& title, std::string& folder) override;
+    bool AskYesNo(const std::string& text) override;
+    // CardMenuToolkit.
+    void SetMenuItem(brelka::CardMenuItem item, const std::string& text, bool enabled) override;
 
   private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -81,6 +92,8 @@ class TMainWin : public brelka::MainWindowToolkit {
     // One message taken from the queue: false when it was the quit message.
     bool Dispatch(MSG& msg);
     void Idle();
+    // The window a dialog of the "Card" menu goes over: the card view while it is active.
+    HWND ActiveOwner() const;
     void TabStopsFollowChecks();
     HWND Ctl(brelka::Control control) const;
     HWND Hwnd(brelka::layout::Part part) const;
@@ -103,4 +116,6 @@ class TMainWin : public brelka::MainWindowToolkit {
     TGetWin* panel_ = nullptr;
     std::unique_ptr<brelka::Win32WaveWindow> waveWindow_;
     std::unique_ptr<brelka::MainWindowCore> core_;
+    std::unique_ptr<brelka::FileDrop> drop_;
+    std::unique_ptr<TCardWin> card_; // made by the first "Card View..."
 };

@@ -1,7 +1,7 @@
 // brelka: moves sound between WAV/AIFF files and the drum machine's sample slots.
 #include <windows.h>
 
-#include <objbase.h>
+#include <ole2.h>
 
 #include <exception>
 #include <memory>
@@ -11,8 +11,9 @@
 #include "MainWin.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
-    // The folder picker and the file dialogs are COM objects of this thread.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // The folder picker and the file dialogs are COM objects of this thread; the windows take
+    // files dropped from the file manager through OLE.
+    const HRESULT com = OleInitialize(nullptr);
     int result = 0;
     try {
         auto window = std::make_unique<TMainWin>();
@@ -32,6 +33,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
         brelka::ShowException(nullptr, nullptr);
         result = 1;
     }
-    if (SUCCEEDED(com)) CoUninitialize();
+    if (SUCCEEDED(com)) OleUninitialize();
     return result;
 }

@@ -5,7 +5,12 @@
 // with the Linux command-line tool to compare the bytes.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +36,8 @@ const std::string kBin = BRELKA_BIN_DIR;
 const std::string kBuild = kBin.substr(0, kBin.rfind('/'));
 const std::string kResults = kBuild + "/window-results";
 const std::string kShots = kBuild;
+// The names of the slots, beside them on the card.
+const char* const kNamesFile = "BRELKA.TXT";
 const std::string kStereoKick = "go-audio-wav/kick-16b441k.wav"; // 44100 Hz, 7782 frames
 
 // The system's file dialogs: their OK button and file-name field.
@@ -58,8 +65,9 @@ void CopyCorpus(const std::string& name, const std::string& to) {
                   fs::copy_options::overwrite_existing);
 }
 
-// A 16-bit PCM WAV of noise.
-void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, uint32_t frames) {
+// A 16-bit PCM WAV of noise, dying away by decay (1/s) as a drum's hit does when it is given.
+void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, uint32_t frames,
+                   double decay = 0) {
     std::ofstream out(Fs(path), std::ios::binary);
     auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
     auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
@@ -84,6 +92,9 @@ void WriteNoiseWav(const std::string& path, uint32_t rate, uint16_t channels, ui
         for (uint32_t i = 0; i < n; ++i) {
             seed = seed * 1664525u + 1013904223u;
             block[i] = static_cast<int16_t>((seed >> 16) & 0x3FFF) - 0x2000;
+            const uint32_t frame = (done + i) / channels;
+            if (decay > 0)
+                block[i] = static_cast<int16_t>(block[i] * 3.5 * std::exp(-decay * frame / rate));
         }
         out.write(reinterpret_cast<const char*>(block.data()), n * 2);
         done += n;
@@ -519,7 +530,8 @@ struct LongImport {
     }
     // The slot file's size when the whole source is converted.
     static int64_t WholeSize() { return 512 + int64_t{kSeconds} * 31250 * 2; }
-    // The folder holds one slot file, a whole device sample file shorter than the full one.
+    // The folder holds one slot file, a whole device sample file shorter than the full one,
+    // and the names file that names it.
     void ExpectShorterSlot(int slot) const {
         const int64_t size = testsupport::FileSize(SlotPath(card, slot));
         EXPECT_GT(size, 512);
@@ -530,7 +542,8 @@ struct LongImport {
             left.push_back(entry.path().filename().u8string());
         char name[32];
         std::snprintf(name, sizeof name, "SAMPLE%02d.BIN", slot - 1);
-        EXPECT_EQ(left, std::vector<std::string>{name});
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, (std::vector<std::string>{kNamesFile, name}));
     }
 };
 
@@ -846,6 +859,268 @@ TEST_F(MainWindowWithFailingEngine, ShowsAnExceptionAndCarriesOn) {
     ASSERT_NO_FATAL_FAILURE(Import(dirs.src + "/noise.wav"));
     EXPECT_TRUE(WaitJobEnd(SlotPath(dirs.card, 3)))
         << "the next import did not work: " << Describe(OwnedDialog(window_));
+}
+
+// ---- The card view.
+
+// The user at the card view beside the main window.
+class CardView : public MainWindow {
+  protected:
+    // The window is brought to the front, with the keyboard in it, as a click on it does:
+    // what is typed then goes to it.
+    static void Activate(HWND window) {
+        ASSERT_TRUE(Eventually(
+            [&] {
+                if (GetForegroundWindow() != window) SetForegroundWindow(window);
+                HWND focus = FocusOf(window);
+                return GetForegroundWindow() == window &&
+                       (focus == window || IsChild(window, focus));
+            },
+            10000))
+            << "the window does not come to the front";
+    }
+    // "Card View..." by its shortcut in the main window; the view shows, raised.
+    void OpenCardView() {
+        ASSERT_NO_FATAL_FAILURE(Activate(window_));
+        EXPECT_EQ(CardMenuItem(window_, 0).text, "Card View...\tCtrl+K");
+        PressKeys({VK_CONTROL, 'K'});
+        ASSERT_TRUE(Eventually([&] {
+            card_ = FindWindowW(BRELKA_CARD_CLASS, nullptr);
+            return card_ && IsWindowVisible(card_);
+        })) << "Ctrl+K showed no card view";
+        list_ = GetDlgItem(card_, IDC_CARD_LIST);
+        ASSERT_EQ(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0), 60);
+    }
+    std::string Name(int slot) const { return ListText(list_, slot - 1, 1); }
+    std::string Length(int slot) const { return ListText(list_, slot - 1, 2); }
+    // A point of the row's name, in the list's client area.
+    POINT RowPoint(int slot) const {
+        const RECT r = ListItemRect(list_, slot - 1);
+        return {r.left + layout::Scaled(60, TestDpi()), (r.top + r.bottom) / 2};
+    }
+    void ClickRow(int slot) const {
+        const POINT p = RowPoint(slot);
+        ClickAt(list_, p.x, p.y);
+    }
+    // Files dropped at a point of a window's client area as the file manager drops them.
+    static void DropAt(HWND window, POINT at, const std::vector<std::string>& paths) {
+        ASSERT_NO_FATAL_FAILURE(Activate(GetAncestor(window, GA_ROOT)));
+        ClientToScreen(window, &at);
+        HWND there = WindowFromPoint(at);
+        ASSERT_TRUE(there == window || IsChild(window, there)) << "the window is not at the place";
+        ASSERT_TRUE(DropFiles(at, paths)) << "the window did not take the drop";
+    }
+    void DropOnto(int slot, const std::vector<std::string>& paths) const {
+        DropAt(list_, RowPoint(slot), paths);
+    }
+    // A row pressed, dragged with the button held and let go over another.
+    void DragRow(int from, int to) const {
+        const POINT a = RowPoint(from), b = RowPoint(to);
+        PostMessageW(list_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(a.x, a.y));
+        for (int step = 1; step <= 8; ++step) {
+            Sleep(30);
+            const int y = a.y + (b.y - a.y) * step / 8;
+            PostMessageW(list_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(a.x + step, y));
+        }
+        Sleep(30);
+        PostMessageW(list_, WM_LBUTTONUP, 0, MAKELPARAM(b.x, b.y));
+    }
+    // The item of a window's "Card" menu reads text and is enabled or greyed, once the
+    // window's idle hook has updated it.
+    static bool MenuSays(HWND window, int item, const std::string& text, bool enabled) {
+        MenuItemState state;
+        const bool said = Eventually(
+            [&] {
+                state = CardMenuItem(window, item);
+                return state.text == text && state.enabled == enabled;
+            },
+            10000);
+        if (!said)
+            ADD_FAILURE() << "menu item " << item << ": \"" << state.text << "\" "
+                          << (state.enabled ? "enabled" : "greyed") << ", not \"" << text << "\" "
+                          << (enabled ? "enabled" : "greyed");
+        return said;
+    }
+    // The message box the view shows, once it does.
+    HWND WaitBox() const {
+        HWND box = nullptr;
+        Eventually([&] { return (box = OwnedDialog(card_)) != nullptr; }, 15000);
+        return box;
+    }
+
+    HWND card_ = nullptr, list_ = nullptr;
+};
+
+// Three files dropped onto row 05 land in 05-07 in name order, named after them; a row dragged
+// onto an empty one moves there, onto a used one swaps with it, the names going along; F2
+// renames in place; Del clears after a question; the main window's slot list and length follow.
+TEST_F(CardView, FillsMovesSwapsRenamesAndClearsTheCard) {
+    const Scratch dirs("cardview");
+    WriteNoiseWav(dirs.src + "/kick.wav", 31250, 1, 4000, 25);
+    WriteNoiseWav(dirs.src + "/snare.wav", 44100, 2, 5000, 15);
+    WriteNoiseWav(dirs.src + "/hat.wav", 31250, 1, 3000, 40);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(OpenCardView());
+    EXPECT_EQ(Name(5), "(empty)");
+    EXPECT_EQ(Text(GetDlgItem(card_, IDC_CARD_STATUS)).rfind("0 of 60 slots used", 0), 0u)
+        << Text(GetDlgItem(card_, IDC_CARD_STATUS));
+
+    ASSERT_NO_FATAL_FAILURE(
+        DropOnto(5, {dirs.src + "/kick.wav", dirs.src + "/snare.wav", dirs.src + "/hat.wav"}));
+    ASSERT_TRUE(Eventually([&] {
+        return Name(5) == "hat" && Name(6) == "kick" && Name(7) == "snare";
+    })) << Name(5)
+        << " " << Name(6) << " " << Name(7);
+    for (int slot : {5, 6, 7})
+        EXPECT_TRUE(testsupport::FileExists(SlotPath(dirs.card, slot))) << slot;
+    EXPECT_EQ(SendMessageW(Ctl(IDC_SAMPLELIST), CB_GETCOUNT, 0, 0), 3);
+    MenuSays(card_, 2, "Undo Import into 05-07\tCtrl+Z", true);
+    Shot(card_, "window-card-view");
+
+    const std::vector<uint8_t> hat = testsupport::ReadBytes(SlotPath(dirs.card, 5));
+    const std::vector<uint8_t> kick = testsupport::ReadBytes(SlotPath(dirs.card, 6));
+    DragRow(5, 20);
+    ASSERT_TRUE(Eventually([&] { return Name(20) == "hat" && Name(5) == "(empty)"; }))
+        << Name(20) << " " << Name(5);
+    EXPECT_FALSE(testsupport::FileExists(SlotPath(dirs.card, 5)));
+    EXPECT_EQ(testsupport::ReadBytes(SlotPath(dirs.card, 20)), hat);
+
+    DragRow(6, 20);
+    ASSERT_TRUE(Eventually([&] { return Name(20) == "kick" && Name(6) == "hat"; }))
+        << Name(20) << " " << Name(6);
+    EXPECT_EQ(testsupport::ReadBytes(SlotPath(dirs.card, 20)), kick);
+    EXPECT_EQ(testsupport::ReadBytes(SlotPath(dirs.card, 6)), hat);
+
+    ClickRow(7);
+    Key(list_, VK_F2);
+    HWND edit = nullptr;
+    ASSERT_TRUE(Eventually([&] { return (edit = FindChild(list_, L"Edit")) != nullptr; }))
+        << "F2 began no edit of the name";
+    EXPECT_EQ(Text(edit), "snare");
+    Type(edit, "Snare Top");
+    ASSERT_TRUE(Eventually([&] { return Text(edit) == "Snare Top"; }));
+    Key(edit, VK_RETURN);
+    ASSERT_TRUE(Eventually([&] { return Name(7) == "Snare Top"; })) << Name(7);
+
+    // The main window shows slot 06; clearing it in the view empties its length there too.
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("06"));
+    ASSERT_TRUE(Eventually([&] { return Text(Ctl(IDC_LENLABEL)) == Length(6); }))
+        << Text(Ctl(IDC_LENLABEL)) << " " << Length(6);
+    ClickRow(6);
+    Key(list_, VK_DELETE);
+    HWND box = WaitBox();
+    ASSERT_NE(box, nullptr) << "Del asked nothing";
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)).rfind("Clear slot 06?", 0), 0u)
+        << Text(GetDlgItem(box, 0xFFFF));
+    Click(GetDlgItem(box, IDYES));
+    ASSERT_TRUE(WaitDialogGone(box));
+    ASSERT_TRUE(Eventually([&] { return Name(6) == "(empty)"; })) << Name(6);
+    EXPECT_FALSE(testsupport::FileExists(SlotPath(dirs.card, 6)));
+    EXPECT_TRUE(Eventually([&] { return Text(Ctl(IDC_LENLABEL)) == "---:--:---"; }))
+        << Text(Ctl(IDC_LENLABEL));
+    EXPECT_EQ(SendMessageW(Ctl(IDC_SAMPLELIST), CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(Text(GetDlgItem(card_, IDC_CARD_STATUS)).rfind("2 of 60 slots used", 0), 0u)
+        << Text(GetDlgItem(card_, IDC_CARD_STATUS));
+}
+
+// A drop onto the main window, then one onto the same slot in the view: Ctrl+Z gives the old
+// slot back byte for byte and Ctrl+Y the new one; the menus of both windows say what they would do
+// and are greyed while a slot plays. The options dialog's choice shows in the menu and the status
+// line.
+TEST_F(CardView, UndoesAndRedoesWithTheKeysAndSaysSoInTheMenus) {
+    const Scratch dirs("cardundo");
+    WriteNoiseWav(dirs.src + "/old.wav", 31250, 1, 3000);
+    WriteNoiseWav(dirs.src + "/new.wav", 31250, 1, 312500); // ten seconds: it still plays
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    MenuSays(window_, 2, "Undo\tCtrl+Z", false);
+    // A file dropped onto the main window goes into the slot it shows.
+    const std::string slot = SlotPath(dirs.card, 20);
+    ASSERT_NO_FATAL_FAILURE(TypeSlot("20"));
+    ASSERT_NO_FATAL_FAILURE(
+        DropAt(window_, {layout::Scaled(345, TestDpi()), 60}, {dirs.src + "/old.wav"}));
+    ASSERT_TRUE(Eventually([&] { return testsupport::FileExists(slot); }))
+        << "the main window took no drop";
+    EXPECT_TRUE(
+        Eventually([&] { return SendMessageW(Ctl(IDC_SAMPLELIST), CB_GETCOUNT, 0, 0) == 1; }));
+    ASSERT_NO_FATAL_FAILURE(OpenCardView());
+    ASSERT_TRUE(Eventually([&] { return Name(20) == "old"; })) << Name(20);
+    const std::vector<uint8_t> before = testsupport::ReadBytes(slot);
+    ASSERT_NO_FATAL_FAILURE(DropOnto(20, {dirs.src + "/new.wav"}));
+    ASSERT_TRUE(Eventually([&] { return Name(20) == "new"; })) << Name(20);
+    const std::vector<uint8_t> after = testsupport::ReadBytes(slot);
+    ASSERT_NE(before, after);
+    for (HWND w : {window_, card_}) {
+        MenuSays(w, 2, "Undo Import into 20\tCtrl+Z", true);
+        MenuSays(w, 3, "Redo\tCtrl+Y", false);
+    }
+
+    // The slot is read once the view shows the step done: a file the test held open while the
+    // program replaces it would make the step fail, as another program holding it would.
+    ASSERT_NO_FATAL_FAILURE(Activate(card_));
+    PressKeys({VK_CONTROL, 'Z'});
+    ASSERT_TRUE(Eventually([&] { return Name(20) == "old"; }))
+        << "Ctrl+Z did not undo: " << Name(20) << " " << Describe(OwnedDialog(card_));
+    EXPECT_EQ(testsupport::ReadBytes(slot), before) << "the old slot did not come back whole";
+    for (HWND w : {window_, card_})
+        MenuSays(w, 3, "Redo Import into 20\tCtrl+Y", true);
+    ASSERT_NO_FATAL_FAILURE(Activate(card_));
+    PressKeys({VK_CONTROL, 'Y'});
+    ASSERT_TRUE(Eventually([&] { return Name(20) == "new"; }))
+        << "Ctrl+Y did not redo: " << Name(20) << " " << Describe(OwnedDialog(card_));
+    EXPECT_EQ(testsupport::ReadBytes(slot), after) << "the new slot did not come back whole";
+
+    // Enter plays the row: the menus are greyed until Esc stops it.
+    ClickRow(20);
+    Key(list_, VK_RETURN);
+    for (HWND w : {card_, window_})
+        MenuSays(w, 2, "Undo Import into 20\tCtrl+Z", false);
+    Key(list_, VK_ESCAPE);
+    MenuSays(window_, 2, "Undo Import into 20\tCtrl+Z", true);
+
+    // Import Options: trim and normalize each sound, at their levels as they are.
+    PostMessageW(card_, WM_COMMAND, MAKEWPARAM(IDM_CARD_FIRST + 1, 0), 0);
+    HWND dlg = nullptr;
+    ASSERT_TRUE(Eventually([&] { return (dlg = OwnedDialog(card_)) != nullptr; }))
+        << "no options dialog";
+    EXPECT_EQ(Text(dlg), layout::kImportOptionsCaption);
+    EXPECT_EQ(Text(GetDlgItem(dlg, IDC_OPT_TRIMDB)), "-60");
+    Click(GetDlgItem(dlg, IDC_OPT_TRIM));
+    Click(GetDlgItem(dlg, IDC_OPT_EACH));
+    ASSERT_TRUE(Eventually([&] { return Checked(GetDlgItem(dlg, IDC_OPT_EACH)); }));
+    Click(GetDlgItem(dlg, IDOK));
+    ASSERT_TRUE(WaitDialogGone(dlg));
+    const std::string summary = "trim, normalize \xe2\x88\x92"
+                                "0.3 dB";
+    MenuSays(window_, 1, "Import Options (" + summary + ")...", true);
+    EXPECT_NE(Text(GetDlgItem(card_, IDC_CARD_STATUS)).find(summary), std::string::npos)
+        << Text(GetDlgItem(card_, IDC_CARD_STATUS));
+    Shot(window_, "window-menu-bar");
+}
+
+// The card view at the display's scale: its client area, its rows' height and its fonts follow
+// it as the main window's form does. A picture of it at the test's scale lands beside the
+// others.
+TEST_F(CardView, FollowsTheDisplaysScale) {
+    const int dpi = TestDpi();
+    const Scratch dirs("cardscale");
+    WriteNoiseWav(dirs.src + "/kick.wav", 31250, 1, 4000, 25);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(OpenCardView());
+    ASSERT_NO_FATAL_FAILURE(DropOnto(1, {dirs.src + "/kick.wav"}));
+    ASSERT_TRUE(Eventually([&] { return Name(1) == "kick"; })) << Name(1);
+    RECT client{};
+    GetClientRect(card_, &client);
+    EXPECT_EQ(client.right, layout::Scaled(layout::kCardViewSize.width, dpi));
+    EXPECT_EQ(client.bottom, layout::Scaled(layout::kCardViewSize.height, dpi));
+    // The rows are as high as the form's, at this scale (the list adds a pixel of its own).
+    const RECT row = ListItemRect(list_, 0);
+    EXPECT_GE(row.bottom - row.top, layout::Scaled(layout::kCardRowHeight, dpi));
+    EXPECT_LE(row.bottom - row.top, layout::Scaled(layout::kCardRowHeight, dpi) + 1);
+    // The status line holds its text in the form's font at this scale.
+    HWND status = GetDlgItem(card_, IDC_CARD_STATUS);
+    EXPECT_LE(TextWidth(brelka::FormFont(layout::Font::Window, dpi), Text(status)),
+              PlaceInParent(status).right - PlaceInParent(status).left);
+    Shot(card_, "window-card-view-" + std::to_string(dpi));
 }
 
 } // namespace

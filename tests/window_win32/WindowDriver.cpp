@@ -1,7 +1,15 @@
 #include "WindowDriver.h"
 
+#include <commctrl.h>
+#include <ole2.h>
+#include <shlobj.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "ComObject.h"
+#include "ControlIds.h"
 
 namespace windowtest {
 
@@ -63,6 +71,219 @@ void Type(HWND edit, const std::string& text) {
 void Key(HWND hwnd, WORD key) {
     PostMessageW(hwnd, WM_KEYDOWN, key, 1);
     PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
+}
+
+void PressKeys(const std::vector<WORD>& keys) {
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = key;
+        inputs.push_back(in);
+    }
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = *k;
+        in.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(in);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+namespace {
+
+// Memory in the process of a window, for the messages whose answers go through a pointer.
+class Remote {
+  public:
+    Remote(HWND window, size_t size) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        process_ =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process_)
+            at_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~Remote() {
+        if (at_) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+        if (process_) CloseHandle(process_);
+    }
+    Remote(const Remote&) = delete;
+    Remote& operator=(const Remote&) = delete;
+    void* at() const { return at_; }
+    void Write(const void* data, size_t size, size_t offset = 0) const {
+        WriteProcessMemory(process_, static_cast<char*>(at_) + offset, data, size, nullptr);
+    }
+    void Read(void* data, size_t size, size_t offset = 0) const {
+        ReadProcessMemory(process_, static_cast<char*>(at_) + offset, data, size, nullptr);
+    }
+
+  private:
+    HANDLE process_ = nullptr;
+    void* at_ = nullptr;
+};
+
+} // namespace
+
+std::string ListText(HWND list, int item, int subItem) {
+    constexpr size_t kChars = 512;
+    const Remote remote(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+    if (!remote.at()) return "<no memory>";
+    LVITEMW lv{};
+    lv.iSubItem = subItem;
+    lv.cchTextMax = kChars;
+    lv.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote.at()) + sizeof(LVITEMW));
+    remote.Write(&lv, sizeof lv);
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item),
+                        reinterpret_cast<LPARAM>(remote.at()), SMTO_NORMAL, 10000, &length);
+    std::wstring text(std::min<size_t>(length, kChars - 1), L'\0');
+    remote.Read(text.data(), text.size() * sizeof(wchar_t), sizeof(LVITEMW));
+    return Utf8(text);
+}
+
+RECT ListItemRect(HWND list, int item) {
+    const Remote remote(list, sizeof(RECT));
+    RECT r{};
+    r.left = LVIR_BOUNDS;
+    remote.Write(&r, sizeof r);
+    SendMessageTimeoutW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item),
+                        reinterpret_cast<LPARAM>(remote.at()), SMTO_NORMAL, 10000, nullptr);
+    remote.Read(&r, sizeof r);
+    return r;
+}
+
+namespace {
+
+// What the file manager hands over in a drop: the names as a file list.
+class FileListData final : public brelka::ComObject<IDataObject, IID_IDataObject> {
+  public:
+    explicit FileListData(const std::vector<std::string>& paths) {
+        std::wstring list;
+        for (const std::string& p : paths) {
+            list += Wide(p);
+            list += L'\0';
+        }
+        list += L'\0';
+        bytes_.resize(sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+        DROPFILES head{};
+        head.pFiles = sizeof(DROPFILES);
+        head.fWide = TRUE;
+        std::memcpy(bytes_.data(), &head, sizeof head);
+        std::memcpy(bytes_.data() + sizeof head, list.data(), list.size() * sizeof(wchar_t));
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+        HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, bytes_.size());
+        std::memcpy(GlobalLock(copy), bytes_.data(), bytes_.size());
+        GlobalUnlock(copy);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = copy;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL)
+                   ? S_OK
+                   : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+        if (direction != DATADIR_GET) return E_NOTIMPL;
+        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        return SHCreateStdEnumFmtEtc(1, &format, out);
+    }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+
+  private:
+    std::vector<char> bytes_;
+};
+
+// The hand that drags: it holds still over the place for half a second, then lets go. It
+// keeps the pointer there while it holds (under wine the display can report the pointer where
+// it was before the test moved it, a moment later).
+class StillHand final : public brelka::ComObject<IDropSource, IID_IDropSource> {
+  public:
+    explicit StillHand(POINT at) : at_(at) {}
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
+        POINT now{};
+        GetCursorPos(&now);
+        if (now.x != at_.x || now.y != at_.y) {
+            SetCursorPos(at_.x, at_.y);
+            still_ = 0;
+            return S_OK;
+        }
+        if (still_++ == 0) since_ = GetTickCount();
+        return still_ < 4 || GetTickCount() - since_ < 500 ? S_OK : DRAGDROP_S_DROP;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+  private:
+    POINT at_;
+    int still_ = 0;
+    DWORD since_ = 0;
+};
+
+} // namespace
+
+bool DropFiles(POINT screen, const std::vector<std::string>& paths) {
+    // OLE stays for the test's life: the window may hold on to what it was handed a moment.
+    OleInitialize(nullptr);
+    // The mouse is moved to the place as a user moves it and rests there before the drag
+    // starts (under wine a first move of the pointer can be undone by the display's own
+    // report of where the pointer was, a moment later).
+    int still = 0;
+    Eventually(
+        [&] {
+            POINT now{};
+            GetCursorPos(&now);
+            if (now.x == screen.x && now.y == screen.y) return ++still >= 4;
+            still = 0;
+            INPUT move{};
+            move.type = INPUT_MOUSE;
+            move.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+            move.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+            move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+            SendInput(1, &move, sizeof move);
+            SetCursorPos(screen.x, screen.y);
+            Sleep(100);
+            return false;
+        },
+        5000);
+    auto* data = new FileListData(paths);
+    auto* hand = new StillHand(screen);
+    DWORD effect = DROPEFFECT_NONE;
+    const HRESULT done = DoDragDrop(data, hand, DROPEFFECT_COPY, &effect);
+    data->Release();
+    hand->Release();
+    return done == DRAGDROP_S_DROP && effect == DROPEFFECT_COPY;
+}
+
+MenuItemState CardMenuItem(HWND window, int item) {
+    static const UINT query = RegisterWindowMessageW(BRELKA_MENU_QUERY);
+    DWORD_PTR answer = 0;
+    MenuItemState state;
+    if (!SendMessageTimeoutW(window, query, static_cast<WPARAM>(item), 0, SMTO_NORMAL, 10000,
+                             &answer))
+        return {"<no answer>", false};
+    const auto atom = static_cast<ATOM>(LOWORD(answer));
+    wchar_t text[256] = {};
+    GlobalGetAtomNameW(atom, text, 256);
+    GlobalDeleteAtom(atom);
+    state.text = Utf8(text);
+    state.enabled = HIWORD(answer) != 0;
+    return state;
 }
 
 HWND FocusOf(HWND window) {

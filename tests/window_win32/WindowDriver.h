@@ -40,6 +40,27 @@ void Type(HWND edit, const std::string& text);
 // A key pressed and released over a control.
 void Key(HWND hwnd, WORD key);
 
+// Keys pressed in order and released in the opposite order through the system's input, as a
+// user types them (a shortcut's modifiers held): they go to the window with the keyboard.
+void PressKeys(const std::vector<WORD>& keys);
+
+// A list view's cell text and an item's rectangle in the list's client area, read from the
+// list's own process.
+std::string ListText(HWND list, int item, int subItem);
+RECT ListItemRect(HWND list, int item);
+
+// Files dropped at a point of the screen through the system's drag and drop, as the file
+// manager drops them (a file list): true when the window there took the drop.
+bool DropFiles(POINT screen, const std::vector<std::string>& paths);
+
+// An item of a window's "Card" menu as the window's menu holds it: its text (with the shortcut
+// after a tab) and whether it can be chosen.
+struct MenuItemState {
+    std::string text;
+    bool enabled = false;
+};
+MenuItemState CardMenuItem(HWND window, int item);
+
 // The window with the keyboard focus in the thread of window (another process's too).
 HWND FocusOf(HWND window);
 
