@@ -169,8 +169,10 @@ HistoryResult CardHistory::Rollback(std::unique_ptr<Step> step) {
         if (now != file.before)
             order.emplace_back((file.before.exists ? file.before.size : 0) - now.size, &file);
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Ties stay in the step's order (the files lie in order in the step).
+    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second < b.second;
+    });
     std::vector<std::string> kept; // copies of files that could not be put back
     for (const auto& [growth, file] : order) {
         if (Reach(file->path, file->before, file->beforeCopy)) continue;

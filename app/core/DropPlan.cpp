@@ -84,8 +84,13 @@ DropPlan PlanDrop(const std::vector<std::string>& paths, int firstSlot) {
             files.push_back(p);
         }
     }
-    std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-        return NameOrderLess(platform::FileNameOf(a), platform::FileNameOf(b));
+    // By name, then by the whole path: one order whatever the file system listed first, and the
+    // same path given twice side by side.
+    std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+        const std::string na = platform::FileNameOf(a), nb = platform::FileNameOf(b);
+        if (NameOrderLess(na, nb)) return true;
+        if (NameOrderLess(nb, na)) return false;
+        return a < b;
     });
     files.erase(std::unique(files.begin(), files.end()), files.end());
     auto refuse = [&](const std::string& error, const std::string& file) {
