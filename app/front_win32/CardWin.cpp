@@ -41,6 +41,10 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 TCardWin::TCardWin(HWND owner, brelka::MainWindowCore& main) {
     Build(owner);
     drop_ = std::make_unique<brelka::FileDrop>(list_, hwnd_, kFilesDropped);
+    drop_->where = [this](POINT screen) {
+        ScreenToClient(list_, &screen);
+        return SlotAt(screen);
+    };
     core_ = std::make_unique<brelka::CardViewCore>(*this, main);
 }
 
@@ -73,7 +77,10 @@ void TCardWin::Build(HWND owner) {
     int left = main.right + gap;
     if (left + frame.cx > screen.rcWork.right)
         left = std::max<int>(screen.rcWork.left, screen.rcWork.right - frame.cx);
-    const int top = std::max<int>(screen.rcWork.top, main.top);
+    // Whole on the screen from the start (a window manager would otherwise move it a moment
+    // after it shows, under the user's pointer).
+    const int top =
+        std::max<int>(screen.rcWork.top, std::min<int>(main.top, screen.rcWork.bottom - frame.cy));
     hwnd_ = CreateWindowExW(0, BRELKA_CARD_CLASS, brelka::Wide(layout::kCardViewCaption).c_str(),
                             kStyle, left, top, frame.cx, frame.cy, owner, brelka::MakeCardMenuBar(),
                             instance, this);
@@ -576,10 +583,16 @@ int TCardWin::SlotAt(POINT listPoint) const {
 }
 
 void TCardWin::DropArrived() {
-    POINT at{};
-    const std::vector<std::string> paths = drop_->Take(at);
+    POINT at{}, over{};
+    const std::vector<std::string> paths = drop_->Take(at, over);
     ScreenToClient(list_, &at);
-    const int slot = SlotAt(at);
+    ScreenToClient(list_, &over);
+    // The row the drag was last seen over is the one the user let go on (and the one the
+    // cursor showed as the target); some systems hand the drop itself a pointer position from
+    // before the last move.
+    int slot = drop_->Place(); // the row under the drop as the rows lay at that moment
+    if (slot == 0) slot = SlotAt(over);
+    if (slot == 0) slot = SlotAt(at);
     if (paths.empty() || slot == 0) return;
     Raise();
     core_->DropFiles(slot, paths);

@@ -12,13 +12,16 @@ class FileDrop::Target final : public ComObject<IDropTarget, IID_IDropTarget> {
   public:
     Target(HWND window, UINT message) : window_(window), message_(message) {}
 
-    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL at,
+                                        DWORD* effect) override {
         FORMATETC format = FileList();
         hasFiles_ = data && data->QueryGetData(&format) == S_OK;
+        over_ = POINT{at.x, at.y};
         *effect = Effect();
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL at, DWORD* effect) override {
+        over_ = POINT{at.x, at.y};
         *effect = Effect();
         return S_OK;
     }
@@ -45,6 +48,7 @@ class FileDrop::Target final : public ComObject<IDropTarget, IID_IDropTarget> {
             }
             GlobalUnlock(medium.hGlobal);
             at_ = POINT{at.x, at.y};
+            place_ = where_ && *where_ ? (*where_)(at_) : 0;
             *effect = DROPEFFECT_COPY;
             // The import runs after the file manager has its drop back.
             PostMessageW(window_, message_, 0, 0);
@@ -56,6 +60,9 @@ class FileDrop::Target final : public ComObject<IDropTarget, IID_IDropTarget> {
     bool accept_ = true;
     std::vector<std::string> paths_;
     POINT at_{};
+    POINT over_{}; // where the drag was last seen over the window
+    const std::function<int(POINT)>* where_ = nullptr;
+    int place_ = 0;
 
   private:
     static FORMATETC FileList() { return {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
@@ -68,7 +75,12 @@ class FileDrop::Target final : public ComObject<IDropTarget, IID_IDropTarget> {
 
 FileDrop::FileDrop(HWND window, HWND told, UINT message)
     : window_(window), target_(new Target(told, message)) {
+    target_->where_ = &where;
     RegisterDragDrop(window_, target_);
+}
+
+int FileDrop::Place() const {
+    return target_->place_;
 }
 
 FileDrop::~FileDrop() {
@@ -80,8 +92,9 @@ void FileDrop::Accept(bool on) {
     target_->accept_ = on;
 }
 
-std::vector<std::string> FileDrop::Take(POINT& at) {
+std::vector<std::string> FileDrop::Take(POINT& at, POINT& lastOver) {
     at = target_->at_;
+    lastOver = target_->over_;
     std::vector<std::string> paths;
     paths.swap(target_->paths_);
     return paths;

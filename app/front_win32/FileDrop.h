@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,8 +23,13 @@ class FileDrop {
 
     // Whether a drop is taken now (the window is busy: the cursor says no).
     void Accept(bool on);
-    // The names of the last drop and where it landed on the screen; empty once taken.
-    std::vector<std::string> Take(POINT& at);
+    // Asked at the moment of the drop, with its place on the screen: what the window makes of
+    // the place (a row), kept for Place().
+    std::function<int(POINT)> where;
+    int Place() const;
+    // The names of the last drop, where it landed on the screen, and where the drag was last
+    // seen over the window before; empty once taken.
+    std::vector<std::string> Take(POINT& at, POINT& lastOver);
 
     class Target;
 

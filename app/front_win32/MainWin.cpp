@@ -710,8 +710,8 @@ LRESULT TMainWin::Message(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case kFilesDropped:
         if (core_) {
-            POINT at{};
-            const std::vector<std::string> paths = drop_->Take(at);
+            POINT at{}, over{};
+            const std::vector<std::string> paths = drop_->Take(at, over);
             if (!paths.empty()) core_->DropFiles(paths);
         }
         return 0;

@@ -890,6 +890,28 @@ class CardView : public MainWindow {
         })) << "Ctrl+K showed no card view";
         list_ = GetDlgItem(card_, IDC_CARD_LIST);
         ASSERT_EQ(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0), 60);
+        Settle();
+    }
+    // Waits until the view stays where it is: the window manager may still move a window just
+    // shown, and a point taken before would then be over another row.
+    void Settle() const { SettleWindow(card_, list_); }
+    static void SettleWindow(HWND window, HWND list = nullptr) {
+        RECT last{};
+        int top = -1, still = 0;
+        Eventually(
+            [&] {
+                RECT now{};
+                GetWindowRect(window, &now);
+                const int first =
+                    list ? static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0)) : 0;
+                const bool same = EqualRect(&now, &last) && first == top;
+                last = now;
+                top = first;
+                still = same ? still + 1 : 0;
+                Sleep(50);
+                return still >= 6;
+            },
+            5000);
     }
     std::string Name(int slot) const { return ListText(list_, slot - 1, 1); }
     std::string Length(int slot) const { return ListText(list_, slot - 1, 2); }
@@ -905,12 +927,16 @@ class CardView : public MainWindow {
     // Files dropped at a point of a window's client area as the file manager drops them.
     static void DropAt(HWND window, POINT at, const std::vector<std::string>& paths) {
         ASSERT_NO_FATAL_FAILURE(Activate(GetAncestor(window, GA_ROOT)));
+        // Activating a window may still move it (the window manager keeps it on the screen): the
+        // point is taken once it stays.
+        SettleWindow(GetAncestor(window, GA_ROOT));
         ClientToScreen(window, &at);
         HWND there = WindowFromPoint(at);
         ASSERT_TRUE(there == window || IsChild(window, there)) << "the window is not at the place";
         ASSERT_TRUE(DropFiles(at, paths)) << "the window did not take the drop";
     }
     void DropOnto(int slot, const std::vector<std::string>& paths) const {
+        Settle();
         DropAt(list_, RowPoint(slot), paths);
     }
     // A row pressed, dragged with the button held and let go over another.
@@ -970,7 +996,15 @@ TEST_F(CardView, FillsMovesSwapsRenamesAndClearsTheCard) {
     ASSERT_TRUE(Eventually([&] {
         return Name(5) == "hat" && Name(6) == "kick" && Name(7) == "snare";
     })) << Name(5)
-        << " " << Name(6) << " " << Name(7);
+        << " " << Name(6) << " " << Name(7) << "; status \""
+        << Text(GetDlgItem(card_, IDC_CARD_STATUS)) << "\"; message box \""
+        << Text(GetDlgItem(OwnedDialog(card_), 0xFFFF)) << "\"; rows " << [&] {
+               std::string used;
+               for (int slot = 1; slot <= 60; ++slot)
+                   if (Name(slot) != "(empty)")
+                       used += std::to_string(slot) + "=" + Name(slot) + " ";
+               return used;
+           }();
     for (int slot : {5, 6, 7})
         EXPECT_TRUE(testsupport::FileExists(SlotPath(dirs.card, slot))) << slot;
     EXPECT_EQ(SendMessageW(Ctl(IDC_SAMPLELIST), CB_GETCOUNT, 0, 0), 3);
