@@ -176,12 +176,17 @@ void CardViewCore::RenameDone(int slot, const std::string& typed) {
     if (!r.ok) toolkit_.ShowMessage(r.error);
 }
 
-void CardViewCore::Clear() {
+std::vector<int> CardViewCore::UsedSelection() const {
     std::vector<int> used;
     for (int slot : toolkit_.SelectedSlots())
         if (HasSampleHeader(SlotFileName(main_.ChosenFolder(), slot))) used.push_back(slot);
-    if (used.empty() || !Ready()) return;
     std::sort(used.begin(), used.end());
+    return used;
+}
+
+void CardViewCore::Clear() {
+    const std::vector<int> used = UsedSelection();
+    if (used.empty() || !Ready()) return;
     std::string which = SlotText(used.front());
     if (used.size() > 1) which = std::to_string(used.size()) + " slots";
     const std::string question =
@@ -196,11 +201,8 @@ void CardViewCore::Clear() {
 }
 
 void CardViewCore::Export() {
-    std::vector<int> used;
-    for (int slot : toolkit_.SelectedSlots())
-        if (HasSampleHeader(SlotFileName(main_.ChosenFolder(), slot))) used.push_back(slot);
+    const std::vector<int> used = UsedSelection();
     if (used.empty() || !Ready()) return;
-    std::sort(used.begin(), used.end());
     std::vector<std::pair<int, std::string>> targets; // slot, destination
     if (used.size() == 1) {
         const CardSlot& s = scan_.slots.at(static_cast<size_t>(used.front() - 1));

@@ -62,7 +62,8 @@ class CardViewCore {
     void Export();
     void Clear();
     std::vector<CardRow> Rows() const;
-    bool Ready(); // a folder is chosen and no job runs; stops an audition
+    std::vector<int> UsedSelection() const; // the selected slots that hold a sound, ascending
+    bool Ready();                           // a folder is chosen and no job runs; stops an audition
 
     CardViewToolkit& toolkit_;
     MainWindowCore& main_;
