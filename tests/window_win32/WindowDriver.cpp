@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 #include <shlobj.h>
+#include <windowsx.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -212,14 +213,19 @@ class FileListData final : public brelka::ComObject<IDataObject, IID_IDataObject
 
 // The hand that drags: it holds still over the place for half a second, then lets go. It
 // keeps the pointer there while it holds (under wine the display can report the pointer where
-// it was before the test moved it, a moment later).
+// it was before the test moved it, a moment later). The drop goes where the last message the
+// drag loop took says the pointer was, which can differ from where the pointer is now: both
+// must be the place.
 class StillHand final : public brelka::ComObject<IDropSource, IID_IDropSource> {
   public:
     explicit StillHand(POINT at) : at_(at) {}
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
         POINT now{};
         GetCursorPos(&now);
-        if (now.x != at_.x || now.y != at_.y) {
+        const DWORD seen = GetMessagePos();
+        const bool there = now.x == at_.x && now.y == at_.y && GET_X_LPARAM(seen) == at_.x &&
+                           GET_Y_LPARAM(seen) == at_.y;
+        if (!there) {
             SetCursorPos(at_.x, at_.y);
             still_ = 0;
             return S_OK;
