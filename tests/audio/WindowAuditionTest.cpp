@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "AudioTestSupport.h"
+#include "CardView.h"
 #include "FileAudition.h"
 #include "FrontText.h"
 #include "GetWin.h"
@@ -142,6 +143,36 @@ TEST_F(WindowAuditionTest, PuttingAudBtnUpMidwayStopsAtOnce) {
     EXPECT_TRUE(std::equal(heard.begin() + start, heard.begin() + start + played, body.begin()));
     EXPECT_LE(played, static_cast<size_t>((returned + 2) * kBlock)) << "the sound went on";
     EXPECT_GE(heard.size() - (start + played), 31250u * 3 / 10) << "no silence after the stop";
+}
+
+// Enter on a row of the card view plays that row's slot, heard bit for bit; Esc stops a
+// longer one at once, and both windows are idle again.
+TEST_F(WindowAuditionTest, EnterInTheCardViewPlaysTheRowsSlotAndEscStopsIt) {
+    const std::vector<int16_t> body = Noise(60 * kBlock, 14);
+    WriteSlotFile(dir.file("SAMPLE00.BIN"), Noise(300 * kBlock, 15)); // about 4.9 s
+    ChooseSlot("SAMPLE04.BIN", body);
+    win->ShowCardView();
+    TCardTable* table = win->CardView()->Table;
+    table->setFocus();
+    table->selectRow(4);
+    QTest::keyClick(table, Qt::Key_Return);
+    EXPECT_TRUE(win->Core().playing);
+    ASSERT_TRUE(RunUntil([&] { return !win->Core().playing; }, 10000));
+    std::vector<int16_t> heard = rec.stop();
+    const size_t start = FirstSound(heard);
+    ASSERT_GE(heard.size(), start + body.size());
+    EXPECT_TRUE(std::equal(body.begin(), body.end(), heard.begin() + start))
+        << "the recording differs from slot 05's samples";
+    EXPECT_EQ(Enabled(), "111111110");
+
+    table->selectRow(0);
+    QTest::keyClick(table, Qt::Key_Return);
+    ASSERT_TRUE(RunUntil([&] { return win->Audition().buffersQueued() >= 40; }, 5000));
+    QTest::keyClick(table, Qt::Key_Escape);
+    ASSERT_TRUE(RunUntil([&] { return !win->Core().playing; }, 50));
+    EXPECT_FALSE(win->Audition().deviceOpen());
+    EXPECT_EQ(PlaybackBuffer::Alive(), 0);
+    EXPECT_EQ(Enabled(), "111111110");
 }
 
 TEST_F(WindowAuditionTest, ClosingOrDestroyingTheWindowDuringPlaybackFreesEverything) {
