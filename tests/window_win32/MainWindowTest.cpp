@@ -173,6 +173,16 @@ class MainWindow : public ::testing::Test {
         Click(GetDlgItem(dlg, kDialogOk));
     }
 
+    // Chooses a folder in a folder dialog.
+    void PickFolder(HWND dlg, const std::string& folder) const {
+        ASSERT_NE(dlg, nullptr) << "no folder dialog";
+        Enter(dlg, Native(folder));
+        // Typing a folder's path opens it; OK with the name field empty then chooses it.
+        if (!Eventually([&] { return !IsWindowVisible(dlg); }, 1500))
+            Click(GetDlgItem(dlg, kDialogOk));
+        ASSERT_TRUE(WaitDialogGone(dlg)) << Describe(dlg);
+    }
+
     // The window is idle again after a job: its buttons are back and the information line is
     // empty. With output, the job has also written that file: the window is idle for a moment
     // between a dialog's end and the job's start.
@@ -187,13 +197,7 @@ class MainWindow : public ::testing::Test {
 
     void ChooseFolder(const std::string& folder) {
         MouseClick(Ctl(IDC_SRCEDIT));
-        HWND dlg = WaitDialog();
-        ASSERT_NE(dlg, nullptr) << "no folder dialog";
-        Enter(dlg, Native(folder));
-        // Typing a folder's path opens it; OK with the name field empty then chooses it.
-        if (!Eventually([&] { return !IsWindowVisible(dlg); }, 1500))
-            Click(GetDlgItem(dlg, kDialogOk));
-        ASSERT_TRUE(WaitDialogGone(dlg)) << Describe(dlg);
+        ASSERT_NO_FATAL_FAILURE(PickFolder(WaitDialog(), folder));
         ASSERT_TRUE(Eventually([&] { return Text(Ctl(IDC_SRCEDIT)) == Native(folder); }))
             << Text(Ctl(IDC_SRCEDIT));
     }
@@ -1129,6 +1133,68 @@ TEST_F(CardView, UndoesAndRedoesWithTheKeysAndSaysSoInTheMenus) {
     EXPECT_NE(Text(GetDlgItem(card_, IDC_CARD_STATUS)).find(summary), std::string::npos)
         << Text(GetDlgItem(card_, IDC_CARD_STATUS));
     Shot(window_, "window-menu-bar");
+}
+
+// "Back Up Card..." writes each used slot as "NN name.wav" into the folder chosen; after a
+// clear, "Restore Card..." from it, once confirmed, gives back every slot file byte for byte
+// with its name.
+TEST_F(CardView, BacksUpAndRestoresTheCardFromTheMenu) {
+    const Scratch dirs("cardbackup");
+    const std::string backup = dirs.work + "/backup";
+    FreshFolder(backup);
+    WriteNoiseWav(dirs.src + "/kick.wav", 31250, 1, 4000, 25);
+    WriteNoiseWav(dirs.src + "/snare.wav", 44100, 2, 5000, 15);
+    ASSERT_NO_FATAL_FAILURE(ChooseFolder(dirs.card));
+    ASSERT_NO_FATAL_FAILURE(OpenCardView());
+    ASSERT_NO_FATAL_FAILURE(DropOnto(3, {dirs.src + "/kick.wav", dirs.src + "/snare.wav"}));
+    ASSERT_TRUE(Eventually([&] { return Name(3) == "kick" && Name(4) == "snare"; }))
+        << Name(3) << " " << Name(4);
+    const std::vector<uint8_t> kick = testsupport::ReadBytes(SlotPath(dirs.card, 3));
+    const std::vector<uint8_t> snare = testsupport::ReadBytes(SlotPath(dirs.card, 4));
+    // A command of the view's Card menu, and the dialog it opens.
+    // Items of the Card menu, from 0: 4 "Back Up Card...", 5 "Restore Card...".
+    const auto command = [&](UINT item) {
+        PostMessageW(card_, WM_COMMAND, MAKEWPARAM(IDM_CARD_FIRST + item, 0), 0);
+    };
+    const auto dialog = [&] {
+        HWND dlg = nullptr;
+        Eventually([&] { return (dlg = OwnedDialog(card_)) || (dlg = OwnedDialog(window_)); },
+                   15000);
+        return dlg;
+    };
+
+    command(4);
+    ASSERT_NO_FATAL_FAILURE(PickFolder(dialog(), backup));
+    HWND box = WaitBox();
+    ASSERT_NE(box, nullptr) << "the backup said nothing";
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)).rfind("2 slots backed up to ", 0), 0u)
+        << Text(GetDlgItem(box, 0xFFFF));
+    Click(GetDlgItem(box, IDOK));
+    ASSERT_TRUE(WaitDialogGone(box));
+    EXPECT_TRUE(testsupport::FileExists(backup + "/03 kick.wav"));
+    EXPECT_TRUE(testsupport::FileExists(backup + "/04 snare.wav"));
+
+    ClickRow(3);
+    Key(list_, VK_DELETE);
+    box = WaitBox();
+    ASSERT_NE(box, nullptr) << "Del asked nothing";
+    Click(GetDlgItem(box, IDYES));
+    ASSERT_TRUE(WaitDialogGone(box));
+    ASSERT_TRUE(Eventually([&] { return Name(3) == "(empty)"; })) << Name(3);
+
+    command(5);
+    ASSERT_NO_FATAL_FAILURE(PickFolder(dialog(), backup));
+    box = WaitBox();
+    ASSERT_NE(box, nullptr) << "the restore asked nothing";
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)).rfind("Restore 2 slots from ", 0), 0u)
+        << Text(GetDlgItem(box, 0xFFFF));
+    Click(GetDlgItem(box, IDYES));
+    ASSERT_TRUE(WaitDialogGone(box));
+    ASSERT_TRUE(Eventually([&] { return Name(3) == "kick"; }))
+        << Name(3) << " " << Describe(OwnedDialog(card_));
+    EXPECT_EQ(testsupport::ReadBytes(SlotPath(dirs.card, 3)), kick);
+    EXPECT_EQ(testsupport::ReadBytes(SlotPath(dirs.card, 4)), snare);
+    MenuSays(card_, 2, "Undo Restore Card\tCtrl+Z", true);
 }
 
 // The card view at the display's scale: its client area, its rows' height and its fonts follow
