@@ -1137,8 +1137,8 @@ TEST_F(CardView, UndoesAndRedoesWithTheKeysAndSaysSoInTheMenus) {
 
 // "Back Up Card..." writes each used slot as "NN name.wav" into the folder chosen; after a
 // clear, "Restore Card..." from it, once confirmed, gives back every slot file byte for byte
-// with its name.
-TEST_F(CardView, BacksUpAndRestoresTheCardFromTheMenu) {
+// with its name. The context menu's "Export..." writes the selected rows to a folder.
+TEST_F(CardView, BacksUpRestoresAndExportsFromTheMenus) {
     const Scratch dirs("cardbackup");
     const std::string backup = dirs.work + "/backup";
     FreshFolder(backup);
@@ -1195,6 +1195,30 @@ TEST_F(CardView, BacksUpAndRestoresTheCardFromTheMenu) {
     EXPECT_EQ(testsupport::ReadBytes(SlotPath(dirs.card, 3)), kick);
     EXPECT_EQ(testsupport::ReadBytes(SlotPath(dirs.card, 4)), snare);
     MenuSays(card_, 2, "Undo Restore Card\tCtrl+Z", true);
+
+    // Both rows selected, the context menu from the keyboard: "Export..." (second from the
+    // end) writes each into the folder chosen as "NN name.wav".
+    const std::string exported = dirs.work + "/exported";
+    FreshFolder(exported);
+    ClickRow(3);
+    const POINT four = RowPoint(4);
+    PostMessageW(list_, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(four.x, four.y));
+    PostMessageW(list_, WM_LBUTTONUP, MK_SHIFT, MAKELPARAM(four.x, four.y));
+    ASSERT_TRUE(Eventually([&] { return SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) == 2; }));
+    PostMessageW(card_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list_), MAKELPARAM(-1, -1));
+    HWND menu = nullptr;
+    ASSERT_TRUE(Eventually([&] {
+        menu = FindWindowW(L"#32768", nullptr);
+        return menu && IsWindowVisible(menu);
+    })) << "no context menu";
+    for (int key : {VK_UP, VK_UP, VK_RETURN})
+        Key(menu, static_cast<WORD>(key));
+    ASSERT_NO_FATAL_FAILURE(PickFolder(dialog(), exported));
+    EXPECT_TRUE(Eventually([&] {
+        return testsupport::FileExists(exported + "/03 kick.wav") &&
+               testsupport::FileExists(exported + "/04 snare.wav");
+    })) << "the export wrote no files; "
+        << Describe(OwnedDialog(card_));
 }
 
 // The card view at the display's scale: its client area, its rows' height and its fonts follow
