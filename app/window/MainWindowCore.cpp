@@ -456,10 +456,10 @@ void MainWindowCore::CardMenuCommand(CardMenuItem item, bool fromCardView) {
         UndoOrRedo(item == CardMenuItem::Undo, fromCardView);
         return;
     case CardMenuItem::BackUp:
-        BackUpCard(fromCardView);
+        BackUpCard();
         return;
     case CardMenuItem::Restore:
-        RestoreCard(fromCardView);
+        RestoreCard();
         return;
     }
 }
@@ -505,8 +505,7 @@ CardJobProgress MainWindowCore::CardJobCallbacks(const char* doing) {
     return progress;
 }
 
-void MainWindowCore::BackUpCard(bool fromCardView) {
-    (void)fromCardView;
+void MainWindowCore::BackUpCard() {
     if (busy || playing || !folderChosen) return;
     toolkit_.ShowCardView(); // the backup's progress and Abort show there
     std::string dest = lastBackupFolder_;
@@ -529,8 +528,7 @@ void MainWindowCore::BackUpCard(bool fromCardView) {
     Tell(true, CountText(r.slots.size(), "slot", "slots") + " backed up to " + dest + ".");
 }
 
-void MainWindowCore::RestoreCard(bool fromCardView) {
-    (void)fromCardView;
+void MainWindowCore::RestoreCard() {
     if (busy || playing || !folderChosen) return;
     toolkit_.ShowCardView();
     std::string src = lastBackupFolder_;

@@ -143,8 +143,9 @@ class MainWindowCore {
     void UpdateCardMenus();
     void EditImportOptions();
     void UndoOrRedo(bool undo, bool fromCardView);
-    void BackUpCard(bool fromCardView);
-    void RestoreCard(bool fromCardView);
+    // Both run in the card view, whichever window asked: their progress and messages show there.
+    void BackUpCard();
+    void RestoreCard();
     void ShowJobProgress(int percent, const std::string& text);
     CardJobProgress CardJobCallbacks(const char* doing);
 
