@@ -102,7 +102,10 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
             progress);
         status = run.status;
     }
-    if (prepared) clipped += prepared->clipped();
+    if (prepared) {
+        prepared->Finish(); // before the source is closed
+        clipped += prepared->clipped();
+    }
     source.Close();
     if (dest.Close() != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
     // As on import: the level asked for is met once more on what the converter gave.

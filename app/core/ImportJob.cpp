@@ -118,7 +118,10 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
         writer.Write(zeros.data(), static_cast<int32_t>(zeros.size()));
         written += static_cast<int64_t>(zeros.size());
     }
-    if (prepared) clipped += prepared->clipped();
+    if (prepared) {
+        prepared->Finish(); // before the source is closed
+        clipped += prepared->clipped();
+    }
     // A conversion moves a sound's peak a little: the level the user asked for is met once more
     // on what the converter gave (a kit keeps the one gain of its sources).
     if (prepared && request.prep.normalizeDb && !request.prep.kit && request.quality != 0 &&
