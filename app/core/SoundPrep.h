@@ -154,9 +154,8 @@ inline double ExactDouble(int64_t n) {
     return d - kMagic;
 }
 
-// Rounds to 16 bits (floor(v + 0.5)) and limits, counting what was limited.
-inline int16_t Limit(double v, int64_t& clipped) {
-    const double u = v + 0.5;
+// The limit of Limit, for u = v + 0.5 at or beyond ±32768 or not a number.
+inline int16_t LimitOutside(double u, int64_t& clipped) {
     if (u >= 32768.0) { // its floor is above 32767
         ++clipped;
         return 32767;
@@ -165,7 +164,13 @@ inline int16_t Limit(double v, int64_t& clipped) {
         ++clipped;
         return -32768;
     }
-    if (std::isnan(u)) return 0;
+    return std::isnan(u) ? int16_t{0} : int16_t{-32768};
+}
+
+// Rounds to 16 bits (floor(v + 0.5)) and limits, counting what was limited.
+inline int16_t Limit(double v, int64_t& clipped) {
+    const double u = v + 0.5;
+    if (!(std::fabs(u) < 32768.0)) return LimitOutside(u, clipped); // one test on the way
     // The floor of u: its nearest whole number, one less where that lies above it.
     const double m = u + kMagic;
     int64_t bits = 0;
