@@ -102,7 +102,8 @@ PrepPlan FromBegin(PrepPlan plan) {
 
 } // namespace
 
-PreparedSource::PreparedSource(AudioFile& file, int choice, const PrepOptions& prep, double kitPeak)
+PreparedSource::PreparedSource(AudioFile& file, int choice, const PrepOptions& prep, double kitPeak,
+                               bool ahead)
     : plan_(PlanFor(file, choice, prep, kitPeak)), processor_(FromBegin(plan_)),
       mono_(file, choice), step_(std::min<int64_t>(4 * kJobBlock, frames())),
       blocks_(step_ > 0 ? (frames() + step_ - 1) / step_ : 0) {
@@ -111,8 +112,8 @@ PreparedSource::PreparedSource(AudioFile& file, int choice, const PrepOptions& p
         made.samples.resize(static_cast<size_t>(step_));
     }
     file.seekFrame(static_cast<uint32_t>(plan_.begin));
-    ahead_ = std::make_unique<ReadAhead>(blocks_,
-                                         [this](int64_t k, size_t slot) { Make(k, made_[slot]); });
+    ahead_ = std::make_unique<ReadAhead>(
+        blocks_, [this](int64_t k, size_t slot) { Make(k, made_[slot]); }, ahead);
 }
 
 void PreparedSource::Make(int64_t k, Made& made) {

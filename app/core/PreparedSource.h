@@ -56,12 +56,13 @@ SignalScan ScanSource(AudioFile& file, int choice, const PrepOptions& prep);
 
 // A source made ready by the options. Construction makes the first pass and leaves the file at
 // the first frame kept; each Read gives the next kept frames as the 16-bit samples to convert.
-// The file is read and made ready a few blocks ahead on a thread of its own, which has the file
-// to itself until Finish or the destruction.
+// With `ahead`, the file is read and made ready a few blocks ahead on a thread of its own, which
+// has the file to itself until Finish or the destruction.
 class PreparedSource {
   public:
     // kitPeak: with prep.kit, the largest SourcePeak of the kit's files (0: this one alone).
-    PreparedSource(AudioFile& file, int choice, const PrepOptions& prep, double kitPeak);
+    PreparedSource(AudioFile& file, int choice, const PrepOptions& prep, double kitPeak,
+                   bool ahead);
     // The plan over the whole source: its kept frames run from plan().begin to plan().end.
     const PrepPlan& plan() const { return plan_; }
     int64_t frames() const { return plan_.end - plan_.begin; }
@@ -69,7 +70,7 @@ class PreparedSource {
     void Read(int32_t count, int16_t* mono);
     // Samples the gain or the rounding limited to 16 bits, in the blocks read whole.
     int64_t clipped() const { return clipped_; }
-    // Ends the reading ahead: the file is the caller's again.
+    // Ends the reading ahead: the file is the caller's again (and Read gives zeros).
     void Finish() { ahead_.reset(); }
 
   private:

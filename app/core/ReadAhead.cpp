@@ -5,8 +5,9 @@
 
 namespace brelka {
 
-ReadAhead::ReadAhead(int64_t blocks, Maker make) : blocks_(blocks), make_(std::move(make)) {
-    if (blocks_ <= 1) return;
+ReadAhead::ReadAhead(int64_t blocks, Maker make, bool threaded)
+    : blocks_(blocks), make_(std::move(make)) {
+    if (blocks_ <= 1 || !threaded) return;
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {

@@ -17,9 +17,9 @@ class ReadAhead {
 
     // make(k, slot) makes block k of `blocks`, in order from 0, into the caller's slot `slot`
     // (k mod kSlots). It runs on the thread of its own, or in Take where there is none (a
-    // single block, or no thread to be had); it starts with the construction.
+    // single block, `threaded` false, or no thread to be had); it starts with the construction.
     using Maker = std::function<void(int64_t k, size_t slot)>;
-    ReadAhead(int64_t blocks, Maker make);
+    ReadAhead(int64_t blocks, Maker make, bool threaded = true);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
