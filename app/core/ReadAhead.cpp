@@ -20,27 +20,41 @@ ReadAhead::~ReadAhead() {
 }
 
 void ReadAhead::Run() {
-    for (int64_t k = 0; k < blocks_; ++k) {
+    for (;;) {
+        int64_t k = 0;
         {
             std::unique_lock<std::mutex> hold(lock_);
-            changed_.wait(hold, [&] { return stop_ || k - done_ < kSlots; });
-            if (stop_) return;
+            changed_.wait(hold, [&] {
+                return stop_ || begun_ == blocks_ || (begun_ == filled_ && begun_ - done_ < kSlots);
+            });
+            if (stop_ || begun_ == blocks_) return;
+            k = begun_++;
         }
-        make_(k, SlotOf(k));
-        {
-            const std::lock_guard<std::mutex> hold(lock_);
-            filled_ = k + 1;
-        }
-        changed_.notify_all();
+        MakeBlock(k);
     }
+}
+
+void ReadAhead::MakeBlock(int64_t k) {
+    make_(k, SlotOf(k));
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        filled_ = k + 1;
+    }
+    changed_.notify_all();
 }
 
 size_t ReadAhead::Take(int64_t k) {
     if (!thread_.joinable()) {
         make_(k, SlotOf(k));
-    } else {
-        std::unique_lock<std::mutex> hold(lock_);
-        changed_.wait(hold, [&] { return filled_ > k; });
+        return SlotOf(k);
+    }
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [&] { return filled_ > k || begun_ == k; });
+    if (filled_ <= k) {
+        // The thread has not begun it (it has no core, or it is late): this one makes it.
+        begun_ = k + 1;
+        hold.unlock();
+        MakeBlock(k);
     }
     return SlotOf(k);
 }

@@ -24,8 +24,9 @@ class ReadAhead {
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // Waits for block k, the one after the last taken, and gives its slot, which holds it
-    // until Release(k).
+    // Gives the slot of block k, the one after the last taken and released, which holds it
+    // until Release(k): it waits for the thread's block, or makes the block itself when the
+    // thread has not begun it.
     size_t Take(int64_t k);
     void Release(int64_t k);
     // Ends the thread: the block it is making is finished, no other one is begun. Nothing is
@@ -36,10 +37,12 @@ class ReadAhead {
 
   private:
     void Run();
+    void MakeBlock(int64_t k); // makes block k and says it is there
     int64_t blocks_;
     Maker make_;
     std::mutex lock_;
     std::condition_variable changed_;
+    int64_t begun_ = 0;  // blocks begun, on either thread: one at a time, in order
     int64_t filled_ = 0; // blocks made
     int64_t done_ = 0;   // blocks released
     bool stop_ = false;
