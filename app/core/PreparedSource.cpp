@@ -107,10 +107,6 @@ PreparedSource::PreparedSource(AudioFile& file, int choice, const PrepOptions& p
     : plan_(PlanFor(file, choice, prep, kitPeak)), processor_(FromBegin(plan_)),
       mono_(file, choice), step_(std::min<int64_t>(4 * kJobBlock, frames())),
       blocks_(step_ > 0 ? (frames() + step_ - 1) / step_ : 0) {
-    for (Made& made : made_) {
-        mono_.Reserve(static_cast<int32_t>(step_), made.frames);
-        made.samples.resize(static_cast<size_t>(step_));
-    }
     file.seekFrame(static_cast<uint32_t>(plan_.begin));
     ahead_ = std::make_unique<ReadAhead>(
         blocks_, [this](int64_t k, size_t slot) { Make(k, made_[slot]); }, ahead);
@@ -118,6 +114,7 @@ PreparedSource::PreparedSource(AudioFile& file, int choice, const PrepOptions& p
 
 void PreparedSource::Make(int64_t k, Made& made) {
     const auto count = static_cast<int32_t>(std::min<int64_t>(step_, frames() - k * step_));
+    made.samples.resize(static_cast<size_t>(step_)); // the first time only
     mono_.Fetch(count, made.frames);
     mono_.Prepare(made.frames, processor_, made.samples.data());
     made.clipped = processor_.clipped();
@@ -128,11 +125,11 @@ void PreparedSource::Read(int32_t count, int16_t* mono) {
     size_t i = 0;
     while (i < n && next_ < blocks_ && ahead_) {
         if (!holding_) {
-            ahead_->Take(next_);
+            slot_ = ahead_->Take(next_);
             holding_ = true;
             at_ = 0;
         }
-        const Made& made = made_[ReadAhead::SlotOf(next_)];
+        const Made& made = made_[slot_];
         const auto size = static_cast<size_t>(made.frames.count);
         const size_t m = std::min(n - i, size - at_);
         std::copy_n(made.samples.data() + at_, m, mono + i);

@@ -87,8 +87,9 @@ class PreparedSource {
     int64_t blocks_;
     std::array<Made, ReadAhead::kSlots> made_;
     int64_t next_ = 0;     // the block Read takes from
-    bool holding_ = false; // next_ is taken
-    size_t at_ = 0;        // samples of it read
+    bool holding_ = false; // next_ is taken, into made_[slot_]
+    size_t slot_ = 0;
+    size_t at_ = 0; // samples of it read
     int64_t clipped_ = 0;
     std::unique_ptr<ReadAhead> ahead_; // last: it ends before the rest goes
 };

@@ -16,8 +16,9 @@ class ReadAhead {
     static constexpr int64_t kSlots = 3; // blocks made before the first one is used
 
     // make(k, slot) makes block k of `blocks`, in order from 0, into the caller's slot `slot`
-    // (k mod kSlots). It runs on the thread of its own, or in Take where there is none (a
-    // single block, `threaded` false, or no thread to be had); it starts with the construction.
+    // (k mod kSlots, or always 0 without a thread). It runs on the thread of its own, or in Take
+    // where there is none (a single block, `threaded` false, or no thread to be had); it starts
+    // with the construction.
     using Maker = std::function<void(int64_t k, size_t slot)>;
     ReadAhead(int64_t blocks, Maker make, bool threaded = true);
     ~ReadAhead();
@@ -33,9 +34,8 @@ class ReadAhead {
     // taken after it.
     void Stop();
 
-    static size_t SlotOf(int64_t k) { return static_cast<size_t>(k % kSlots); }
-
   private:
+    static size_t SlotOf(int64_t k) { return static_cast<size_t>(k % kSlots); }
     void Run();
     void MakeBlock(int64_t k); // makes block k and says it is there
     int64_t blocks_;
