@@ -13,7 +13,7 @@ namespace brelka {
 
 class ReadAhead {
   public:
-    static constexpr int64_t kSlots = 3; // blocks made before the first one is used
+    static constexpr int64_t kSlots = 3; // blocks held at once: the one in use and those ahead
 
     // make(k, slot) makes block k of `blocks`, in order from 0, into the caller's slot `slot`
     // (k mod kSlots, or always 0 without a thread). It runs on the thread of its own, or in Take
