@@ -69,7 +69,7 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
     std::unique_ptr<PreparedSource> prepared;
     if (preparing)
         prepared = std::make_unique<PreparedSource>(*source, MonoChoice(request.channel),
-                                                    request.prep, 0.0);
+                                                    request.prep, 0.0, request.quality == 0);
     else
         source->seekFrame(0);
     const int64_t frames = prepared ? prepared->frames() : int64_t{in.frames};
@@ -102,7 +102,10 @@ ConvertOutcome RunConvert(const ConvertRequest& request, CReSampler& resampler,
             progress);
         status = run.status;
     }
-    if (prepared) clipped += prepared->clipped();
+    if (prepared) {
+        prepared->Finish(); // before the source is closed
+        clipped += prepared->clipped();
+    }
     source.Close();
     if (dest.Close() != 0 && status == JobStatus::Done) status = JobStatus::WriteError;
     // As on import: the level asked for is met once more on what the converter gave.

@@ -75,10 +75,12 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
     outcome.sourceRate =
         static_cast<int32_t>(std::min<uint32_t>(in.sampleRate.TruncToUInt32(), INT32_MAX));
     // With any preparation asked for, a first pass finds what the second one does, and the
-    // second reads the kept frames only, at the file's own precision.
+    // second reads the kept frames only, at the file's own precision, a few blocks ahead on a
+    // thread of its own (unless a conversion keeps every core busy with threads of its own).
     std::unique_ptr<PreparedSource> prepared;
     if (request.prep.Any())
-        prepared = std::make_unique<PreparedSource>(*source, choice, request.prep, request.kitPeak);
+        prepared = std::make_unique<PreparedSource>(*source, choice, request.prep, request.kitPeak,
+                                                    request.quality == 0);
     else
         source->seekFrame(0);
     const int64_t frames = prepared ? prepared->frames() : int64_t{in.frames};
@@ -118,7 +120,10 @@ ImportOutcome RunImport(const ImportRequest& request, CReSampler& resampler,
         writer.Write(zeros.data(), static_cast<int32_t>(zeros.size()));
         written += static_cast<int64_t>(zeros.size());
     }
-    if (prepared) clipped += prepared->clipped();
+    if (prepared) {
+        prepared->Finish(); // before the source is closed
+        clipped += prepared->clipped();
+    }
     // A conversion moves a sound's peak a little: the level the user asked for is met once more
     // on what the converter gave (a kit keeps the one gain of its sources).
     if (prepared && request.prep.normalizeDb && !request.prep.kit && request.quality != 0 &&

@@ -2,10 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "AudioFile.h"
 #include "Files.h"
@@ -17,11 +13,6 @@ MonoReader::MonoReader(AudioFile& file, int choice)
     : file_(file), choice_(choice), channels_(file.info().channels),
       // Integers of one or two bytes read the same as 16-bit words as at their own precision.
       whole_(file.info().encoding == kEncodingPcm && file.bytesPerSample() <= 2) {}
-
-void MonoReader::Read(int32_t count, double* mono) {
-    Fetch(count, block_);
-    Mix(block_, mono);
-}
 
 void MonoReader::Reserve(int32_t count, Block& block) const {
     const size_t n = static_cast<size_t>(count) * static_cast<size_t>(channels_);
@@ -60,12 +51,12 @@ template <class Use> void MonoReader::Visit(const Block& block, const Use& use) 
         over(block.fine.data());
 }
 
-void MonoReader::Mix(const Block& block, double* mono) const {
-    const auto n = static_cast<size_t>(block.count);
+size_t MonoReader::Prepare(const Block& block, PrepProcessor& processor, int16_t* out) const {
+    size_t written = 0;
     Visit(block, [&](const auto& at) {
-        for (size_t i = 0; i < n; ++i)
-            mono[i] = at(i);
+        written = processor.ProcessEach(static_cast<size_t>(block.count), at, out);
     });
+    return written;
 }
 
 void MonoReader::Scan(const Block& block, SignalScan& scan) const {
@@ -79,59 +70,19 @@ SignalScan ScanSource(AudioFile& file, int choice, const PrepOptions& prep) {
     // Larger blocks than a job's: fewer reads from the system.
     const int64_t step = std::min<int64_t>(4 * kJobBlock, frames);
     const int64_t blocks = step > 0 ? (frames + step - 1) / step : 0;
-    const auto countOf = [&](int64_t k) {
-        return static_cast<int32_t>(std::min<int64_t>(step, frames - k * step));
-    };
-    // A thread of its own reads a few blocks ahead while this one scans them, so that the
-    // reading and the fingerprint's chain of multiplications take their time side by side.
-    constexpr int64_t kAhead = 3;
-    std::array<MonoReader::Block, kAhead> ring;
+    // Read ahead while this thread scans: the reading and the fingerprint's chain of
+    // multiplications take their time side by side.
+    std::array<MonoReader::Block, ReadAhead::kSlots> ring;
     for (auto& block : ring)
         reader.Reserve(static_cast<int32_t>(step), block);
-    std::mutex lock;
-    std::condition_variable changed;
-    int64_t filled = 0; // blocks read
-    int64_t done = 0;   // blocks scanned
     file.seekFrame(0);
-    std::thread ahead;
-    if (blocks > 1) {
-        try {
-            ahead = std::thread([&] {
-                for (int64_t k = 0; k < blocks; ++k) {
-                    {
-                        std::unique_lock<std::mutex> hold(lock);
-                        changed.wait(hold, [&] { return k - done < kAhead; });
-                    }
-                    reader.Fetch(countOf(k), ring[static_cast<size_t>(k % kAhead)]);
-                    {
-                        const std::lock_guard<std::mutex> hold(lock);
-                        filled = k + 1;
-                    }
-                    changed.notify_all();
-                }
-            });
-        } catch (const std::system_error&) {
-            // No thread to be had: this one reads too.
-        }
-    }
+    ReadAhead ahead(blocks, [&](int64_t k, size_t slot) {
+        reader.Fetch(static_cast<int32_t>(std::min<int64_t>(step, frames - k * step)), ring[slot]);
+    });
     for (int64_t k = 0; k < blocks; ++k) {
-        MonoReader::Block& block = ring[static_cast<size_t>(k % kAhead)];
-        if (ahead.joinable()) {
-            std::unique_lock<std::mutex> hold(lock);
-            changed.wait(hold, [&] { return filled > k; });
-        } else {
-            reader.Fetch(countOf(k), block);
-        }
-        reader.Scan(block, scan);
-        if (ahead.joinable()) {
-            {
-                const std::lock_guard<std::mutex> hold(lock);
-                done = k + 1;
-            }
-            changed.notify_all();
-        }
+        reader.Scan(ring[ahead.Take(k)], scan);
+        ahead.Release(k);
     }
-    if (ahead.joinable()) ahead.join();
     return scan;
 }
 
@@ -151,18 +102,47 @@ PrepPlan FromBegin(PrepPlan plan) {
 
 } // namespace
 
-PreparedSource::PreparedSource(AudioFile& file, int choice, const PrepOptions& prep, double kitPeak)
+PreparedSource::PreparedSource(AudioFile& file, int choice, const PrepOptions& prep, double kitPeak,
+                               bool ahead)
     : plan_(PlanFor(file, choice, prep, kitPeak)), processor_(FromBegin(plan_)),
-      mono_(file, choice) {
+      mono_(file, choice), step_(std::min<int64_t>(4 * kJobBlock, frames())),
+      blocks_(step_ > 0 ? (frames() + step_ - 1) / step_ : 0) {
     file.seekFrame(static_cast<uint32_t>(plan_.begin));
+    ahead_ = std::make_unique<ReadAhead>(
+        blocks_, [this](int64_t k, size_t slot) { Make(k, made_[slot]); }, ahead);
+}
+
+void PreparedSource::Make(int64_t k, Made& made) {
+    const auto count = static_cast<int32_t>(std::min<int64_t>(step_, frames() - k * step_));
+    made.samples.resize(static_cast<size_t>(step_)); // the first time only
+    mono_.Fetch(count, made.frames);
+    mono_.Prepare(made.frames, processor_, made.samples.data());
+    made.clipped = processor_.clipped();
 }
 
 void PreparedSource::Read(int32_t count, int16_t* mono) {
     const auto n = static_cast<size_t>(count);
-    block_.resize(n);
-    mono_.Read(count, block_.data());
-    const size_t written = processor_.Process(block_.data(), n, mono);
-    std::fill(mono + written, mono + n, int16_t{0});
+    size_t i = 0;
+    while (i < n && next_ < blocks_ && ahead_) {
+        if (!holding_) {
+            slot_ = ahead_->Take(next_);
+            holding_ = true;
+            at_ = 0;
+        }
+        const Made& made = made_[slot_];
+        const auto size = static_cast<size_t>(made.frames.count);
+        const size_t m = std::min(n - i, size - at_);
+        std::copy_n(made.samples.data() + at_, m, mono + i);
+        at_ += m;
+        i += m;
+        if (at_ == size) {
+            clipped_ = made.clipped;
+            ahead_->Release(next_);
+            holding_ = false;
+            ++next_;
+        }
+    }
+    std::fill(mono + i, mono + n, int16_t{0});
 }
 
 bool CorrectLevel(std::FILE* f, int64_t offset, int64_t samples, bool littleEndian, double gain,

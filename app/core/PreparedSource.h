@@ -2,11 +2,14 @@
 // first pass, and made ready by the options, 16 bits a sample, for the second.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "Jobs.h"
+#include "ReadAhead.h"
 #include "SoundPrep.h"
 
 class AudioFile;
@@ -18,11 +21,10 @@ namespace brelka {
 class MonoReader {
   public:
     MonoReader(AudioFile& file, int choice);
-    void Read(int32_t count, double* mono);
 
     // Read in two halves, for a caller that reads ahead on another thread: Fetch takes frames
-    // from the file into a block (which allocates nothing once it has held that many), Mix makes
-    // them mono.
+    // from the file into a block (which allocates nothing once it has held that many), and the
+    // rest make them mono on the way to their use.
     struct Block {
         int32_t count = 0;
         std::vector<int16_t> words;
@@ -30,9 +32,10 @@ class MonoReader {
     };
     void Reserve(int32_t count, Block& block) const;
     void Fetch(int32_t count, Block& block);
-    void Mix(const Block& block, double* mono) const;
     // Adds the mono of a block to a scan, without storing it.
     void Scan(const Block& block, SignalScan& scan) const;
+    // The same through the second pass: returns how many samples it wrote.
+    size_t Prepare(const Block& block, PrepProcessor& processor, int16_t* out) const;
 
   private:
     // use(at) with at(i) the mono of frame i of the block.
@@ -41,7 +44,6 @@ class MonoReader {
     int choice_;
     int channels_;
     bool whole_; // every sample is a whole number of 16-bit steps: read as 16-bit words
-    Block block_;
 };
 
 // The one channel of a preparing job: a request to keep the channels takes their mix.
@@ -54,22 +56,42 @@ SignalScan ScanSource(AudioFile& file, int choice, const PrepOptions& prep);
 
 // A source made ready by the options. Construction makes the first pass and leaves the file at
 // the first frame kept; each Read gives the next kept frames as the 16-bit samples to convert.
+// With `ahead`, the file is read and made ready a few blocks ahead on a thread of its own, which
+// has the file to itself until Finish or the destruction.
 class PreparedSource {
   public:
     // kitPeak: with prep.kit, the largest SourcePeak of the kit's files (0: this one alone).
-    PreparedSource(AudioFile& file, int choice, const PrepOptions& prep, double kitPeak);
+    PreparedSource(AudioFile& file, int choice, const PrepOptions& prep, double kitPeak,
+                   bool ahead);
     // The plan over the whole source: its kept frames run from plan().begin to plan().end.
     const PrepPlan& plan() const { return plan_; }
     int64_t frames() const { return plan_.end - plan_.begin; }
+    // Past the kept frames (or after Finish), zeros.
     void Read(int32_t count, int16_t* mono);
-    // Samples the gain or the rounding limited to 16 bits.
-    int64_t clipped() const { return processor_.clipped(); }
+    // Samples the gain or the rounding limited to 16 bits, in the blocks read whole.
+    int64_t clipped() const { return clipped_; }
+    // Ends the reading ahead: the file is the caller's again (and Read gives zeros).
+    void Finish() { ahead_.reset(); }
 
   private:
+    struct Made {
+        MonoReader::Block frames;
+        std::vector<int16_t> samples;
+        int64_t clipped = 0; // the processor's count once this block was made
+    };
+    void Make(int64_t k, Made& made);
     PrepPlan plan_;
     PrepProcessor processor_;
     MonoReader mono_;
-    std::vector<double> block_;
+    int64_t step_;
+    int64_t blocks_;
+    std::array<Made, ReadAhead::kSlots> made_;
+    int64_t next_ = 0;     // the block Read takes from
+    bool holding_ = false; // next_ is taken, into made_[slot_]
+    size_t slot_ = 0;
+    size_t at_ = 0; // samples of it read
+    int64_t clipped_ = 0;
+    std::unique_ptr<ReadAhead> ahead_; // last: it ends before the rest goes
 };
 
 // Brings written 16-bit mono samples to a level after a conversion moved their peak: one more

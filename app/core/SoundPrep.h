@@ -128,6 +128,82 @@ double GainToLevel(double peak, double db);
 // FadeGain(i, n); a fade-out's last frame has FadeGain(1, n), as sox's half-sine fades do.
 double FadeGain(int64_t i, int64_t n);
 
+// The rounding of the second pass, in the header for PrepProcessor::ProcessEach.
+namespace prep_detail {
+
+// splitmix64: a small generator whose sequence is the same on every platform.
+inline uint64_t NextRandom(uint64_t& state) {
+    uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+// 1.5 × 2^52: added to a magnitude below 2^51, it leaves that number's nearest whole number in
+// the low bits of the sum. The conversions below go through it rather than through the
+// processor's conversion instructions, whose writes to part of a register would chain every
+// sample of a loop to the one before.
+constexpr double kMagic = 6755399441055744.0;
+constexpr int64_t kMagicBits = 0x4338000000000000LL;
+
+// A whole number below 2^51 in size as a double, exactly.
+inline double ExactDouble(int64_t n) {
+    const int64_t bits = kMagicBits + n;
+    double d = 0;
+    std::memcpy(&d, &bits, sizeof d);
+    return d - kMagic;
+}
+
+// The limit of Limit, for u = v + 0.5 at or beyond ±32768 or not a number.
+inline int16_t LimitOutside(double u, int64_t& clipped) {
+    if (u >= 32768.0) { // its floor is above 32767
+        ++clipped;
+        return 32767;
+    }
+    if (u < -32768.0) {
+        ++clipped;
+        return -32768;
+    }
+    return std::isnan(u) ? int16_t{0} : int16_t{-32768};
+}
+
+// Rounds to 16 bits (floor(v + 0.5)) and limits, counting what was limited.
+inline int16_t Limit(double v, int64_t& clipped) {
+    const double u = v + 0.5;
+    if (!(std::fabs(u) < 32768.0)) return LimitOutside(u, clipped); // one test on the way
+    // The floor of u: its nearest whole number, one less where that lies above it.
+    const double m = u + kMagic;
+    int64_t bits = 0;
+    std::memcpy(&bits, &m, sizeof bits);
+    const auto nearest = static_cast<int32_t>(bits - kMagicBits);
+    return static_cast<int16_t>(nearest - static_cast<int32_t>(m - kMagic > u));
+}
+
+// Triangular noise of ±1 step: the difference of two uniform values, (r >> 32) / 2^32 −
+// (r mod 2^32) / 2^32, taken exactly as the difference of the two whole numbers.
+inline double Tpdf(uint64_t& state) {
+    const uint64_t r = NextRandom(state);
+    const int64_t d = static_cast<int64_t>(r >> 32) - static_cast<int64_t>(r & 0xFFFFFFFFULL);
+    return ExactDouble(d) * (1.0 / 4294967296.0);
+}
+
+// The frames between the fades: the gain alone, with or without the noise; in(i) gives them.
+template <bool kDither, class Sample>
+void RoundRun(const Sample& in, size_t n, double gain, uint64_t& state, int64_t& clipped,
+              int16_t* out) {
+    uint64_t s = state;
+    int64_t c = 0;
+    for (size_t i = 0; i < n; ++i) {
+        double v = in(i)*gain;
+        if constexpr (kDither) v += Tpdf(s);
+        out[i] = Limit(v, c);
+    }
+    state = s;
+    clipped += c;
+}
+
+} // namespace prep_detail
+
 // The second pass: feed it the signal again, from its first frame, in blocks of any size.
 class PrepProcessor {
   public:
@@ -136,6 +212,9 @@ class PrepProcessor {
     void Process(const double* samples, size_t count, std::vector<int16_t>& out);
     // The same into `out`, which has room for `count`; returns how many it wrote.
     size_t Process(const double* samples, size_t count, int16_t* out);
+    // The same for `count` frames that sample(i) gives, i from 0: for a caller that makes them
+    // on the way (the mono of a block of frames) rather than storing them first.
+    template <class Sample> size_t ProcessEach(size_t count, const Sample& sample, int16_t* out);
     // Samples that were beyond the 16-bit range and were limited to it.
     int64_t clipped() const { return clipped_; }
 
@@ -146,6 +225,41 @@ class PrepProcessor {
     int64_t clipped_ = 0;
     uint64_t state_;
 };
+
+template <class Sample>
+size_t PrepProcessor::ProcessEach(size_t count, const Sample& sample, int16_t* out) {
+    const int64_t start = position_;
+    position_ += static_cast<int64_t>(count);
+    const int64_t from = std::max(start, plan_.begin);
+    const int64_t to = std::min(position_, plan_.end);
+    if (from >= to) return 0;
+    const int64_t fadeInEnd = plan_.begin + plan_.fadeIn;
+    const int64_t fadeOutStart = plan_.end - plan_.fadeOut;
+    // Where neither fade reaches, the gain alone; the fades frame by frame.
+    const int64_t middleFrom = std::clamp(fadeInEnd, from, to);
+    const int64_t middleTo = std::clamp(fadeOutStart, middleFrom, to);
+    const auto faded = [&](int64_t p) {
+        double g = plan_.gain;
+        if (p < fadeInEnd) g *= FadeGain(p - plan_.begin, plan_.fadeIn);
+        if (p >= fadeOutStart) g *= FadeGain(plan_.end - p, plan_.fadeOut);
+        return Round(sample(static_cast<size_t>(p - start)) * g, true);
+    };
+    int16_t* o = out;
+    for (int64_t p = from; p < middleFrom; ++p)
+        *o++ = faded(p);
+    const auto n = static_cast<size_t>(middleTo - middleFrom);
+    const auto first = static_cast<size_t>(middleFrom - start);
+    const auto middle = [&sample, first](size_t i) { return sample(first + i); };
+    const bool reduce = plan_.finer || plan_.gain != 1.0;
+    if (plan_.dither && reduce)
+        prep_detail::RoundRun<true>(middle, n, plan_.gain, state_, clipped_, o);
+    else
+        prep_detail::RoundRun<false>(middle, n, plan_.gain, state_, clipped_, o);
+    o += n;
+    for (int64_t p = middleTo; p < to; ++p)
+        *o++ = faded(p);
+    return static_cast<size_t>(o - out);
+}
 
 // 16-bit rounding with the limit, counting what was limited; used where no plan applies.
 int16_t LimitTo16(double v, int64_t& clipped);

@@ -10,6 +10,7 @@
 #include "Jobs.h"
 #include "ReSampler.h"
 #include "SampleFile.h"
+#include "SoundPrep.h"
 #include "TestSupport.h"
 
 using namespace brelka;
@@ -255,6 +256,62 @@ TEST(ImportJob, ProgressAndAbort) {
     EXPECT_EQ(testsupport::ReadBytes(out.slotPath), before);
     EXPECT_EQ(jobtest::FolderNames(dir.path()),
               (std::vector<std::string>{"SAMPLE00.BIN", "in.wav"}));
+}
+
+// A prepared source is read and made ready a few blocks ahead of the import on a thread of its
+// own: the slot holds what the two passes give over the whole signal at once, and an import
+// stopped part of the way (aborted, or by a throw) ends that thread and keeps what was written.
+TEST(ImportJob, APreparedSourceReadAheadGivesTheWholeSignalAndEndsWithTheJob) {
+    TempDir dir;
+    // Several read-ahead blocks and an odd remainder, with quiet ends for the trim.
+    const size_t frames = 5 * 16384 + 123;
+    auto in = jobtest::Noise(2 * frames, 11);
+    std::fill(in.begin(), in.begin() + 2 * 3000, int16_t{0});
+    std::fill(in.end() - 2 * 2000, in.end(), int16_t{3});
+    jobtest::SoxWrite(dir.file("in.wav"), in, 31250, 2);
+    ImportRequest r;
+    r.sourcePath = dir.file("in.wav");
+    r.folder = dir.path();
+    r.slotText = "1";
+    r.prep.trimDb = kDefaultTrimDb;
+    r.prep.normalizeDb = -1.0;
+    r.prep.fadeInMs = 5.0;
+    r.prep.fadeOutMs = 20.0;
+    r.prep.dither = true;
+
+    std::vector<double> mix(frames);
+    for (size_t i = 0; i < frames; ++i)
+        mix[i] = (static_cast<double>(in[2 * i]) + static_cast<double>(in[2 * i + 1])) * 0.75;
+    SignalScan scan(LevelFromDb(*r.prep.trimDb));
+    scan.Add(mix.data(), frames);
+    PrepProcessor processor(PlanPrep(scan, r.prep, 31250.0, false));
+    std::vector<int16_t> expected;
+    processor.Process(mix.data(), frames, expected);
+    ASSERT_LT(expected.size(), frames - 4000);
+
+    CReSampler rs;
+    auto out = RunImport(r, rs, {});
+    ASSERT_EQ(out.status, JobStatus::Done);
+    EXPECT_EQ(out.clipped, processor.clipped());
+    auto slot = SlotSamples(out.slotPath);
+    ASSERT_GE(slot.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), slot.begin()));
+
+    JobProgress p;
+    p.block = [](int k, int) { return k == 1; };
+    out = RunImport(r, rs, p);
+    EXPECT_EQ(out.status, JobStatus::Aborted);
+    slot = SlotSamples(out.slotPath);
+    ASSERT_GE(slot.size(), 2u * 4096u);
+    EXPECT_TRUE(std::equal(slot.begin(), slot.begin() + 2 * 4096, expected.begin()));
+
+    const auto before = testsupport::ReadBytes(out.slotPath);
+    p.block = [](int k, int) -> bool {
+        if (k == 2) throw std::runtime_error("converter failed");
+        return false;
+    };
+    EXPECT_THROW(RunImport(r, rs, p), std::runtime_error);
+    EXPECT_EQ(testsupport::ReadBytes(out.slotPath), before);
 }
 
 #if !defined(_WIN32) // a full card by a file size limit of POSIX
